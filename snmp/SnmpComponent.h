@@ -1,0 +1,66 @@
+#pragma once
+
+#include "Event.h"
+
+#include <cstdint>
+#include <string>
+
+namespace brellan {
+
+// The SNMP component as the manager core sees it: a one-request variable
+// list, a target address, three methods that send or reset, and two events.
+//
+// Use for one request: (selection only) Reset, VarCount := 1,
+// VarOid(1) := object identifier, RemoteHost := address, SendGet.
+// A walk continues with SendGetNext alone: before raising Response the
+// component replaces its variable list with the response's bindings, so the
+// next GetNext asks for the object after the one just answered.
+//
+// Every member may fail; a failure is raised as SnmpError.
+class SnmpComponent {
+public:
+    // Response(errorStatus, agentAddress): raised once per accepted answer.
+    using ResponseEvent = Event<std::int32_t, const std::string&>;
+    // Trap(genericTrap, specificTrap, agentAddress): raised once per trap.
+    using TrapEvent = Event<std::int32_t, std::int32_t, const std::string&>;
+
+    virtual ~SnmpComponent() = default;
+
+    // Number of variable bindings in the next request.
+    virtual void setVarCount(int count) = 0;
+    // Object identifier of binding `index` (1-based), dotted decimal text.
+    virtual void setVarOid(int index, const std::string& oid) = 0;
+    virtual std::string VarOid(int index) const = 0;
+    // Value of binding `index` of the last response, in its text form.
+    virtual std::string VarValue(int index) const = 0;
+    // Target of the next request: an IPv4 dotted address or "255.255.255.255".
+    virtual void setRemoteHost(const std::string& host) = 0;
+    virtual std::string RemoteHost() const = 0;
+
+    virtual void Reset() = 0;
+    virtual void SendGetNext() = 0;
+    virtual void SendGet() = 0;
+
+    ResponseEvent& Response() { return m_response; }
+    TrapEvent& Trap() { return m_trap; }
+
+protected:
+    SnmpComponent() = default;
+    SnmpComponent(const SnmpComponent&) = delete;
+    SnmpComponent& operator=(const SnmpComponent&) = delete;
+
+    void raiseResponse(std::int32_t errorStatus, const std::string& agentAddress) const
+    {
+        m_response.raise(errorStatus, agentAddress);
+    }
+    void raiseTrap(std::int32_t genericTrap, std::int32_t specificTrap, const std::string& agentAddress) const
+    {
+        m_trap.raise(genericTrap, specificTrap, agentAddress);
+    }
+
+private:
+    ResponseEvent m_response;
+    TrapEvent m_trap;
+};
+
+} // namespace brellan
