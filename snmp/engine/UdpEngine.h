@@ -1,0 +1,67 @@
+#pragma once
+
+#include "SnmpComponent.h"
+
+#include <QHostAddress>
+#include <QObject>
+#include <QString>
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+namespace brellan {
+
+// The SNMP component for real: SNMPv1 GetRequest/GetNextRequest over UDP,
+// responses matched by request id, and a trap receiver. It lives on the GUI
+// thread; its events are raised from Qt's event loop, one at a time.
+class UdpEngine final : public QObject, public SnmpComponent {
+    Q_OBJECT
+
+public:
+    // Built-in settings. The program uses the defaults; tests pass other
+    // ports (0 lets the system pick one) and shorter times.
+    struct Settings {
+        std::string community = "mervik";
+        std::uint16_t agentPort = 161;
+        std::uint16_t trapPort = 162;
+        QHostAddress trapBindAddress = QHostAddress(QHostAddress::AnyIPv4);
+        std::chrono::milliseconds retryInterval{1000};
+        int retries = 2;
+        std::chrono::milliseconds broadcastWindow{3000};
+    };
+
+    // What was dropped and why; for tests, benchmarks and diagnosis.
+    struct Counters {
+        std::uint64_t malformed = 0;   // failed to decode
+        std::uint64_t unmatched = 0;   // wrong version, community, request id or PDU type
+        std::uint64_t duplicates = 0;  // a second answer to a completed request
+        std::uint64_t notAdvancing = 0; // GetNext answer not after the requested object
+        std::uint64_t retries = 0;     // requests sent again
+        std::uint64_t timeouts = 0;    // requests given up
+        std::uint64_t traps = 0;       // Trap events raised
+        std::uint64_t responses = 0;   // Response events raised
+    };
+
+    explicit UdpEngine(Settings settings = {}, QObject* parent = nullptr);
+    ~UdpEngine() override;
+
+    // SnmpComponent
+    void setVarCount(int count) override;
+    void setVarOid(int index, const std::string& oid) override;
+    std::string VarOid(int index) const override;
+    std::string VarValue(int index) const override;
+    void setRemoteHost(const std::string& host) override;
+    std::string RemoteHost() const override;
+    void Reset() override;
+    void SendGetNext() override;
+    void SendGet() override;
+
+    // Empty while traps are received; otherwise why they are not, and the fix.
+    QString trapReceiverProblem() const;
+    // The port the trap socket is bound to (0 when it is not bound).
+    std::uint16_t boundTrapPort() const;
+    Counters counters() const;
+};
+
+} // namespace brellan
