@@ -1,0 +1,29 @@
+#include "Form1.h"
+#include "UdpEngine.h"
+
+#include <QApplication>
+
+#include <exception>
+#include <iostream>
+#include <memory>
+
+// Starts the window over the UDP engine with its built-in settings
+// (community "mervik", agents on UDP 161, traps on UDP 162). Closing the
+// window ends the program; nothing is written anywhere.
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Brellan"));
+
+    try {
+        auto engine = std::make_unique<brellan::UdpEngine>();
+        const QString trapProblem = engine->trapReceiverProblem();
+        brellan::Form1 form1(std::move(engine));
+        form1.show();
+        form1.showTrapReceiverProblem(trapProblem);
+        return QApplication::exec();
+    } catch (const std::exception& error) {
+        std::cerr << "Brellan could not start: " << error.what() << '\n';
+        return 1;
+    }
+}
