@@ -1,14 +1,22 @@
 #pragma once
 
+#include "EventQueue.h"
+#include "RequestTable.h"
 #include "SnmpComponent.h"
 
 #include <QHostAddress>
 #include <QObject>
 #include <QString>
+#include <QTimer>
+#include <QUdpSocket>
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
+
+class QNetworkDatagram;
 
 namespace brellan {
 
@@ -41,9 +49,15 @@ public:
         std::uint64_t timeouts = 0;    // requests given up
         std::uint64_t traps = 0;       // Trap events raised
         std::uint64_t responses = 0;   // Response events raised
+        std::uint64_t requests = 0;    // requests sent (a retry is not a new request)
+        std::uint64_t overflowed = 0;  // events lost because too many waited for a busy handler
     };
 
-    explicit UdpEngine(Settings settings = {}, QObject* parent = nullptr);
+    // (Two constructors rather than a defaulted Settings argument: a nested
+    // struct with member initializers cannot be a default argument inside
+    // its own class.)
+    explicit UdpEngine(QObject* parent = nullptr);
+    explicit UdpEngine(Settings settings, QObject* parent = nullptr);
     ~UdpEngine() override;
 
     // SnmpComponent
@@ -62,6 +76,53 @@ public:
     // The port the trap socket is bound to (0 when it is not bound).
     std::uint16_t boundTrapPort() const;
     Counters counters() const;
+
+private:
+    // One binding of the variable list: what a request asks for, or what
+    // the last response answered.
+    struct Variable {
+        std::optional<snmp::Oid> oid; // unset until VarOid(i) is written
+        std::string value;
+    };
+
+    static constexpr int maxVarCount = 128;
+    static constexpr int datagramsPerPass = 256;
+    static constexpr std::size_t maxQueuedEvents = 100000;
+    static constexpr int trapReceiveBuffer = 4 * 1024 * 1024;
+
+    void bindTrapSocket();
+    const Variable& variable(const char* member, int index) const;
+
+    void send(snmp::PduType type);
+    std::vector<snmp::Oid> requestOids() const;
+    std::uint32_t remoteAddress() const;
+    std::int32_t takeRequestId();
+    void sendUnicast(const std::vector<std::uint8_t>& datagram, std::uint32_t target);
+    void sendBroadcast(const std::vector<std::uint8_t>& datagram);
+
+    void readRequestSocket();
+    void readTrapSocket();
+    void handleResponse(const QNetworkDatagram& datagram);
+    void handleTrap(const QNetworkDatagram& datagram);
+    void deliverResponse(std::int32_t errorStatus, std::vector<snmp::VarBind> bindings, const std::string& from);
+
+    void onTimer();
+    void scheduleTimer();
+
+    Settings m_settings;
+    QUdpSocket m_requestSocket;
+    QUdpSocket m_trapSocket;
+    QTimer m_timer;
+    RequestTable m_requests;
+    EventQueue m_events{maxQueuedEvents};
+
+    std::vector<Variable> m_variables;
+    std::string m_remoteHost;
+    std::int32_t m_nextRequestId = 1;
+    QString m_trapProblem;
+    Counters m_counters;
+    bool m_requestReadQueued = false;
+    bool m_trapReadQueued = false;
 };
 
 } // namespace brellan

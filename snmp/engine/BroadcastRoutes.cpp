@@ -1,0 +1,27 @@
+#include "BroadcastRoutes.h"
+
+#include <QNetworkInterface>
+
+namespace brellan {
+
+QList<BroadcastRoute> broadcastRoutes()
+{
+    QList<BroadcastRoute> routes;
+    const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
+    for (const QNetworkInterface& interface : interfaces) {
+        const QNetworkInterface::InterfaceFlags flags = interface.flags();
+        if (!flags.testFlag(QNetworkInterface::IsUp) || !flags.testFlag(QNetworkInterface::CanBroadcast)
+            || flags.testFlag(QNetworkInterface::IsLoopBack))
+            continue;
+        // One route per interface, through its first IPv4 address.
+        for (const QNetworkAddressEntry& entry : interface.addressEntries()) {
+            if (entry.ip().protocol() != QAbstractSocket::IPv4Protocol || entry.ip().isLoopback())
+                continue;
+            routes.append({interface.index(), interface.name(), entry.ip(), entry.broadcast()});
+            break;
+        }
+    }
+    return routes;
+}
+
+} // namespace brellan

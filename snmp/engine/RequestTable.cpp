@@ -1,0 +1,110 @@
+#include "RequestTable.h"
+
+#include <utility>
+
+namespace brellan {
+
+void RequestTable::add(Request request, Clock::time_point now)
+{
+    forgetExpired(now);
+    const std::int32_t id = request.requestId;
+    m_outstanding[id] = std::move(request);
+}
+
+const RequestTable::Request* RequestTable::find(std::int32_t requestId) const
+{
+    const auto it = m_outstanding.find(requestId);
+    return it == m_outstanding.end() ? nullptr : &it->second;
+}
+
+RequestTable::Answer RequestTable::classify(std::int32_t requestId, std::uint32_t source) const
+{
+    if (const Request* request = find(requestId)) {
+        if (request->broadcast && request->answeredBy.contains(source))
+            return Answer::Duplicate;
+        return Answer::New;
+    }
+    return m_completed.contains(requestId) ? Answer::Duplicate : Answer::Unknown;
+}
+
+void RequestTable::accept(std::int32_t requestId, std::uint32_t source, Clock::time_point now)
+{
+    const auto it = m_outstanding.find(requestId);
+    if (it == m_outstanding.end())
+        return;
+    if (it->second.broadcast) {
+        it->second.answeredBy.insert(source);
+        return;
+    }
+    complete(requestId, now);
+}
+
+void RequestTable::complete(std::int32_t requestId, Clock::time_point now)
+{
+    if (m_outstanding.erase(requestId) > 0)
+        remember(requestId, now);
+}
+
+void RequestTable::clear()
+{
+    m_outstanding.clear();
+    m_completed.clear();
+    m_completedOrder.clear();
+}
+
+RequestTable::Due RequestTable::takeDue(Clock::time_point now)
+{
+    forgetExpired(now);
+    Due due;
+    for (auto it = m_outstanding.begin(); it != m_outstanding.end();) {
+        Request& request = it->second;
+        if (request.deadline > now) {
+            ++it;
+            continue;
+        }
+        if (request.broadcast) {
+            // The window has closed; answers after it are duplicates for a while.
+            remember(request.requestId, now);
+            it = m_outstanding.erase(it);
+        } else if (request.retriesLeft > 0) {
+            --request.retriesLeft;
+            request.deadline = now + request.retryInterval;
+            due.resend.push_back(&request);
+            ++it;
+        } else {
+            ++due.timedOut;
+            it = m_outstanding.erase(it);
+        }
+    }
+    return due;
+}
+
+std::optional<RequestTable::Clock::time_point> RequestTable::nextDeadline() const
+{
+    std::optional<Clock::time_point> next;
+    for (const auto& [id, request] : m_outstanding) {
+        if (!next || request.deadline < *next)
+            next = request.deadline;
+    }
+    return next;
+}
+
+void RequestTable::remember(std::int32_t requestId, Clock::time_point now)
+{
+    if (m_completedOrder.size() >= maxRemembered) {
+        m_completed.erase(m_completedOrder.front().first);
+        m_completedOrder.pop_front();
+    }
+    m_completed.insert(requestId);
+    m_completedOrder.emplace_back(requestId, now + m_linger);
+}
+
+void RequestTable::forgetExpired(Clock::time_point now)
+{
+    while (!m_completedOrder.empty() && m_completedOrder.front().second <= now) {
+        m_completed.erase(m_completedOrder.front().first);
+        m_completedOrder.pop_front();
+    }
+}
+
+} // namespace brellan

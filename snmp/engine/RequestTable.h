@@ -1,0 +1,79 @@
+#pragma once
+
+#include "Message.h"
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <optional>
+#include <set>
+#include <vector>
+
+namespace brellan {
+
+// The requests the engine waits an answer for, their retry and broadcast
+// deadlines, and the ids of requests completed a short while ago (so that a
+// second copy of an answer is told apart from an answer nobody asked for).
+// Knows nothing of sockets: the engine sends, this table decides.
+class RequestTable {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    struct Request {
+        std::int32_t requestId = 0;
+        snmp::PduType type = snmp::PduType::GetRequest;
+        snmp::Oid firstOid;                // the object asked for first (walk guard)
+        std::vector<std::uint8_t> datagram; // sent again, unchanged, on a retry
+        std::uint32_t target = 0;          // IPv4, host byte order
+        bool broadcast = false;
+        int retriesLeft = 0;
+        std::chrono::milliseconds retryInterval{0};
+        Clock::time_point deadline;        // next retry, give-up, or end of the broadcast window
+        std::set<std::uint32_t> answeredBy; // broadcast: the sources already accepted
+    };
+
+    enum class Answer {
+        New,       // an outstanding request, not yet answered by this source
+        Duplicate, // a request completed lately, or a source already heard in a broadcast
+        Unknown,   // no such request (never sent, abandoned, or long gone)
+    };
+
+    struct Due {
+        std::vector<const Request*> resend; // retry these now (deadline already moved on)
+        int timedOut = 0;                   // unicast requests given up
+    };
+
+    // How long a completed request id is remembered for duplicate counting.
+    explicit RequestTable(std::chrono::milliseconds linger) : m_linger(linger) {}
+
+    void add(Request request, Clock::time_point now);
+    const Request* find(std::int32_t requestId) const;
+    Answer classify(std::int32_t requestId, std::uint32_t source) const;
+    // Takes an answer: a unicast request is complete, a broadcast one notes
+    // the source and stays open until its window closes.
+    void accept(std::int32_t requestId, std::uint32_t source, Clock::time_point now);
+    // Ends a request without an answer being delivered (walk guard).
+    void complete(std::int32_t requestId, Clock::time_point now);
+    // Abandons every outstanding request; late answers become Unknown.
+    void clear();
+
+    // Retries due, unicast requests given up, broadcast windows closed.
+    Due takeDue(Clock::time_point now);
+    std::optional<Clock::time_point> nextDeadline() const;
+    bool empty() const { return m_outstanding.empty(); }
+
+private:
+    void remember(std::int32_t requestId, Clock::time_point now);
+    void forgetExpired(Clock::time_point now);
+
+    static constexpr std::size_t maxRemembered = 4096;
+
+    std::chrono::milliseconds m_linger;
+    std::map<std::int32_t, Request> m_outstanding;
+    // Completed ids in completion order, with the time they are forgotten.
+    std::deque<std::pair<std::int32_t, Clock::time_point>> m_completedOrder;
+    std::set<std::int32_t> m_completed;
+};
+
+} // namespace brellan
