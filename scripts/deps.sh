@@ -9,7 +9,7 @@ packages=(
     qt6-base-dev libgl-dev
     clang libclang-rt-14-dev
     snmpd snmp libsnmp-dev tshark
-    xvfb xauth x11-apps x11-utils xdotool imagemagick
+    xvfb xauth x11-apps x11-utils xdotool imagemagick fonts-liberation2
     iproute2 nftables util-linux procps
 )
 

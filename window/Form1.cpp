@@ -4,6 +4,8 @@
 #include "TrapListModel.h"
 #include "Twips.h"
 
+#include <QApplication>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -42,6 +44,41 @@ QString fromUtf8(const std::string& text)
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// The layout was drawn for an 8-point sans-serif face about as wide as
+// Liberation Sans; where the system lacks such a face, sizes shrink below.
+QFont preferredFont()
+{
+    QFont font;
+    font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"), QStringLiteral("Arial"),
+                      QStringLiteral("Helvetica"), QApplication::font().family()});
+    font.setPointSizeF(8.0);
+    return font;
+}
+
+// `font`, made smaller in half points until `text` fits in `box` (wrapped
+// at word boundaries when `wrap` is set), but never below 6 points.
+QFont fittingFont(QFont font, const QString& text, const QSize& box, bool wrap)
+{
+    constexpr double smallest = 6.0;
+    while (font.pointSizeF() > smallest) {
+        const QRect needed =
+            QFontMetrics(font).boundingRect(QRect(QPoint(0, 0), box), wrap ? Qt::TextWordWrap : 0, text);
+        if (needed.width() <= box.width() && needed.height() <= box.height())
+            break;
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    }
+    return font;
+}
+
+// A label placed past its container's right edge keeps its text inside the
+// container: a right-aligned status would otherwise lose its last characters.
+void keepTextInside(QLabel* label)
+{
+    const int overhang = label->geometry().right() - label->parentWidget()->rect().right();
+    if (overhang > 0)
+        label->setContentsMargins(0, 0, overhang, 0);
+}
+
 QLabel* createLabel(QWidget* parent, const char* name, const QString& text)
 {
     auto* label = new QLabel(text, parent);
@@ -65,6 +102,7 @@ Form1::Form1(std::unique_ptr<SnmpComponent> snmp1, QWidget* parent)
 
     m_guard = new HandlerGuard(this);
     createControls();
+    chooseFonts();
     setUpTabOrder();
     wireEvents();
     m_cmdFind->setFocus();
@@ -157,6 +195,7 @@ void Form1::createControls()
     m_label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_label2->setForegroundRole(QPalette::Highlight);
     place(m_label2, {120, 120, 5775, 615});
+    keepTextInside(m_label2);
 
     m_label1 = createLabel(this, "Label1", QStringLiteral("SNMP Traps"));
     m_label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -166,6 +205,19 @@ void Form1::createControls()
     m_lblStatus->setAlignment(Qt::AlignRight | Qt::AlignTop);
     m_lblStatus->setForegroundRole(QPalette::WindowText);
     place(m_lblStatus, {2880, 6000, 3000, 255});
+    keepTextInside(m_lblStatus);
+}
+
+// One face for the whole window, at the largest size at which every fixed
+// caption fits its label; the help text may go smaller to fit its box.
+void Form1::chooseFonts()
+{
+    QFont font = preferredFont();
+    for (const QLabel* label : m_oidName)
+        font = fittingFont(font, label->text(), label->contentsRect().size(), false);
+    font = fittingFont(font, m_label1->text(), m_label1->contentsRect().size(), false);
+    setFont(font);
+    m_label2->setFont(fittingFont(font, m_label2->text(), m_label2->contentsRect().size(), true));
 }
 
 QLineEdit* Form1::createValueBox(QWidget* frame, const char* name, int top)

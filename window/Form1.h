@@ -71,6 +71,7 @@ protected:
 private:
     void createControls();
     void setUpAgentList();
+    void chooseFonts();
     void setUpTabOrder();
     void wireEvents();
     void place(QWidget* control, const TwipsRect& rect) const;

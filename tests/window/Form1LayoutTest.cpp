@@ -123,6 +123,27 @@ TEST_F(LayoutTest, LabelsUseTheSystemColoursAndAlignment)
     EXPECT_TRUE(status->alignment() & Qt::AlignRight);
 }
 
+TEST_F(LayoutTest, FixedTextsFitTheirLabelsAndTheStatusEndsInsideTheWindow)
+{
+    const auto fits = [](const QLabel* label, int flags) {
+        const QRect box = label->contentsRect();
+        const QRect needed = label->fontMetrics().boundingRect(box, flags, label->text());
+        return needed.width() <= box.width() && needed.height() <= box.height();
+    };
+    for (int index = 0; index < 7; ++index) {
+        const QByteArray name = "OIDName" + QByteArray::number(index);
+        EXPECT_TRUE(fits(control<QLabel>(name.constData()), 0)) << name.constData();
+    }
+    EXPECT_TRUE(fits(control<QLabel>("Label1"), 0));
+    EXPECT_TRUE(fits(control<QLabel>("Label2"), Qt::TextWordWrap)) << "the help text is cut off";
+
+    // The status label reaches past the window's right edge; its text must not.
+    for (const char* name : {"lblStatus", "Label2"}) {
+        const auto* label = control<QLabel>(name);
+        EXPECT_LE(label->mapTo(form.get(), label->contentsRect().topRight()).x(), form->rect().right()) << name;
+    }
+}
+
 TEST_F(LayoutTest, EverythingStartsEmpty)
 {
     for (const QLineEdit* box : form->findChildren<QLineEdit*>())
