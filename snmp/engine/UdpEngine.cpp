@@ -9,6 +9,8 @@
 #include <QVariant>
 
 #include <algorithm>
+#include <cerrno>
+#include <system_error>
 #include <limits>
 #include <utility>
 
@@ -20,6 +22,18 @@ using Clock = RequestTable::Clock;
 constexpr std::uint32_t limitedBroadcast = 0xFFFFFFFFu;
 
 std::string quoted(const std::string& text) { return "\"" + text + "\""; }
+
+// Why the system refused a datagram. Qt reports most send failures only as
+// "Unable to send a message"; the C library's errno, still set right after
+// the failed call, names the reason ("Network is unreachable", ...).
+std::string refusal(const QUdpSocket& socket, int error)
+{
+    const std::string qtText = socket.errorString().toStdString();
+    if (error == 0)
+        return qtText;
+    const std::string systemText = std::generic_category().message(error);
+    return systemText == qtText ? qtText : systemText + " (" + qtText + ")";
+}
 
 std::string ipv4Text(std::uint32_t address)
 {
@@ -251,9 +265,11 @@ void UdpEngine::send(snmp::PduType type)
 
 void UdpEngine::sendUnicast(const std::vector<std::uint8_t>& datagram, std::uint32_t target)
 {
-    if (m_requestSocket.writeDatagram(toByteArray(datagram), QHostAddress(target), m_settings.agentPort) < 0) {
-        throw SnmpError("Cannot send the request to " + ipv4Text(target) + ": "
-                        + m_requestSocket.errorString().toStdString());
+    const QByteArray bytes = toByteArray(datagram);
+    errno = 0;
+    if (m_requestSocket.writeDatagram(bytes, QHostAddress(target), m_settings.agentPort) < 0) {
+        const int error = errno;
+        throw SnmpError("Cannot send the request to " + ipv4Text(target) + ": " + refusal(m_requestSocket, error));
     }
 }
 
@@ -262,11 +278,12 @@ void UdpEngine::sendBroadcast(const std::vector<std::uint8_t>& datagram)
     const QList<BroadcastRoute> routes = broadcastRoutes();
     if (routes.isEmpty()) {
         // No interface to choose: let the system route it, and report its refusal.
-        if (m_requestSocket.writeDatagram(toByteArray(datagram), QHostAddress(QHostAddress::Broadcast),
-                                          m_settings.agentPort)
-            < 0) {
+        const QByteArray bytes = toByteArray(datagram);
+        errno = 0;
+        if (m_requestSocket.writeDatagram(bytes, QHostAddress(QHostAddress::Broadcast), m_settings.agentPort) < 0) {
+            const int error = errno;
             throw SnmpError("Cannot send the broadcast request to 255.255.255.255: "
-                            + m_requestSocket.errorString().toStdString());
+                            + refusal(m_requestSocket, error));
         }
         return;
     }
@@ -276,11 +293,13 @@ void UdpEngine::sendBroadcast(const std::vector<std::uint8_t>& datagram)
     for (const BroadcastRoute& route : routes) {
         QNetworkDatagram out(toByteArray(datagram), QHostAddress(QHostAddress::Broadcast), m_settings.agentPort);
         out.setInterfaceIndex(static_cast<uint>(route.interfaceIndex));
+        errno = 0;
         if (m_requestSocket.writeDatagram(out) >= 0) {
             ++sent;
             continue;
         }
-        const QString failure = route.interfaceName + ": " + m_requestSocket.errorString();
+        const int error = errno;
+        const QString failure = route.interfaceName + ": " + QString::fromStdString(refusal(m_requestSocket, error));
         qWarning("SNMP broadcast not sent through %s", qPrintable(failure));
         failures += (failures.isEmpty() ? "" : "; ") + failure;
     }

@@ -5,7 +5,6 @@
 #include <QHostAddress>
 #include <QProcessEnvironment>
 #include <QStringList>
-#include <QThread>
 #include <QUdpSocket>
 
 namespace brellan::test {
@@ -62,7 +61,7 @@ bool NetSnmpAgent::startOnce(std::uint16_t port)
         m_error = "cannot write " + configPath;
         return false;
     }
-    config.write(configuration(port).toUtf8());
+    config.write(configuration().toUtf8());
     config.close();
 
     m_process = std::make_unique<QProcess>();
@@ -73,7 +72,7 @@ bool NetSnmpAgent::startOnce(std::uint16_t port)
     m_process->setProcessChannelMode(QProcess::MergedChannels);
     m_process->setStandardOutputFile(m_dir.filePath("snmpd.out"));
     // -f: stay in the foreground (so this object owns it); -C: read only our
-    // configuration; the listening address is given on the command line too.
+    // configuration; the one listening address is given on the command line.
     m_process->start("snmpd", {"-f", "-C", "-c", configPath, "-Lf", m_dir.filePath("snmpd.log"),
                                "udp:127.0.0.1:" + QString::number(port)});
     if (!m_process->waitForStarted(5000)) {
@@ -91,10 +90,9 @@ bool NetSnmpAgent::startOnce(std::uint16_t port)
     return false;
 }
 
-QString NetSnmpAgent::configuration(std::uint16_t port) const
+QString NetSnmpAgent::configuration() const
 {
     QStringList lines;
-    lines << "agentaddress udp:127.0.0.1:" + QString::number(port);
     if (m_options.viewIncluded.empty())
         lines << "view brellan included .1";
     for (const std::string& subtree : m_options.viewIncluded)
@@ -119,8 +117,6 @@ bool NetSnmpAgent::waitUntilAnswering() const
 {
     const QDeadlineTimer deadline(answerTimeoutMs);
     while (!deadline.hasExpired()) {
-        if (!isRunning())
-            return false;
         QProcess probe;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("MIBS", "");
@@ -132,7 +128,9 @@ bool NetSnmpAgent::waitUntilAnswering() const
             if (!output.contains("Timeout") && !output.isEmpty())
                 return true;
         }
-        QThread::msleep(100);
+        // Also notices an agent that has exited (port taken, bad configuration).
+        if (m_process->waitForFinished(100) || m_process->state() == QProcess::NotRunning)
+            return false;
     }
     return false;
 }

@@ -46,7 +46,7 @@ public:
 private:
     bool startOnce(std::uint16_t port);
     bool waitUntilAnswering() const;
-    QString configuration(std::uint16_t port) const;
+    QString configuration() const;
     QString logTail() const;
     void stop();
 

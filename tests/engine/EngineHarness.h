@@ -1,0 +1,153 @@
+#pragma once
+
+#include "MemoryState.h"
+#include "Message.h"
+#include "Module1.h"
+#include "UdpEngine.h"
+
+#include <QHostAddress>
+#include <QNetworkDatagram>
+#include <QTest>
+#include <QUdpSocket>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace brellan::test {
+
+using namespace std::chrono_literals;
+
+// Generous: the machine may be loaded; a passing test never waits this long.
+inline constexpr int patienceMs = 15000;
+
+// Runs the event loop until `condition` holds or patienceMs pass.
+inline bool waitFor(const std::function<bool()>& condition, int timeoutMs = patienceMs)
+{
+    return QTest::qWaitFor(condition, timeoutMs);
+}
+
+// Lets the event loop run for a while, to show that nothing more happens.
+inline void settle(std::chrono::milliseconds time) { QTest::qWait(static_cast<int>(time.count())); }
+
+inline UdpEngine::Settings loopbackSettings(std::uint16_t agentPort)
+{
+    UdpEngine::Settings settings;
+    settings.agentPort = agentPort;
+    settings.trapPort = 0;
+    settings.trapBindAddress = QHostAddress(QHostAddress::LocalHost);
+    settings.retryInterval = 200ms;
+    settings.retries = 2;
+    settings.broadcastWindow = 500ms;
+    return settings;
+}
+
+inline snmp::Oid oid(const std::string& dotted) { return snmp::parseOid(dotted).value(); }
+
+// The real engine under the real manager, wired as the window wires them,
+// with every Response the dispatcher sees recorded (by VarOid(1)).
+struct WiredManager {
+    explicit WiredManager(const UdpEngine::Settings& settings) : engine(settings)
+    {
+        engine.Response().connect([this](std::int32_t status, const std::string& from) {
+            dispatched.push_back(engine.VarOid(1));
+            manager.onResponse(status, from);
+        });
+        engine.Trap().connect([this](std::int32_t generic, std::int32_t specific, const std::string& from) {
+            manager.onTrap(generic, specific, from);
+        });
+    }
+
+    // The operator clicks the (only) row holding `address`.
+    void select(const std::string& address)
+    {
+        state.agentRows = {{address, "agent"}};
+        state.selectedRow = 0;
+        manager.selectAgent();
+    }
+
+    const std::string& field(SystemObject object) const { return state.systemValue(object); }
+
+    MemoryState state;
+    UdpEngine engine;
+    Module1 manager{state, engine};
+    std::vector<std::string> dispatched;
+};
+
+// A scripted agent on 127.0.0.1: records every request it receives and
+// answers with whatever the test's script sends back.
+class FakeAgent {
+public:
+    struct Request {
+        snmp::Message message;
+        QHostAddress from;
+        std::uint16_t port = 0;
+    };
+
+    // Called for each decoded request; answer through reply()/replyRaw().
+    std::function<void(const Request&)> script;
+    std::vector<Request> requests;
+
+    explicit FakeAgent(const QHostAddress& address = QHostAddress(QHostAddress::LocalHost))
+    {
+        m_socket.bind(address, 0);
+        QObject::connect(&m_socket, &QUdpSocket::readyRead, [this] { read(); });
+    }
+
+    std::uint16_t port() const { return m_socket.localPort(); }
+
+    void replyRaw(const Request& to, const std::vector<std::uint8_t>& bytes)
+    {
+        m_socket.writeDatagram(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()),
+                               to.from, to.port);
+    }
+
+    // A GetResponse to `to` (its id unless `requestId` is given) with one binding.
+    static snmp::Message response(const Request& to, const std::string& dotted, snmp::Value value,
+                                  std::int32_t errorStatus = 0)
+    {
+        snmp::Message message;
+        message.version = snmp::versionV1;
+        message.community = "mervik";
+        message.type = snmp::PduType::GetResponse;
+        message.requestId = to.message.requestId;
+        message.errorStatus = errorStatus;
+        message.errorIndex = errorStatus == 0 ? 0 : 1;
+        message.bindings = {{oid(dotted), std::move(value)}};
+        return message;
+    }
+
+    void reply(const Request& to, const snmp::Message& message) { replyRaw(to, snmp::encodeMessage(message)); }
+
+    static snmp::Value text(const std::string& content)
+    {
+        snmp::Value value;
+        value.type = snmp::ValueType::OctetString;
+        value.bytes.assign(content.begin(), content.end());
+        return value;
+    }
+
+private:
+    void read()
+    {
+        while (m_socket.hasPendingDatagrams()) {
+            const QNetworkDatagram datagram = m_socket.receiveDatagram();
+            const QByteArray data = datagram.data();
+            const auto decoded = snmp::decodeMessage(
+                {reinterpret_cast<const std::uint8_t*>(data.constData()), static_cast<std::size_t>(data.size())});
+            const auto* message = std::get_if<snmp::Message>(&decoded);
+            if (!message)
+                continue;
+            requests.push_back({*message, datagram.senderAddress(), static_cast<std::uint16_t>(datagram.senderPort())});
+            if (script)
+                script(requests.back());
+        }
+    }
+
+    QUdpSocket m_socket;
+};
+
+} // namespace brellan::test

@@ -1,0 +1,213 @@
+// What the engine accepts and what it drops, against a scripted agent on
+// 127.0.0.1, through the real engine and the real manager.
+
+#include "EngineHarness.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace brellan::test {
+namespace {
+
+const std::string sysDescr = "1.3.6.1.2.1.1.1.0";
+const std::string sysObjectID = "1.3.6.1.2.1.1.2.0";
+const std::string sysORLastChange = "1.3.6.1.2.1.1.8.0";
+
+snmp::Value oidValue(const std::string& dotted)
+{
+    snmp::Value value;
+    value.type = snmp::ValueType::ObjectIdentifier;
+    value.oid = oid(dotted);
+    return value;
+}
+
+snmp::Value ticks(std::int64_t value)
+{
+    snmp::Value result;
+    result.type = snmp::ValueType::TimeTicks;
+    result.number = value;
+    return result;
+}
+
+bool asks(const FakeAgent::Request& request, snmp::PduType type, const std::string& dotted)
+{
+    return request.message.type == type && !request.message.bindings.empty()
+           && request.message.bindings.front().oid == oid(dotted);
+}
+
+std::size_t count(const std::vector<std::string>& list, const std::string& item)
+{
+    return static_cast<std::size_t>(std::count(list.begin(), list.end(), item));
+}
+
+// Ends a walk: the object after sysDescr is answered as sysORLastChange.
+void endWalkAfterSysDescr(FakeAgent& agent, const FakeAgent::Request& request)
+{
+    if (asks(request, snmp::PduType::GetNextRequest, sysDescr))
+        agent.reply(request, FakeAgent::response(request, sysORLastChange, ticks(0)));
+}
+
+TEST(EngineAgainstFakeAgent, DropsEveryBadDatagramAndFilesADuplicatedAnswerOnce)
+{
+    FakeAgent agent;
+    WiredManager wired(loopbackSettings(agent.port()));
+    std::int32_t firstId = 0;
+    agent.script = [&](const FakeAgent::Request& request) {
+        if (asks(request, snmp::PduType::GetRequest, sysDescr) && firstId == 0) {
+            firstId = request.message.requestId;
+            const snmp::Message good = FakeAgent::response(request, sysDescr, FakeAgent::text("good agent"));
+            const std::vector<std::uint8_t> goodBytes = snmp::encodeMessage(good);
+
+            agent.replyRaw(request, {0x30, 0x03, 0x02, 0x01}); // a SEQUENCE running past the datagram
+            agent.replyRaw(request, std::vector<std::uint8_t>(goodBytes.begin(),
+                                                              goodBytes.begin() + goodBytes.size() / 2));
+            snmp::Message wrongVersion = good;
+            wrongVersion.version = snmp::versionV2c;
+            agent.reply(request, wrongVersion);
+            snmp::Message wrongCommunity = good;
+            wrongCommunity.community = "mervil";
+            agent.reply(request, wrongCommunity);
+            snmp::Message wrongId = good;
+            wrongId.requestId = request.message.requestId + 1000;
+            agent.reply(request, wrongId);
+            snmp::Message notAResponse = good;
+            notAResponse.type = snmp::PduType::GetRequest;
+            agent.reply(request, notAResponse);
+
+            agent.replyRaw(request, goodBytes);
+            agent.replyRaw(request, goodBytes);
+            return;
+        }
+        if (asks(request, snmp::PduType::GetNextRequest, sysDescr)) {
+            // The first request's id again, now stale, with another object.
+            snmp::Message stale = FakeAgent::response(request, sysObjectID, oidValue("1.3.6.1.4.1.99"));
+            stale.requestId = firstId;
+            agent.reply(request, stale);
+            endWalkAfterSysDescr(agent, request);
+        }
+    };
+
+    wired.select("127.0.0.1");
+
+    ASSERT_TRUE(waitFor([&] { return wired.state.statusLine == "Result: 1.3.6.1.2.1.1.8.0 [OK]"; }))
+        << wired.state.statusLine;
+    EXPECT_EQ(count(wired.dispatched, sysDescr), 1u);
+    EXPECT_EQ(count(wired.dispatched, sysObjectID), 0u);
+    EXPECT_EQ(wired.field(SystemObject::sysDescr), "good agent");
+    EXPECT_TRUE(wired.field(SystemObject::sysObjectID).empty());
+    const UdpEngine::Counters counters = wired.engine.counters();
+    EXPECT_EQ(counters.malformed, 2u);
+    EXPECT_EQ(counters.unmatched, 4u);
+    EXPECT_EQ(counters.duplicates, 2u); // the second copy, and the stale id
+    EXPECT_EQ(counters.responses, 2u);
+}
+
+TEST(EngineAgainstFakeAgent, ResendsAnUnansweredRequestWithTheSameId)
+{
+    FakeAgent agent;
+    WiredManager wired(loopbackSettings(agent.port()));
+    agent.script = [&](const FakeAgent::Request& request) {
+        const bool firstTry = agent.requests.size() == 1;
+        if (asks(request, snmp::PduType::GetRequest, sysDescr) && !firstTry)
+            agent.reply(request, FakeAgent::response(request, sysDescr, FakeAgent::text("after a retry")));
+        endWalkAfterSysDescr(agent, request);
+    };
+
+    wired.select("127.0.0.1");
+
+    ASSERT_TRUE(waitFor([&] { return wired.state.statusLine == "Result: 1.3.6.1.2.1.1.8.0 [OK]"; }))
+        << wired.state.statusLine;
+    ASSERT_GE(agent.requests.size(), 3u);
+    EXPECT_TRUE(asks(agent.requests[1], snmp::PduType::GetRequest, sysDescr));
+    EXPECT_EQ(agent.requests[1].message.requestId, agent.requests[0].message.requestId);
+    EXPECT_EQ(agent.requests[1].message.community, "mervik");
+    EXPECT_NE(agent.requests[2].message.requestId, agent.requests[0].message.requestId);
+    EXPECT_EQ(wired.field(SystemObject::sysDescr), "after a retry");
+    EXPECT_EQ(wired.engine.counters().retries, 1u);
+}
+
+TEST(EngineAgainstFakeAgent, ResetDropsALateAnswerToTheAbandonedRequest)
+{
+    FakeAgent agent;
+    WiredManager wired(loopbackSettings(agent.port()));
+    agent.script = [&](const FakeAgent::Request& request) {
+        // Hold the first request; when the second arrives, answer the
+        // first (now abandoned), then the second.
+        if (!asks(request, snmp::PduType::GetRequest, sysDescr) || agent.requests.size() < 2)
+            return endWalkAfterSysDescr(agent, request);
+        const FakeAgent::Request& first = agent.requests.front();
+        if (request.message.requestId == first.message.requestId)
+            return; // a retry of the first
+        agent.reply(first, FakeAgent::response(first, sysDescr, FakeAgent::text("abandoned")));
+        agent.reply(request, FakeAgent::response(request, sysDescr, FakeAgent::text("current")));
+    };
+
+    wired.select("127.0.0.1");
+    ASSERT_TRUE(waitFor([&] { return agent.requests.size() == 1; }));
+    wired.select("127.0.0.1");
+
+    ASSERT_TRUE(waitFor([&] { return wired.state.statusLine == "Result: 1.3.6.1.2.1.1.8.0 [OK]"; }))
+        << wired.state.statusLine;
+    EXPECT_EQ(count(wired.dispatched, sysDescr), 1u);
+    EXPECT_EQ(wired.field(SystemObject::sysDescr), "current");
+}
+
+// An answer to GetNext that does not move past the object asked for: the
+// echo with noSuchName of an agent at the end of its view, or an agent that
+// goes backwards. Either would make the walk ask forever.
+TEST(EngineAgainstFakeAgent, GetNextAnswerThatDoesNotAdvanceEndsTheWalk)
+{
+    for (const std::string& answered : {sysObjectID, sysDescr}) {
+        SCOPED_TRACE("GetNext(sysObjectID.0) answered with " + answered);
+        FakeAgent agent;
+        WiredManager wired(loopbackSettings(agent.port()));
+        agent.script = [&](const FakeAgent::Request& request) {
+            if (asks(request, snmp::PduType::GetRequest, sysDescr))
+                agent.reply(request, FakeAgent::response(request, sysDescr, FakeAgent::text("echo agent")));
+            else if (asks(request, snmp::PduType::GetNextRequest, sysDescr))
+                agent.reply(request, FakeAgent::response(request, sysObjectID, oidValue("1.3.6.1.4.1.99")));
+            else if (asks(request, snmp::PduType::GetNextRequest, sysObjectID))
+                agent.reply(request, FakeAgent::response(request, answered, snmp::Value{}, 2));
+        };
+
+        wired.select("127.0.0.1");
+
+        ASSERT_TRUE(waitFor([&] { return wired.engine.counters().notAdvancing == 1; }));
+        settle(200ms * 4);
+        EXPECT_EQ(wired.state.statusLine, "Result: 1.3.6.1.2.1.1.2.0 [OK]");
+        EXPECT_EQ(wired.field(SystemObject::sysDescr), "echo agent");
+        EXPECT_EQ(wired.field(SystemObject::sysObjectID), "1.3.6.1.4.1.99");
+        EXPECT_EQ(agent.requests.size(), 3u); // no retry, no repeat
+        EXPECT_EQ(wired.engine.counters().timeouts, 0u);
+    }
+}
+
+// A multi-homed agent may answer from another address than the one asked:
+// the answer counts, and the event names the address it came from.
+TEST(EngineAgainstFakeAgent, AnswerFromAnotherAddressIsAcceptedAndNamesThatAddress)
+{
+    FakeAgent agent(QHostAddress("127.0.0.2"));
+    QUdpSocket otherAddress;
+    ASSERT_TRUE(otherAddress.bind(QHostAddress("127.0.0.3"), 0));
+    WiredManager wired(loopbackSettings(agent.port()));
+    std::string reportedBy;
+    wired.engine.Response().connect([&](std::int32_t, const std::string& from) { reportedBy = from; });
+    agent.script = [&](const FakeAgent::Request& request) {
+        const std::vector<std::uint8_t> bytes =
+            snmp::encodeMessage(FakeAgent::response(request, sysORLastChange, ticks(1)));
+        otherAddress.writeDatagram(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()),
+                                   request.from, request.port);
+    };
+
+    wired.select("127.0.0.2");
+
+    ASSERT_TRUE(waitFor([&] { return !reportedBy.empty(); }));
+    EXPECT_EQ(reportedBy, "127.0.0.3");
+    EXPECT_EQ(wired.engine.VarOid(1), sysORLastChange);
+    EXPECT_EQ(wired.engine.VarValue(1), snmp::valueText(ticks(1)));
+    EXPECT_EQ(wired.state.statusLine, "Result: 1.3.6.1.2.1.1.8.0 [OK]");
+}
+
+} // namespace
+} // namespace brellan::test

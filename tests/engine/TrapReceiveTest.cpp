@@ -1,0 +1,173 @@
+// Traps from Net-SNMP's snmptrap and from crafted datagrams, through the
+// real engine into the manager's trap log.
+
+#include "EngineHarness.h"
+
+#include <QProcess>
+#include <QProcessEnvironment>
+
+#include <gtest/gtest.h>
+
+namespace brellan::test {
+namespace {
+
+class TrapReceiver : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(wired.engine.trapReceiverProblem().isEmpty()) << wired.engine.trapReceiverProblem().toStdString();
+        ASSERT_NE(wired.engine.boundTrapPort(), 0);
+    }
+
+    // Runs snmptrap against the engine's trap port; `arguments` follow the target.
+    void snmptrap(const QStringList& head, const QStringList& arguments)
+    {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("MIBS", "");
+        process.setProcessEnvironment(environment);
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start("snmptrap", head + QStringList{"127.0.0.1:" + QString::number(wired.engine.boundTrapPort())}
+                                      + arguments);
+        ASSERT_TRUE(process.waitForFinished(10000));
+        ASSERT_EQ(process.exitCode(), 0) << process.readAll().toStdString();
+    }
+
+    void v1(const QString& agentAddress, int generic, int specific)
+    {
+        snmptrap({"-v", "1", "-c", "public"},
+                 {".1.3.6.1.4.1.8072.2.3", agentAddress, QString::number(generic), QString::number(specific), "1234"});
+    }
+
+    void v2c(const QStringList& trapAndBindings)
+    {
+        snmptrap({"-v", "2c", "-c", "public"}, QStringList{"1234"} + trapAndBindings);
+    }
+
+    void sendRaw(const std::vector<std::uint8_t>& bytes)
+    {
+        sender.writeDatagram(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()),
+                             QHostAddress(QHostAddress::LocalHost), wired.engine.boundTrapPort());
+    }
+
+    static snmp::Message v1Trap(std::int32_t generic, std::int32_t specific)
+    {
+        snmp::Message trap;
+        trap.version = snmp::versionV1;
+        trap.community = "anything";
+        trap.type = snmp::PduType::TrapV1;
+        trap.enterprise = oid("1.3.6.1.4.1.8072.2.3");
+        trap.agentAddress = {10, 0, 0, 7};
+        trap.genericTrap = generic;
+        trap.specificTrap = specific;
+        return trap;
+    }
+
+    WiredManager wired{loopbackSettings(1)};
+    QUdpSocket sender;
+};
+
+TEST_F(TrapReceiver, V1TrapsFromSnmptrapBecomeLinesInOrder)
+{
+    for (int generic = 0; generic <= 5; ++generic)
+        v1("10.0.0.7", generic, 0);
+    v1("10.0.0.7", 6, 42);
+    v1("0.0.0.0", 1, 0); // no agent address in the trap: the sender's is shown
+
+    ASSERT_TRUE(waitFor([&] { return wired.state.trapLines.size() >= 8; }));
+    const std::vector<std::string> expected{
+        "10.0.0.7 coldStart",      "10.0.0.7 warmStart",       "10.0.0.7 linkDown",
+        "10.0.0.7 linkUp",         "10.0.0.7 authenticationFailure", "10.0.0.7 egpNeighborLoss",
+        "10.0.0.7 enterpriseSpecific: 42", "127.0.0.1 warmStart"};
+    EXPECT_EQ(wired.state.trapLines, expected);
+}
+
+TEST_F(TrapReceiver, V2cTrapsFromSnmptrapMapToGenericAndSpecificCodes)
+{
+    v2c({".1.3.6.1.6.3.1.1.5.1"});
+    v2c({".1.3.6.1.6.3.1.1.5.3", ".1.3.6.1.2.1.2.2.1.1.2", "i", "2", ".1.3.6.1.6.3.18.1.3.0", "a", "10.0.0.9"});
+    v2c({".1.3.6.1.4.1.8072.2.3.0.17"});
+
+    ASSERT_TRUE(waitFor([&] { return wired.state.trapLines.size() >= 3; }));
+    const std::vector<std::string> expected{"127.0.0.1 coldStart", "10.0.0.9 linkDown",
+                                            "127.0.0.1 enterpriseSpecific: 17"};
+    EXPECT_EQ(wired.state.trapLines, expected);
+}
+
+TEST_F(TrapReceiver, BadDatagramsAreDroppedAndLaterTrapsStillArrive)
+{
+    sendRaw({0x30, 0x82, 0xFF}); // length runs past the datagram
+    sendRaw({0x30, 0x80, 0x00, 0x00}); // indefinite length
+    sendRaw({});
+    std::vector<std::uint8_t> good = snmp::encodeMessage(v1Trap(3, 0));
+    sendRaw(std::vector<std::uint8_t>(good.begin(), good.end() - 3));
+    snmp::Message request;
+    request.type = snmp::PduType::GetRequest;
+    request.community = "mervik";
+    request.bindings = {{oid("1.3.6.1.2.1.1.5.0"), {}}};
+    sendRaw(snmp::encodeMessage(request)); // well formed, but no trap
+    sendRaw(good);
+
+    ASSERT_TRUE(waitFor([&] { return wired.state.trapLines.size() == 1; }));
+    EXPECT_EQ(wired.state.trapLines.front(), "10.0.0.7 linkUp");
+    const UdpEngine::Counters counters = wired.engine.counters();
+    EXPECT_EQ(counters.traps, 1u);
+    EXPECT_GE(counters.malformed, 3u); // the empty datagram may never be read as one
+    EXPECT_EQ(counters.unmatched, 1u);
+}
+
+// A handler that opens a modal dialog runs a nested event loop; traps that
+// arrive meanwhile must wait for it, not run inside it.
+TEST_F(TrapReceiver, EventsWaitForARunningHandlerAndSurviveItsException)
+{
+    int depth = 0;
+    int deepest = 0;
+    std::vector<std::int32_t> seen;
+    wired.engine.Trap().connect([&](std::int32_t generic, std::int32_t specific, const std::string&) {
+        ++depth;
+        deepest = std::max(deepest, depth);
+        seen.push_back(specific);
+        if (specific == 1) {
+            // The "dialog": more traps arrive while it is open.
+            for (std::int32_t next = 2; next <= 4; ++next)
+                sendRaw(snmp::encodeMessage(v1Trap(generic, next)));
+            settle(300ms);
+        }
+        --depth;
+        if (specific == 2)
+            throw std::runtime_error("handler failure");
+    });
+
+    sendRaw(snmp::encodeMessage(v1Trap(6, 1)));
+
+    ASSERT_TRUE(waitFor([&] { return seen.size() == 4; }));
+    EXPECT_EQ(deepest, 1);
+    EXPECT_EQ(seen, (std::vector<std::int32_t>{1, 2, 3, 4}));
+    EXPECT_EQ(wired.state.trapLines.size(), 4u);
+    EXPECT_EQ(wired.engine.counters().traps, 4u);
+}
+
+TEST(TrapPort, PortHeldByAnotherProgramIsReportedAndRequestsStillWork)
+{
+    QUdpSocket otherReceiver;
+    ASSERT_TRUE(otherReceiver.bind(QHostAddress(QHostAddress::LocalHost), 0, QAbstractSocket::DontShareAddress));
+    FakeAgent agent;
+    UdpEngine::Settings settings = loopbackSettings(agent.port());
+    settings.trapPort = otherReceiver.localPort();
+    WiredManager wired(settings);
+
+    EXPECT_EQ(wired.engine.boundTrapPort(), 0);
+    const std::string problem = wired.engine.trapReceiverProblem().toStdString();
+    EXPECT_NE(problem.find("port " + std::to_string(settings.trapPort) + " is in use by another program"),
+              std::string::npos)
+        << problem;
+
+    agent.script = [&](const FakeAgent::Request& request) {
+        agent.reply(request, FakeAgent::response(request, "1.3.6.1.2.1.1.8.0", snmp::Value{}));
+    };
+    wired.select("127.0.0.1");
+    ASSERT_TRUE(waitFor([&] { return wired.state.statusLine == "Result: 1.3.6.1.2.1.1.8.0 [OK]"; }));
+}
+
+} // namespace
+} // namespace brellan::test
