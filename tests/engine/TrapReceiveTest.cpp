@@ -5,6 +5,7 @@
 
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -145,6 +146,32 @@ TEST_F(TrapReceiver, EventsWaitForARunningHandlerAndSurviveItsException)
     EXPECT_EQ(seen, (std::vector<std::int32_t>{1, 2, 3, 4}));
     EXPECT_EQ(wired.state.trapLines.size(), 4u);
     EXPECT_EQ(wired.engine.counters().traps, 4u);
+}
+
+// A burst larger than the default socket buffer holds must all arrive, and
+// reading it must give the event loop turns (the window stays responsive).
+TEST_F(TrapReceiver, BurstIsReadCompletelyInBatchesThatYieldToTheEventLoop)
+{
+    constexpr int burst = 2000;
+    int ticks = 0;
+    int ticksWhileReading = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+    wired.engine.Trap().connect([&](std::int32_t, std::int32_t specific, const std::string&) {
+        if (specific == 1)
+            ticks = 0;
+        if (specific == burst)
+            ticksWhileReading = ticks;
+    });
+
+    for (std::int32_t specific = 1; specific <= burst; ++specific)
+        sendRaw(snmp::encodeMessage(v1Trap(6, specific)));
+    ticker.start(0);
+
+    ASSERT_TRUE(waitFor([&] { return wired.engine.counters().traps == burst; }))
+        << "received " << wired.engine.counters().traps;
+    EXPECT_EQ(wired.state.trapLines.back(), "10.0.0.7 enterpriseSpecific: " + std::to_string(burst));
+    EXPECT_GT(ticksWhileReading, 0);
 }
 
 TEST(TrapPort, PortHeldByAnotherProgramIsReportedAndRequestsStillWork)
