@@ -1,0 +1,102 @@
+// The engine's bookkeeping of outstanding requests and of queued events,
+// on a clock the test moves by hand.
+
+#include "EventQueue.h"
+#include "RequestTable.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace brellan {
+namespace {
+
+using namespace std::chrono_literals;
+using Answer = RequestTable::Answer;
+
+const RequestTable::Clock::time_point start{};
+
+RequestTable::Request request(std::int32_t id, bool broadcast)
+{
+    RequestTable::Request result;
+    result.requestId = id;
+    result.broadcast = broadcast;
+    result.retriesLeft = broadcast ? 0 : 2;
+    result.retryInterval = 1000ms;
+    result.deadline = start + (broadcast ? 3000ms : 1000ms);
+    return result;
+}
+
+TEST(RequestTable, BroadcastTakesOneAnswerPerSourceUntilItsWindowCloses)
+{
+    RequestTable table(5000ms);
+    table.add(request(7, true), start);
+
+    EXPECT_EQ(table.classify(7, 0x0A000001), Answer::New);
+    table.accept(7, 0x0A000001, start + 10ms);
+    EXPECT_EQ(table.classify(7, 0x0A000001), Answer::Duplicate);
+    EXPECT_EQ(table.classify(7, 0x0A000002), Answer::New);
+
+    const RequestTable::Due due = table.takeDue(start + 3000ms);
+    EXPECT_TRUE(due.resend.empty()); // never repeated
+    EXPECT_EQ(due.timedOut, 0);      // a closed window is no time-out
+    EXPECT_EQ(table.classify(7, 0x0A000002), Answer::Duplicate);
+    EXPECT_TRUE(table.empty());
+}
+
+TEST(RequestTable, UnicastIsRetriedThenGivenUpAndCompletesOnItsFirstAnswer)
+{
+    RequestTable table(3000ms);
+    table.add(request(1, false), start);
+    table.add(request(2, false), start);
+    table.accept(2, 0x7F000001, start + 5ms);
+    EXPECT_EQ(table.classify(2, 0x7F000002), Answer::Duplicate);
+
+    EXPECT_TRUE(table.takeDue(start + 999ms).resend.empty());
+    for (const auto at : {1000ms, 2000ms}) {
+        const RequestTable::Due due = table.takeDue(start + at);
+        ASSERT_EQ(due.resend.size(), 1u) << at.count();
+        EXPECT_EQ(due.resend.front()->requestId, 1);
+        EXPECT_EQ(table.nextDeadline(), start + at + 1000ms);
+    }
+    const RequestTable::Due last = table.takeDue(start + 3000ms);
+    EXPECT_TRUE(last.resend.empty());
+    EXPECT_EQ(last.timedOut, 1);
+    EXPECT_EQ(table.classify(1, 0x7F000001), Answer::Unknown);
+    EXPECT_FALSE(table.nextDeadline());
+}
+
+TEST(RequestTable, ClearAbandonsEverything)
+{
+    RequestTable table(3000ms);
+    table.add(request(1, false), start);
+    table.add(request(2, true), start);
+    table.accept(2, 1, start);
+    table.clear();
+    EXPECT_EQ(table.classify(1, 1), Answer::Unknown);
+    EXPECT_EQ(table.classify(2, 2), Answer::Unknown);
+    EXPECT_EQ(table.takeDue(start + 10s).timedOut, 0);
+}
+
+TEST(EventQueue, DropResponsesKeepsQueuedTrapsAndOverflowIsCounted)
+{
+    EventQueue queue(3);
+    std::vector<std::string> delivered;
+    queue.post(EventQueue::Kind::Trap, [&] {
+        // While this "handler" runs, everything else waits.
+        queue.post(EventQueue::Kind::Response, [&] { delivered.push_back("response"); });
+        queue.post(EventQueue::Kind::Trap, [&] { delivered.push_back("trap 2"); });
+        queue.post(EventQueue::Kind::Trap, [&] { delivered.push_back("trap 3"); });
+        queue.post(EventQueue::Kind::Trap, [&] { delivered.push_back("lost"); });
+        EXPECT_TRUE(delivered.empty());
+        queue.dropResponses();
+        delivered.push_back("trap 1");
+    });
+    EXPECT_EQ(delivered, (std::vector<std::string>{"trap 1", "trap 2", "trap 3"}));
+    EXPECT_EQ(queue.overflowed(), 1u);
+    EXPECT_EQ(queue.pending(), 0u);
+}
+
+} // namespace
+} // namespace brellan
