@@ -10,8 +10,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <system_error>
 #include <limits>
+#include <system_error>
 #include <utility>
 
 namespace brellan {
@@ -211,9 +211,16 @@ std::vector<snmp::Oid> UdpEngine::requestOids() const
     std::vector<snmp::Oid> oids;
     oids.reserve(m_variables.size());
     for (std::size_t i = 0; i < m_variables.size(); ++i) {
-        if (!m_variables[i].oid)
+        const std::optional<snmp::Oid>& oid = m_variables[i].oid;
+        if (!oid)
             throw SnmpError("Nothing to send: VarOid(" + std::to_string(i + 1) + ") is not set");
-        oids.push_back(*m_variables[i].oid);
+        // An agent's answer may name an object no request can carry (BER
+        // needs at least two sub-identifiers).
+        if (oid->size() < 2 || oid->size() > snmp::maxOidLength) {
+            throw SnmpError("Cannot send a request for VarOid(" + std::to_string(i + 1) + ") \""
+                            + snmp::formatOid(*oid) + "\": not a valid object identifier");
+        }
+        oids.push_back(*oid);
     }
     return oids;
 }
