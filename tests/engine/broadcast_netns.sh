@@ -26,8 +26,8 @@ ip netns add "$mgr" 2>/dev/null || { echo "cannot create network namespaces: ski
 ip netns add "$a" && ip netns add "$b" || exit 1
 
 link() { # link <agent ns> <subnet>
-    ip link add "$tag-m$2" type veth peer name "$tag-x$2" || exit 1
-    ip link set "$tag-m$2" netns "$mgr" && ip link set "$tag-x$2" netns "$1" || exit 1
+    # Created inside the namespaces: the host's own never sees these links.
+    ip -n "$mgr" link add "$tag-m$2" type veth peer name "$tag-x$2" netns "$1" || exit 1
     ip -n "$mgr" addr add "10.201.$2.1/24" dev "$tag-m$2" && ip -n "$mgr" link set "$tag-m$2" up || exit 1
     ip -n "$1" addr add "10.201.$2.2/24" dev "$tag-x$2" && ip -n "$1" link set "$tag-x$2" up || exit 1
     ip -n "$1" link set lo up
