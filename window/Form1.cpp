@@ -385,7 +385,9 @@ void Form1::setNameEntry(const std::string& text)
 
 void Form1::setSystemValue(SystemObject object, const std::string& text)
 {
-    m_systemValueBoxes.at(static_cast<std::size_t>(object))->setText(fromUtf8(text));
+    QLineEdit* box = m_systemValueBoxes.at(static_cast<std::size_t>(object));
+    box->setText(fromUtf8(text));
+    box->setCursorPosition(0); // a long value shows its beginning
 }
 
 void Form1::setStatusLine(const std::string& text)

@@ -119,6 +119,7 @@ TEST_F(EventsTest, SearchAnswersBecomeRowsAndSelectingARowWalksItsSystemGroup)
         const std::string value = step[0] == std::string("1.3.6.1.2.1.1.1.0") ? longDescription : step[1];
         snmp->answer(step[0], value, 0, "10.0.0.9");
         EXPECT_EQ(text(control(step[2])), QString::fromStdString(value)) << step[2];
+        EXPECT_EQ(control<QLineEdit>(step[2])->cursorPosition(), 0) << "a long value shows its beginning";
     }
     EXPECT_EQ(list->topLevelItemCount(), 2) << "a walk's sysName fills the field, not a row";
     EXPECT_EQ(std::count(snmp->calls.begin(), snmp->calls.end(), "SendGetNext"), 7);
