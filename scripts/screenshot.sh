@@ -79,6 +79,8 @@ if ! $plain; then
     xdotool windowfocus --sync "$window"
     click_at 164 154              # the address box
     xdotool type --delay 30 127.0.0.1
+    click_at 296 154              # the name box
+    xdotool type --delay 30 brellan-demo
     click_at 52 155               # Add Agent
     sleep 0.5
     click_at 150 97               # the new row: selecting it walks the system group
