@@ -1,0 +1,201 @@
+// Encoding of messages in BER with definite, minimal lengths (X.690 8.1.3)
+// and minimal two's complement integers (X.690 8.3.2).
+
+#include "BerTags.h"
+#include "Message.h"
+
+#include <array>
+
+namespace brellan::snmp {
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+void appendLength(Bytes& out, std::size_t length)
+{
+    if (length < 0x80) {
+        out.push_back(static_cast<std::uint8_t>(length));
+        return;
+    }
+    std::array<std::uint8_t, sizeof(std::size_t)> digits{};
+    std::size_t count = 0;
+    for (std::size_t rest = length; rest != 0; rest >>= 8)
+        digits[count++] = static_cast<std::uint8_t>(rest & 0xFF);
+    out.push_back(static_cast<std::uint8_t>(0x80 | count));
+    while (count > 0)
+        out.push_back(digits[--count]);
+}
+
+void appendTlv(Bytes& out, std::uint8_t tag, std::span<const std::uint8_t> content)
+{
+    out.push_back(tag);
+    appendLength(out, content.size());
+    out.insert(out.end(), content.begin(), content.end());
+}
+
+// `bytes` is a nine-byte big-endian two's complement number; drops the
+// leading bytes that only repeat the sign.
+void appendMinimal(Bytes& out, const std::array<std::uint8_t, 9>& bytes)
+{
+    std::size_t first = 0;
+    while (first + 1 < bytes.size()) {
+        const bool redundantZero = bytes[first] == 0x00 && (bytes[first + 1] & 0x80) == 0;
+        const bool redundantOnes = bytes[first] == 0xFF && (bytes[first + 1] & 0x80) != 0;
+        if (!redundantZero && !redundantOnes)
+            break;
+        ++first;
+    }
+    out.insert(out.end(), bytes.begin() + static_cast<std::ptrdiff_t>(first), bytes.end());
+}
+
+void appendSigned(Bytes& out, std::uint8_t tag, std::int64_t number)
+{
+    std::array<std::uint8_t, 9> bytes{};
+    bytes[0] = number < 0 ? 0xFF : 0x00;
+    const auto bits = static_cast<std::uint64_t>(number);
+    for (std::size_t i = 0; i < 8; ++i)
+        bytes[8 - i] = static_cast<std::uint8_t>(bits >> (8 * i));
+    Bytes content;
+    appendMinimal(content, bytes);
+    appendTlv(out, tag, content);
+}
+
+void appendUnsigned(Bytes& out, std::uint8_t tag, std::uint64_t number)
+{
+    std::array<std::uint8_t, 9> bytes{};
+    for (std::size_t i = 0; i < 8; ++i)
+        bytes[8 - i] = static_cast<std::uint8_t>(number >> (8 * i));
+    Bytes content;
+    appendMinimal(content, bytes);
+    appendTlv(out, tag, content);
+}
+
+void appendSubidentifier(Bytes& out, std::uint64_t value)
+{
+    std::array<std::uint8_t, 10> groups{};
+    std::size_t count = 0;
+    do {
+        groups[count++] = static_cast<std::uint8_t>(value & 0x7F);
+        value >>= 7;
+    } while (value != 0);
+    while (count > 1)
+        out.push_back(static_cast<std::uint8_t>(groups[--count] | 0x80));
+    out.push_back(groups[0]);
+}
+
+// The first two arcs share one sub-identifier (40 * X + Y). An identifier
+// of fewer than two arcs cannot be encoded faithfully; callers check that
+// (parseOid never yields one).
+void appendOid(Bytes& out, const Oid& oid)
+{
+    Bytes content;
+    if (!oid.empty()) {
+        const std::uint64_t second = oid.size() > 1 ? oid[1] : 0;
+        appendSubidentifier(content, std::uint64_t{oid[0]} * 40 + second);
+        for (std::size_t i = 2; i < oid.size(); ++i)
+            appendSubidentifier(content, oid[i]);
+    }
+    appendTlv(out, tag::objectIdentifier, content);
+}
+
+void appendValue(Bytes& out, const Value& value)
+{
+    switch (value.type) {
+    case ValueType::Integer:
+        return appendSigned(out, tag::integer, value.number);
+    case ValueType::OctetString:
+        return appendTlv(out, tag::octetString, value.bytes);
+    case ValueType::Null:
+        return appendTlv(out, tag::null, {});
+    case ValueType::ObjectIdentifier:
+        return appendOid(out, value.oid);
+    case ValueType::IpAddress:
+        return appendTlv(out, tag::ipAddress, value.bytes);
+    case ValueType::Counter:
+        return appendUnsigned(out, tag::counter, static_cast<std::uint64_t>(value.number));
+    case ValueType::Gauge:
+        return appendUnsigned(out, tag::gauge, static_cast<std::uint64_t>(value.number));
+    case ValueType::TimeTicks:
+        return appendUnsigned(out, tag::timeTicks, static_cast<std::uint64_t>(value.number));
+    case ValueType::Opaque:
+        return appendTlv(out, tag::opaque, value.bytes);
+    case ValueType::Counter64:
+        return appendUnsigned(out, tag::counter64, value.number64);
+    case ValueType::NoSuchObject:
+        return appendTlv(out, tag::noSuchObject, {});
+    case ValueType::NoSuchInstance:
+        return appendTlv(out, tag::noSuchInstance, {});
+    case ValueType::EndOfMibView:
+        return appendTlv(out, tag::endOfMibView, {});
+    }
+    appendTlv(out, tag::null, {});
+}
+
+void appendVarBindList(Bytes& out, const std::vector<VarBind>& bindings)
+{
+    Bytes list;
+    for (const VarBind& binding : bindings) {
+        Bytes pair;
+        appendOid(pair, binding.oid);
+        appendValue(pair, binding.value);
+        appendTlv(list, tag::sequence, pair);
+    }
+    appendTlv(out, tag::sequence, list);
+}
+
+void appendTrapPdu(Bytes& out, const Message& message)
+{
+    appendOid(out, message.enterprise);
+    appendTlv(out, tag::ipAddress, message.agentAddress);
+    appendSigned(out, tag::integer, message.genericTrap);
+    appendSigned(out, tag::integer, message.specificTrap);
+    appendUnsigned(out, tag::timeTicks, message.timeStamp);
+    appendVarBindList(out, message.bindings);
+}
+
+void appendPdu(Bytes& out, const Message& message)
+{
+    appendSigned(out, tag::integer, message.requestId);
+    appendSigned(out, tag::integer, message.errorStatus);
+    appendSigned(out, tag::integer, message.errorIndex);
+    appendVarBindList(out, message.bindings);
+}
+
+} // namespace
+
+std::vector<std::uint8_t> encodeMessage(const Message& message)
+{
+    Bytes pdu;
+    if (message.type == PduType::TrapV1)
+        appendTrapPdu(pdu, message);
+    else
+        appendPdu(pdu, message);
+
+    Bytes body;
+    appendSigned(body, tag::integer, message.version);
+    const auto* community = reinterpret_cast<const std::uint8_t*>(message.community.data());
+    appendTlv(body, tag::octetString, {community, message.community.size()});
+    appendTlv(body, static_cast<std::uint8_t>(message.type), pdu);
+
+    Bytes datagram;
+    datagram.reserve(body.size() + 4);
+    appendTlv(datagram, tag::sequence, body);
+    return datagram;
+}
+
+std::vector<std::uint8_t> encodeRequest(PduType type, std::string_view community, std::int32_t requestId,
+                                        const std::vector<Oid>& oids)
+{
+    Message message;
+    message.version = versionV1;
+    message.community = std::string(community);
+    message.type = type;
+    message.requestId = requestId;
+    message.bindings.reserve(oids.size());
+    for (const Oid& oid : oids)
+        message.bindings.push_back({oid, Value{}});
+    return encodeMessage(message);
+}
+
+} // namespace brellan::snmp

@@ -1,0 +1,81 @@
+// The v1 view of a trap: generic and specific codes and the agent address.
+
+#include "Message.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace brellan::snmp {
+
+namespace {
+
+const Oid snmpTrapOid{1, 3, 6, 1, 6, 3, 1, 1, 4, 1, 0};
+const Oid snmpTrapAddress{1, 3, 6, 1, 6, 3, 18, 1, 3, 0};
+// coldStart .. egpNeighborLoss are snmpTraps.1 .. snmpTraps.6.
+const Oid snmpTraps{1, 3, 6, 1, 6, 3, 1, 1, 5};
+constexpr std::int32_t enterpriseSpecific = 6;
+
+bool isStandardTrap(const Oid& trapOid)
+{
+    return trapOid.size() == snmpTraps.size() + 1 && std::equal(snmpTraps.begin(), snmpTraps.end(), trapOid.begin())
+           && trapOid.back() >= 1 && trapOid.back() <= 6;
+}
+
+std::optional<std::array<std::uint8_t, 4>> v2TrapAddress(const std::vector<VarBind>& bindings)
+{
+    for (const VarBind& binding : bindings) {
+        if (binding.oid == snmpTrapAddress && binding.value.type == ValueType::IpAddress
+            && binding.value.bytes.size() == 4) {
+            std::array<std::uint8_t, 4> address{};
+            std::copy(binding.value.bytes.begin(), binding.value.bytes.end(), address.begin());
+            return address;
+        }
+    }
+    return std::nullopt;
+}
+
+// RFC 3584 section 3.2: a standard trap maps to its generic code, any other
+// notification to enterpriseSpecific with the last sub-identifier of
+// snmpTrapOID.0 as the specific code.
+std::optional<TrapInfo> v2TrapInfo(const Message& message)
+{
+    // sysUpTime.0 comes first, snmpTrapOID.0 second (RFC 3416 section 4.2.6).
+    if (message.bindings.size() < 2)
+        return std::nullopt;
+    const VarBind& trapOid = message.bindings[1];
+    if (trapOid.oid != snmpTrapOid || trapOid.value.type != ValueType::ObjectIdentifier || trapOid.value.oid.empty())
+        return std::nullopt;
+
+    TrapInfo info;
+    const Oid& notification = trapOid.value.oid;
+    if (isStandardTrap(notification)) {
+        info.genericTrap = static_cast<std::int32_t>(notification.back()) - 1;
+    } else {
+        // A v1 specific-trap is INTEGER (0..2147483647). A larger last
+        // sub-identifier has no v1 code: the trap is still shown as
+        // enterprise-specific, with the largest code v1 can carry.
+        info.genericTrap = enterpriseSpecific;
+        constexpr std::uint32_t largest = std::numeric_limits<std::int32_t>::max();
+        info.specificTrap = static_cast<std::int32_t>(std::min(notification.back(), largest));
+    }
+    info.agentAddress = v2TrapAddress(message.bindings);
+    return info;
+}
+
+} // namespace
+
+std::optional<TrapInfo> trapInfo(const Message& message)
+{
+    if (message.type == PduType::TrapV2)
+        return v2TrapInfo(message);
+    if (message.type != PduType::TrapV1)
+        return std::nullopt;
+    TrapInfo info;
+    info.genericTrap = message.genericTrap;
+    info.specificTrap = message.specificTrap;
+    if (message.agentAddress != std::array<std::uint8_t, 4>{})
+        info.agentAddress = message.agentAddress;
+    return info;
+}
+
+} // namespace brellan::snmp

@@ -1,0 +1,156 @@
+// The text an operator sees for each value syntax.
+
+#include "Message.h"
+
+#include <cstdio>
+
+namespace brellan::snmp {
+
+namespace {
+
+std::string hexText(const std::vector<std::uint8_t>& bytes)
+{
+    static constexpr char digits[] = "0123456789ABCDEF";
+    std::string text;
+    text.reserve(bytes.size() * 3);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (i > 0)
+            text += ' ';
+        text += digits[bytes[i] >> 4];
+        text += digits[bytes[i] & 0x0F];
+    }
+    return text;
+}
+
+// The length of the UTF-8 sequence at `position` and its code point, or
+// nullopt when it is not well-formed (overlong, surrogate, past U+10FFFF,
+// cut short).
+struct CodePoint {
+    char32_t value;
+    std::size_t length;
+};
+
+std::optional<CodePoint> decodeUtf8(std::string_view text, std::size_t position)
+{
+    const auto lead = static_cast<unsigned char>(text[position]);
+    std::size_t length = 0;
+    char32_t value = 0;
+    char32_t smallest = 0;
+    if (lead < 0x80)
+        return CodePoint{lead, 1};
+    if ((lead & 0xE0) == 0xC0) {
+        length = 2, value = lead & 0x1F, smallest = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        length = 3, value = lead & 0x0F, smallest = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        length = 4, value = lead & 0x07, smallest = 0x10000;
+    } else {
+        return std::nullopt;
+    }
+    if (text.size() - position < length)
+        return std::nullopt;
+    for (std::size_t i = 1; i < length; ++i) {
+        const auto next = static_cast<unsigned char>(text[position + i]);
+        if ((next & 0xC0) != 0x80)
+            return std::nullopt;
+        value = (value << 6) | (next & 0x3F);
+    }
+    if (value < smallest || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
+        return std::nullopt;
+    return CodePoint{value, length};
+}
+
+bool isControl(char32_t c)
+{
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F);
+}
+
+// The string as display text, or nullopt when it is not valid UTF-8 or holds
+// a control character other than tab, carriage return and line feed (which
+// become spaces). One trailing NUL, as C agents often send, is dropped.
+std::optional<std::string> displayText(const std::vector<std::uint8_t>& bytes)
+{
+    std::string_view raw(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    if (!raw.empty() && raw.back() == '\0')
+        raw.remove_suffix(1);
+    std::string text;
+    text.reserve(raw.size());
+    for (std::size_t position = 0; position < raw.size();) {
+        const std::optional<CodePoint> point = decodeUtf8(raw, position);
+        if (!point)
+            return std::nullopt;
+        if (point->value == '\t' || point->value == '\r' || point->value == '\n')
+            text += ' ';
+        else if (isControl(point->value))
+            return std::nullopt;
+        else
+            text.append(raw.substr(position, point->length));
+        position += point->length;
+    }
+    return text;
+}
+
+// "3 days, 04:05:06.07 (27390607)": hundredths of a second, always with the
+// day count ("1 day" in the singular).
+std::string timeTicksText(std::uint32_t ticks)
+{
+    const std::uint32_t days = ticks / 8640000;
+    const std::uint32_t hours = ticks / 360000 % 24;
+    const std::uint32_t minutes = ticks / 6000 % 60;
+    const std::uint32_t seconds = ticks / 100 % 60;
+    const std::uint32_t hundredths = ticks % 100;
+    char clock[16];
+    std::snprintf(clock, sizeof clock, "%02u:%02u:%02u.%02u", hours, minutes, seconds, hundredths);
+    return std::to_string(days) + (days == 1 ? " day, " : " days, ") + clock + " (" + std::to_string(ticks) + ")";
+}
+
+std::string dottedBytes(const std::vector<std::uint8_t>& bytes)
+{
+    std::string text;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (i > 0)
+            text += '.';
+        text += std::to_string(bytes[i]);
+    }
+    return text;
+}
+
+} // namespace
+
+// INTEGER signed decimal; Counter and Gauge unsigned decimal; TimeTicks as a
+// duration followed by the raw ticks; OBJECT IDENTIFIER and IpAddress dotted;
+// NULL empty; OCTET STRING as text when it reads as text, else hexadecimal
+// bytes "00 1A FF"; Opaque (and unknown application types) hexadecimal;
+// Counter64 unsigned decimal; the exception values by their names.
+std::string valueText(const Value& value)
+{
+    switch (value.type) {
+    case ValueType::Integer:
+    case ValueType::Counter:
+    case ValueType::Gauge:
+        return std::to_string(value.number);
+    case ValueType::TimeTicks:
+        return timeTicksText(static_cast<std::uint32_t>(value.number));
+    case ValueType::Counter64:
+        return std::to_string(value.number64);
+    case ValueType::OctetString:
+        return displayText(value.bytes).value_or(hexText(value.bytes));
+    case ValueType::ObjectIdentifier:
+        return formatOid(value.oid);
+    case ValueType::IpAddress:
+        return dottedBytes(value.bytes);
+    case ValueType::Opaque:
+        return hexText(value.bytes);
+    case ValueType::Null:
+        return {};
+    case ValueType::NoSuchObject:
+        return "noSuchObject";
+    case ValueType::NoSuchInstance:
+        return "noSuchInstance";
+    case ValueType::EndOfMibView:
+        return "endOfMibView";
+    }
+    return {};
+}
+
+} // namespace brellan::snmp
