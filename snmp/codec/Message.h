@@ -60,9 +60,9 @@ enum class ValueType : std::uint8_t {
 struct Value {
     ValueType type = ValueType::Null;
     // Integer: signed 32-bit. Counter, Gauge, TimeTicks: unsigned 32-bit.
-    // Counter64: the low 64 bits reinterpreted (read it as std::uint64_t).
+    // Counter64: the same bits as number64, reinterpreted.
     std::int64_t number = 0;
-    std::uint64_t number64 = 0; // Counter64 only
+    std::uint64_t number64 = 0; // Counter64 only: the value to read
     // OctetString, IpAddress (4 bytes), Opaque: the content octets.
     std::vector<std::uint8_t> bytes;
     // ObjectIdentifier only.
@@ -72,7 +72,7 @@ struct Value {
 };
 
 // The text an operator sees for a value (VarValue): see valueText's comment
-// in Message.cpp for each syntax.
+// in ValueText.cpp for each syntax.
 std::string valueText(const Value& value);
 
 struct VarBind {
