@@ -147,7 +147,7 @@ inline Bytes corpusFile(const std::string& name)
     return Bytes(std::istreambuf_iterator<char>(in), {});
 }
 
-inline const Message& decoded(const DecodeResult& result)
+inline Message decoded(const DecodeResult& result)
 {
     if (const auto* failure = std::get_if<DecodeFailure>(&result)) {
         throw std::runtime_error("decode failed: reason " + std::to_string(static_cast<int>(failure->reason))
