@@ -1,0 +1,222 @@
+// What the operator sees: value texts, object identifiers in dotted text,
+// and the v1 trap codes of v1 and v2c traps.
+
+#include "CodecTestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace brellan::snmp::test {
+namespace {
+
+Value make(ValueType type, std::int64_t n = 0, Bytes content = {})
+{
+    Value value;
+    value.type = type;
+    value.number = n;
+    value.bytes = std::move(content);
+    return value;
+}
+
+struct TextCase {
+    const char* name;
+    Value value;
+    std::string text;
+};
+
+void PrintTo(const TextCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+class ValueTexts : public testing::TestWithParam<TextCase> {};
+
+TEST_P(ValueTexts, ReadAsTheOperatorExpects)
+{
+    EXPECT_EQ(valueText(GetParam().value), GetParam().text);
+}
+
+Value counter64Max()
+{
+    Value value = make(ValueType::Counter64, -1);
+    value.number64 = 18446744073709551615u;
+    return value;
+}
+
+Value objectId()
+{
+    Value value = make(ValueType::ObjectIdentifier);
+    value.oid = {1, 3, 6, 1, 4, 1, 8072, 3, 2, 10};
+    return value;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Text, ValueTexts,
+    testing::Values(
+        TextCase{"NegativeInteger", make(ValueType::Integer, -2147483648LL), "-2147483648"},
+        TextCase{"LargestCounter", make(ValueType::Counter, 4294967295LL), "4294967295"},
+        TextCase{"Gauge", make(ValueType::Gauge, 1000000000), "1000000000"},
+        TextCase{"TimeTicksDays", make(ValueType::TimeTicks, 27390607), "3 days, 04:05:06.07 (27390607)"},
+        TextCase{"TimeTicksOneDay", make(ValueType::TimeTicks, 8640000), "1 day, 00:00:00.00 (8640000)"},
+        TextCase{"TimeTicksZero", make(ValueType::TimeTicks, 0), "0 days, 00:00:00.00 (0)"},
+        TextCase{"TimeTicksLargest", make(ValueType::TimeTicks, 4294967295LL), "497 days, 02:27:52.95 (4294967295)"},
+        TextCase{"Counter64Largest", counter64Max(), "18446744073709551615"},
+        TextCase{"ObjectIdentifier", objectId(), "1.3.6.1.4.1.8072.3.2.10"},
+        TextCase{"IpAddress", make(ValueType::IpAddress, 0, {192, 168, 0, 255}), "192.168.0.255"},
+        TextCase{"Null", make(ValueType::Null), ""},
+        TextCase{"PlainText", make(ValueType::OctetString, 0, text("Rack 4, Row B")), "Rack 4, Row B"},
+        TextCase{"EmptyText", make(ValueType::OctetString), ""},
+        TextCase{"Utf8Text", make(ValueType::OctetString, 0, text("K\xC3\xBC" "che \xE2\x82\xAC")), "K\xC3\xBC" "che \xE2\x82\xAC"},
+        TextCase{"TabsAndLineBreaksBecomeSpaces", make(ValueType::OctetString, 0, text("a\tb\r\nc")), "a b  c"},
+        TextCase{"OneTrailingNulDropped", make(ValueType::OctetString, 0, text(std::string_view("name\0", 5))), "name"},
+        TextCase{"TwoTrailingNulsAreBinary", make(ValueType::OctetString, 0, text(std::string_view("ab\0\0", 4))),
+                 "61 62 00 00"},
+        TextCase{"ControlCharacterIsBinary", make(ValueType::OctetString, 0, {0x00, 0x1A, 0xFF}), "00 1A FF"},
+        TextCase{"EscapeIsBinary", make(ValueType::OctetString, 0, text("\x1B[2J")), "1B 5B 32 4A"},
+        TextCase{"C1ControlIsBinary", make(ValueType::OctetString, 0, {0xC2, 0x85}), "C2 85"},
+        TextCase{"MacAddressIsBinary", make(ValueType::OctetString, 0, {0x00, 0x1B, 0x21, 0x3A, 0x4C, 0x5D}),
+                 "00 1B 21 3A 4C 5D"},
+        TextCase{"OverlongUtf8IsBinary", make(ValueType::OctetString, 0, {0xC0, 0xAF}), "C0 AF"},
+        TextCase{"SurrogateIsBinary", make(ValueType::OctetString, 0, {0xED, 0xA0, 0x80}), "ED A0 80"},
+        TextCase{"CutUtf8IsBinary", make(ValueType::OctetString, 0, {0x61, 0xE2, 0x82}), "61 E2 82"},
+        TextCase{"Opaque", make(ValueType::Opaque, 0, {0x9F, 0x78, 0x04, 0x3F}), "9F 78 04 3F"},
+        TextCase{"NoSuchObject", make(ValueType::NoSuchObject), "noSuchObject"},
+        TextCase{"NoSuchInstance", make(ValueType::NoSuchInstance), "noSuchInstance"},
+        TextCase{"EndOfMibView", make(ValueType::EndOfMibView), "endOfMibView"}),
+    [](const testing::TestParamInfo<TextCase>& info) { return std::string(info.param.name); });
+
+TEST(OidText, ParsesOnlyStrictDottedDecimal)
+{
+    EXPECT_EQ(parseOid("1.3.6.1.2.1.1.5.0"), (Oid{1, 3, 6, 1, 2, 1, 1, 5, 0}));
+    EXPECT_EQ(parseOid("0.0"), (Oid{0, 0}));
+    EXPECT_EQ(parseOid("2.999.4294967295"), (Oid{2, 999, 4294967295u}));
+    EXPECT_EQ(parseOid("1.39"), (Oid{1, 39}));
+
+    for (const char* bad : {"", " ", "foo", "1", ".1.3.6", "1.3.6.", "1..3", "1.3 .6", " 1.3", "1.3.-6", "1.+3",
+                            "3.1", "1.40", "0.40", "1.3.4294967296", "1.3.99999999999999999999", "1.3.6x"}) {
+        EXPECT_EQ(parseOid(bad), std::nullopt) << '"' << bad << '"';
+    }
+}
+
+TEST(OidText, LengthIsBoundedAndFormatRoundTrips)
+{
+    std::string text = "1.3";
+    for (std::size_t i = 2; i < maxOidLength; ++i)
+        text += ".1";
+    const std::optional<Oid> longest = parseOid(text);
+    ASSERT_TRUE(longest.has_value());
+    EXPECT_EQ(longest->size(), maxOidLength);
+    EXPECT_EQ(formatOid(*longest), text);
+    EXPECT_EQ(parseOid(text + ".1"), std::nullopt);
+    EXPECT_EQ(formatOid({1, 3, 6, 1, 4, 1, 4294967295u}), "1.3.6.1.4.1.4294967295");
+}
+
+// --- Trap codes --------------------------------------------------------------
+
+TEST(TrapCodes, V1TrapsCarryTheirOwnFields)
+{
+    for (int generic = 0; generic <= 5; ++generic) {
+        const Message m = decoded(decodeMessage(corpusFile("v1-trap-generic" + std::to_string(generic) + ".ber")));
+        const std::optional<TrapInfo> info = trapInfo(m);
+        ASSERT_TRUE(info.has_value());
+        EXPECT_EQ(info->genericTrap, generic);
+        EXPECT_EQ(info->specificTrap, 0);
+        EXPECT_EQ(info->agentAddress, (std::array<std::uint8_t, 4>{127, 0, 0, 1}));
+    }
+    const std::optional<TrapInfo> specific = trapInfo(decoded(decodeMessage(corpusFile("v1-trap-specific.ber"))));
+    ASSERT_TRUE(specific.has_value());
+    EXPECT_EQ(specific->genericTrap, 6);
+    EXPECT_EQ(specific->specificTrap, 17);
+    EXPECT_EQ(specific->agentAddress, (std::array<std::uint8_t, 4>{10, 1, 2, 3}));
+}
+
+TEST(TrapCodes, V1AgentAddressZeroMeansUnknown)
+{
+    Message m;
+    m.type = PduType::TrapV1;
+    m.genericTrap = 3;
+    const std::optional<TrapInfo> info = trapInfo(m);
+    ASSERT_TRUE(info.has_value());
+    EXPECT_EQ(info->agentAddress, std::nullopt);
+}
+
+TEST(TrapCodes, CapturedV2cTrapsMapToV1Codes)
+{
+    const std::optional<TrapInfo> cold = trapInfo(decoded(decodeMessage(corpusFile("v2c-trap-coldstart.ber"))));
+    ASSERT_TRUE(cold.has_value());
+    EXPECT_EQ(cold->genericTrap, 0);
+    EXPECT_EQ(cold->specificTrap, 0);
+    EXPECT_EQ(cold->agentAddress, std::nullopt);
+
+    const std::optional<TrapInfo> down = trapInfo(decoded(decodeMessage(corpusFile("v2c-trap-linkdown.ber"))));
+    ASSERT_TRUE(down.has_value());
+    EXPECT_EQ(down->genericTrap, 2);
+
+    // Notification 1.3.6.1.4.1.8072.2.3.0.1 with snmpTrapAddress.0 = 10.9.8.7
+    // as its fourth binding.
+    const std::optional<TrapInfo> own = trapInfo(decoded(decodeMessage(corpusFile("v2c-trap-enterprise.ber"))));
+    ASSERT_TRUE(own.has_value());
+    EXPECT_EQ(own->genericTrap, 6);
+    EXPECT_EQ(own->specificTrap, 1);
+    EXPECT_EQ(own->agentAddress, (std::array<std::uint8_t, 4>{10, 9, 8, 7}));
+}
+
+Message v2Trap(const Oid& notification)
+{
+    Message m;
+    m.version = versionV2c;
+    m.type = PduType::TrapV2;
+    m.bindings.push_back({{1, 3, 6, 1, 2, 1, 1, 3, 0}, make(ValueType::TimeTicks, 1)});
+    Value trapOid = make(ValueType::ObjectIdentifier);
+    trapOid.oid = notification;
+    m.bindings.push_back({{1, 3, 6, 1, 6, 3, 1, 1, 4, 1, 0}, trapOid});
+    return m;
+}
+
+TEST(TrapCodes, V2cMappingEdges)
+{
+    // Each standard trap, and neighbours that only look like one.
+    for (std::uint32_t last = 1; last <= 6; ++last)
+        EXPECT_EQ(trapInfo(v2Trap({1, 3, 6, 1, 6, 3, 1, 1, 5, last}))->genericTrap, static_cast<int>(last) - 1);
+    const std::optional<TrapInfo> seventh = trapInfo(v2Trap({1, 3, 6, 1, 6, 3, 1, 1, 5, 7}));
+    EXPECT_EQ(seventh->genericTrap, 6);
+    EXPECT_EQ(seventh->specificTrap, 7);
+    EXPECT_EQ(trapInfo(v2Trap({1, 3, 6, 1, 6, 3, 1, 1, 5, 1, 0}))->genericTrap, 6);
+
+    // A last sub-identifier beyond the v1 range keeps the trap, with the
+    // largest specific code v1 can carry (never a negative number).
+    const std::optional<TrapInfo> huge = trapInfo(v2Trap({1, 3, 6, 1, 4, 1, 99, 0, 4294967295u}));
+    ASSERT_TRUE(huge.has_value());
+    EXPECT_EQ(huge->genericTrap, 6);
+    EXPECT_EQ(huge->specificTrap, 2147483647);
+}
+
+TEST(TrapCodes, NotATrapOrNoTrapOid)
+{
+    Message response = v2Trap({1, 3, 6, 1, 6, 3, 1, 1, 5, 1});
+    response.type = PduType::GetResponse;
+    EXPECT_EQ(trapInfo(response), std::nullopt);
+
+    Message firstOnly = v2Trap({1, 3, 6, 1, 6, 3, 1, 1, 5, 1});
+    std::swap(firstOnly.bindings[0], firstOnly.bindings[1]);
+    EXPECT_EQ(trapInfo(firstOnly), std::nullopt) << "snmpTrapOID.0 must be the second binding";
+
+    Message wrongType = v2Trap({1, 3, 6, 1, 6, 3, 1, 1, 5, 1});
+    wrongType.bindings[1].value = make(ValueType::Integer, 5);
+    EXPECT_EQ(trapInfo(wrongType), std::nullopt);
+
+    Message bare = v2Trap({1, 3, 6, 1, 6, 3, 1, 1, 5, 1});
+    bare.bindings.pop_back();
+    EXPECT_EQ(trapInfo(bare), std::nullopt);
+}
+
+TEST(TrapCodes, TrapAddressMustBeAnIpAddress)
+{
+    Message m = v2Trap({1, 3, 6, 1, 6, 3, 1, 1, 5, 4});
+    m.bindings.push_back({{1, 3, 6, 1, 6, 3, 18, 1, 3, 0}, make(ValueType::OctetString, 0, {10, 0, 0, 1})});
+    EXPECT_EQ(trapInfo(m)->agentAddress, std::nullopt);
+    m.bindings.push_back({{1, 3, 6, 1, 6, 3, 18, 1, 3, 0}, make(ValueType::IpAddress, 0, {10, 0, 0, 2})});
+    EXPECT_EQ(trapInfo(m)->agentAddress, (std::array<std::uint8_t, 4>{10, 0, 0, 2}));
+}
+
+} // namespace
+} // namespace brellan::snmp::test
