@@ -164,12 +164,27 @@ Parsed<VarBind> decodeVarBind(BerReader& list)
     return VarBind{std::move(*oid), std::move(*value)};
 }
 
+// Room reserved ahead for bindings: enough for any real answer or trap,
+// small enough that a datagram of empty elements cannot make it large.
+constexpr std::size_t maxReservedBindings = 64;
+
+// The number of elements left in `reader` (up to `limit`), reading only
+// their headers.
+std::size_t countElements(BerReader reader, std::size_t limit)
+{
+    std::size_t count = 0;
+    while (count < limit && !reader.atEnd() && reader.next().ok())
+        ++count;
+    return count;
+}
+
 // VarBindList ::= SEQUENCE OF VarBind
 std::optional<DecodeFailure> decodeVarBindList(BerReader& pdu, std::vector<VarBind>& bindings)
 {
     Parsed<BerReader> list = pdu.enter(tag::sequence);
     if (!list.ok())
         return list.failure();
+    bindings.reserve(countElements(*list, maxReservedBindings));
     while (!list->atEnd()) {
         Parsed<VarBind> binding = decodeVarBind(*list);
         if (!binding.ok())
