@@ -63,13 +63,14 @@ if snmpget "${snmp_flags[@]}" 127.0.0.1:161 1.3.6.1.2.1.1.5.0 >/dev/null 2>&1; t
     echo "An SNMP agent already answers on 127.0.0.1:161 with community mervik; the demo uses it." >&2
 else
     cat >"$workdir/snmpd.conf" <<CONF
-agentaddress udp:127.0.0.1:161
 rocommunity mervik 127.0.0.1
 sysName brellan-demo
 sysContact Demo operator <demo@localhost>
 sysLocation On this machine (loopback)
 sysServices 72
 CONF
+    # The listening address is given once, on the command line: the same
+    # address in the file as well makes snmpd bind it twice and exit.
     snmpd -f -C -c "$workdir/snmpd.conf" -Lf "$workdir/snmpd.log" udp:127.0.0.1:161 &
     agent_pid=$!
     answered=false
