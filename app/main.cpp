@@ -1,3 +1,4 @@
+#include "FirstPaintReport.h"
 #include "Form1.h"
 #include "UdpEngine.h"
 
@@ -19,6 +20,8 @@ int main(int argc, char* argv[])
         auto engine = std::make_unique<brellan::UdpEngine>();
         const QString trapProblem = engine->trapReceiverProblem();
         brellan::Form1 form1(std::move(engine));
+        if (qEnvironmentVariableIsSet("BRELLAN_REPORT_FIRST_PAINT"))
+            new brellan::FirstPaintReport(form1); // owned by form1
         form1.show();
         form1.showTrapReceiverProblem(trapProblem);
         return QApplication::exec();
