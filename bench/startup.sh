@@ -36,16 +36,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 640x560x24 -dpi 96 -nolisten tcp 2>"$work/xvfb.log" &
-xvfb_pid=$!
-exec 3>&-
-for _ in $(seq 1 100); do
-    [ -s "$work/display" ] && break
-    sleep 0.1
-done
-[ -s "$work/display" ] || { echo "Xvfb did not start" >&2; cat "$work/xvfb.log" >&2; exit 1; }
-export DISPLAY=":$(head -n 1 "$work/display")" QT_QPA_PLATFORM=xcb QT_FONT_DPI=96
+source "$(dirname "$0")/../scripts/xvfb.sh"
+start_xvfb "$work"
 export BRELLAN_REPORT_FIRST_PAINT=1
 
 # One launch: appends the milliseconds from launch to first paint to $work/times.

@@ -36,18 +36,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# A display number nobody uses, reported by Xvfb itself.
-exec 3>"$workdir/display"
-Xvfb -displayfd 3 -screen 0 640x560x24 -dpi 96 -nolisten tcp 2>"$workdir/xvfb.log" &
-xvfb_pid=$!
-exec 3>&-
-for _ in $(seq 1 100); do
-    [ -s "$workdir/display" ] && break
-    sleep 0.1
-done
-[ -s "$workdir/display" ] || { echo "Xvfb did not start:" >&2; cat "$workdir/xvfb.log" >&2; exit 1; }
-export DISPLAY=":$(head -n 1 "$workdir/display")"
-export QT_QPA_PLATFORM=xcb QT_FONT_DPI=96
+source scripts/xvfb.sh
+start_xvfb "$workdir"
 
 if $plain; then
     scripts/run.sh >"$workdir/run.log" 2>&1 &
