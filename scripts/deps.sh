@@ -8,7 +8,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev libgl-dev
     clang libclang-rt-14-dev
-    snmpd snmp libsnmp-dev tshark
+    snmpd snmptrapd snmp libsnmp-dev tshark gnuplot-nox
     xvfb xauth x11-apps x11-utils xdotool imagemagick fonts-liberation2
     iproute2 nftables util-linux procps
 )
