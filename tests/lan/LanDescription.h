@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+namespace brellan::lan {
+
+// One agent host of the test LAN, as test_lan.sh built it.
+struct LanAgent {
+    QString ns;       // its network namespace
+    QString address;  // its one IPv4 address
+    QString role;     // "ordinary", "hidden-contact", "system-only" or "other-community"
+    QString community;
+    QString sysDescr;
+    QString sysObjectID;
+    QString sysContact;
+    QString sysName;
+    QString sysLocation;
+    QString managerAddress; // the manager's address on the agent's segment
+
+    bool answersMervik() const { return community == QStringLiteral("mervik"); }
+};
+
+struct LanDescription {
+    std::vector<LanAgent> agents;
+
+    // The first agent with `role`; the n-th (0-based) when `skip` is given.
+    const LanAgent* byRole(const QString& role, int skip = 0) const;
+    const LanAgent* byAddress(const QString& address) const;
+    // Agents that answer the manager's community, the rows a search must give.
+    std::vector<const LanAgent*> answering() const;
+};
+
+// Reads the tab-separated file that test_lan.sh writes (one "agent" line per
+// host). nullopt, with `error` set, when it is missing or malformed.
+std::optional<LanDescription> readLanDescription(const QString& path, QString& error);
+
+} // namespace brellan::lan

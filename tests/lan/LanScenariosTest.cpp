@@ -1,0 +1,280 @@
+// The operator's scenarios on the private test LAN that test_lan.sh builds:
+// a search by broadcast over two segments, walks of real agents (one that
+// hides sysContact, one whose view ends with the system group), traps from
+// two agents, a walk through a lossy link, and a search over 50 agents.
+// Runs only inside the LAN's manager namespace (main.cpp checks).
+
+#include "AgentHost.h"
+#include "LanDescription.h"
+#include "Operator.h"
+
+#include <gtest/gtest.h>
+
+#include <QtGlobal>
+
+#include <algorithm>
+#include <iostream>
+#include <map>
+#include <numeric>
+#include <set>
+
+namespace brellan::lan {
+namespace {
+
+const QString findStatus = QStringLiteral("Result: 1.3.6.1.2.1.1.5.0 [OK]");
+// Net-SNMP's system group goes on with sysORLastChange after sysServices.
+const QString afterSystemGroup = QStringLiteral("Result: 1.3.6.1.2.1.1.8.0 [OK]");
+const QString lastOfSystemGroup = QStringLiteral("Result: 1.3.6.1.2.1.1.7.0 [OK]");
+
+// The engine takes answers to a broadcast for 3 s; a little more shows
+// that nothing arrives late or twice.
+constexpr int searchWindowMs = 3500;
+constexpr int walkTimeoutMs = 30000;
+
+enum Field { Descr, ObjectID, UpTime, Contact, Name, Location, Services };
+
+void report(const std::string& line)
+{
+    std::cout << "[ LAN      ] " << line << std::endl;
+}
+
+class TestLan : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        QString error;
+        s_lan = readLanDescription(qEnvironmentVariable("BRELLAN_LAN_DESCRIPTION"), error);
+        if (!s_lan)
+            s_error = error;
+    }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(s_lan) << s_error.toStdString() << " (run this through test_lan.sh)";
+        op = std::make_unique<Operator>();
+        ASSERT_TRUE(op->windowActive());
+        ASSERT_EQ(op->engine().boundTrapPort(), 162) << op->engine().trapReceiverProblem().toStdString();
+    }
+
+    const LanAgent& agent(const QString& role, int skip = 0) const
+    {
+        const LanAgent* found = s_lan->byRole(role, skip);
+        if (!found)
+            throw std::runtime_error("the LAN has no agent " + role.toStdString());
+        return *found;
+    }
+
+    // Clicks Find Agents and waits until every answering agent has a row,
+    // then through the rest of the engine's broadcast window.
+    void findAllAgents()
+    {
+        const std::size_t expected = s_lan->answering().size();
+        op->clickFindAgents();
+        Operator::waitFor([&] { return op->rows().size() >= expected; }, searchWindowMs);
+        Operator::settle(static_cast<int>(std::max<qint64>(0, searchWindowMs - op->sinceFindMs())));
+    }
+
+    // Clicks the agent's row and waits until `responses` answers have been
+    // handled or a request has been given up.
+    bool walk(const LanAgent& agent, std::uint64_t responses)
+    {
+        const UdpEngine::Counters before = op->engine().counters();
+        if (!op->clickAgentRow(agent.address)) {
+            ADD_FAILURE() << "no row for " << agent.address.toStdString();
+            return false;
+        }
+        Operator::waitFor(
+            [&] {
+                const UdpEngine::Counters now = op->engine().counters();
+                return now.responses - before.responses >= responses || now.timeouts > before.timeouts;
+            },
+            walkTimeoutMs);
+        const UdpEngine::Counters after = op->engine().counters();
+        return after.responses - before.responses == responses && after.timeouts == before.timeouts;
+    }
+
+    void expectValuesOf(const LanAgent& agent, const std::set<Field>& except = {}) const
+    {
+        const std::array<QString, 7> values = op->systemValues();
+        const std::map<Field, QString> expected{{Descr, agent.sysDescr},     {ObjectID, agent.sysObjectID},
+                                                {Contact, agent.sysContact}, {Name, agent.sysName},
+                                                {Location, agent.sysLocation}, {Services, QStringLiteral("72")}};
+        for (const auto& [field, value] : expected) {
+            if (!except.contains(field)) {
+                EXPECT_EQ(values[field].toStdString(), value.toStdString()) << "field " << field;
+            }
+        }
+        EXPECT_FALSE(values[UpTime].isEmpty());
+    }
+
+    static inline std::optional<LanDescription> s_lan;
+    static inline QString s_error;
+    std::unique_ptr<Operator> op;
+};
+
+// Scenario 1: one click on Find Agents lists exactly the agents that answer
+// community mervik, from both segments, once each, with their own names.
+TEST_F(TestLan, FindAgentsListsEachAnsweringAgentOfBothSegmentsOnce)
+{
+    findAllAgents();
+
+    std::map<QString, QString> expected;
+    for (const LanAgent* agent : s_lan->answering())
+        expected[agent->address] = agent->sysName;
+    std::map<QString, QString> shown;
+    std::map<QString, int> times;
+    for (const Operator::Row& row : op->rows()) {
+        shown[row.address] = row.name;
+        ++times[row.address];
+    }
+    EXPECT_EQ(shown, expected);
+    for (const auto& [address, count] : times)
+        EXPECT_EQ(count, 1) << address.toStdString() << " is listed " << count << " times";
+    EXPECT_FALSE(shown.contains(agent("other-community").address)) << "an agent of another community is listed";
+    const auto onSegment = [&](const char* prefix) {
+        return std::count_if(shown.begin(), shown.end(), [&](const auto& row) { return row.first.startsWith(prefix); });
+    };
+    EXPECT_GT(onSegment("10.202.1."), 0);
+    EXPECT_GT(onSegment("10.202.2."), 0);
+    EXPECT_EQ(op->status(), findStatus);
+    EXPECT_EQ(op->engine().counters().requests, 1u) << "a search is one broadcast, answered without follow-ups";
+}
+
+// Scenario 2: selecting a row walks that agent's system group; an agent that
+// hides sysContact leaves that field alone; an agent whose view ends with
+// the group fills all seven and is asked nothing after its noSuchName.
+TEST_F(TestLan, SelectingARowWalksThatAgentsSystemGroup)
+{
+    findAllAgents();
+    const LanAgent& ordinary = agent("ordinary", 1); // on segment 2
+    const LanAgent& hidden = agent("hidden-contact");
+    const LanAgent& systemOnly = agent("system-only");
+
+    {
+        SCOPED_TRACE("an ordinary agent");
+        ASSERT_TRUE(walk(ordinary, 8)); // sysDescr .. sysServices, then sysORLastChange
+        expectValuesOf(ordinary);
+        EXPECT_EQ(op->status(), afterSystemGroup);
+    }
+    {
+        SCOPED_TRACE("the agent that hides sysContact");
+        ASSERT_TRUE(walk(hidden, 7));
+        expectValuesOf(hidden, {Contact});
+        EXPECT_EQ(op->systemValues()[Contact], ordinary.sysContact) << "sysContact of the agent before stays";
+        EXPECT_EQ(op->status(), afterSystemGroup);
+    }
+    {
+        SCOPED_TRACE("the agent whose view ends with the system group");
+        AgentHost host(systemOnly.ns);
+        ASSERT_TRUE(host.installSnmpFilter(0)) << host.error().toStdString();
+        const UdpEngine::Counters before = op->engine().counters();
+        ASSERT_TRUE(walk(systemOnly, 7));
+        // Longer than a retry interval and a retry: anything still to be
+        // sent after the noSuchName answer would have gone by now.
+        Operator::settle(2500);
+        const UdpEngine::Counters after = op->engine().counters();
+        expectValuesOf(systemOnly);
+        EXPECT_EQ(op->status(), lastOfSystemGroup);
+        EXPECT_EQ(after.requests - before.requests, 8u) << "sysDescr .. sysServices and one GetNext past them";
+        EXPECT_EQ(after.retries - before.retries, 0u);
+        EXPECT_EQ(after.notAdvancing - before.notAdvancing, 1u) << "the echoed noSuchName answer";
+        const std::optional<AgentHost::FilterCounts> counts = host.snmpFilterCounts();
+        ASSERT_TRUE(counts) << host.error().toStdString();
+        EXPECT_EQ(counts->passed, 8u) << "datagrams the agent received";
+        host.removeSnmpFilter();
+    }
+}
+
+// Scenario 3: traps of every generic code and an enterprise-specific one,
+// v1 from one agent and v2c from another, interleaved: one line each, in
+// the order sent.
+TEST_F(TestLan, TrapsFromTwoAgentsArriveAsLinesInOrder)
+{
+    const LanAgent& v1Agent = agent("ordinary", 0);  // segment 1
+    const LanAgent& v2Agent = agent("ordinary", 1);  // segment 2
+    AgentHost v1Host(v1Agent.ns);
+    AgentHost v2Host(v2Agent.ns);
+    const QStringList names{"coldStart", "warmStart", "linkDown", "linkUp", "authenticationFailure", "egpNeighborLoss"};
+
+    QStringList expected;
+    for (int generic = 0; generic <= 6; ++generic) {
+        const int v1Specific = generic == 6 ? 17 : 0;
+        ASSERT_TRUE(v1Host.sendV1Trap(v1Agent.managerAddress, v1Agent.address, generic, v1Specific))
+            << v1Host.error().toStdString();
+        // snmpTraps.1 .. .6 are the standard traps; any other OID ending in
+        // 42 is enterprise-specific 42.
+        const QString v2Oid = generic < 6 ? "1.3.6.1.6.3.1.1.5." + QString::number(generic + 1)
+                                          : QStringLiteral("1.3.6.1.4.1.8072.2.3.0.42");
+        ASSERT_TRUE(v2Host.sendV2cTrap(v2Agent.managerAddress, v2Oid)) << v2Host.error().toStdString();
+        const QString text = generic < 6 ? " " + names[generic] : QStringLiteral(" enterpriseSpecific: ");
+        expected << v1Agent.address + text + (generic == 6 ? "17" : "");
+        expected << v2Agent.address + text + (generic == 6 ? "42" : "");
+    }
+
+    Operator::waitFor([&] { return op->trapLines().size() >= expected.size(); }, 10000);
+    Operator::settle(500);
+    EXPECT_EQ(op->trapLines().join('\n').toStdString(), expected.join('\n').toStdString());
+    EXPECT_EQ(op->engine().counters().traps, static_cast<std::uint64_t>(expected.size()));
+}
+
+// Scenario 4: with about 30 % of the agent's incoming datagrams dropped,
+// the engine's retries still complete nearly every walk.
+TEST_F(TestLan, WalksThroughALossyLinkComplete)
+{
+    constexpr int walks = 20;
+    const LanAgent& lossy = agent("ordinary", 2);
+    op->addAgent(lossy.address, lossy.sysName);
+    ASSERT_EQ(op->rows().size(), 1u);
+    AgentHost host(lossy.ns);
+    ASSERT_TRUE(host.installSnmpFilter(3)) << host.error().toStdString();
+
+    int completed = 0;
+    for (int i = 0; i < walks; ++i) {
+        op->clearSystemValues();
+        if (walk(lossy, 8)) {
+            ++completed;
+            expectValuesOf(lossy);
+            EXPECT_EQ(op->status(), afterSystemGroup);
+        }
+    }
+    const UdpEngine::Counters counters = op->engine().counters();
+    const std::optional<AgentHost::FilterCounts> counts = host.snmpFilterCounts();
+    ASSERT_TRUE(counts) << host.error().toStdString();
+    host.removeSnmpFilter();
+    const std::uint64_t arrived = counts->dropped + counts->passed;
+    report("lossy walks: " + std::to_string(completed) + "/" + std::to_string(walks) + " complete; "
+           + std::to_string(counts->dropped) + " of " + std::to_string(arrived) + " datagrams dropped ("
+           + std::to_string(arrived ? 100 * counts->dropped / arrived : 0) + " %); requests "
+           + std::to_string(counters.requests) + ", retries " + std::to_string(counters.retries) + ", timeouts "
+           + std::to_string(counters.timeouts));
+    EXPECT_GE(completed, 19);
+    EXPECT_GT(counts->dropped, 0u) << "the filter dropped nothing";
+}
+
+// Scenario 6: 52 agents (50 ordinary, two special) answer one broadcast;
+// each becomes exactly one row. Three searches in a row, each timed from
+// the click to the last row.
+TEST_F(TestLan, SearchOfFiftyAgentsListsEachOnce)
+{
+    const std::size_t expected = s_lan->answering().size();
+    ASSERT_GE(expected, 52u);
+    std::vector<qint64> lastRowMs;
+    for (int search = 0; search < 3; ++search) {
+        findAllAgents();
+        const std::vector<Operator::Row> rows = op->rows();
+        std::set<QString> addresses;
+        for (const Operator::Row& row : rows)
+            addresses.insert(row.address);
+        EXPECT_EQ(rows.size(), expected) << "search " << search;
+        EXPECT_EQ(addresses.size(), rows.size()) << "search " << search << " lists an agent twice";
+        ASSERT_FALSE(op->rowTimes().empty());
+        lastRowMs.push_back(op->rowTimes().back());
+    }
+    std::string times;
+    for (const qint64 ms : lastRowMs)
+        times += (times.empty() ? "" : ", ") + std::to_string(ms) + " ms";
+    report("search of " + std::to_string(expected) + " agents, click to last row: " + times);
+}
+
+} // namespace
+} // namespace brellan::lan

@@ -1,0 +1,154 @@
+#!/usr/bin/env bash
+# Builds a private test LAN of network namespaces, runs the operator's
+# scenarios against the real window and engine inside it, and always tears
+# it down again (also on failure or interrupt).
+#
+#   ns "sw":  bridges br1 (10.202.1.0/24) and br2 (10.202.2.0/24)
+#   ns "mgr": seg1 10.202.1.1 on br1, seg2 10.202.2.1 on br2,
+#             default route into br1 only; runs lan_scenarios
+#   ns "aN":  one snmpd on UDP 161 each, odd N on br1, even N on br2
+#
+# Agents 1..50 are ordinary; 51 hides sysContact from its view, 52 shows
+# only the seven system objects, 53 answers another community. Every link
+# is created inside its namespaces, so the host's own namespace never sees
+# one, and no namespace has a route out of the LAN.
+#
+# Exits 77 (skipped) when network namespaces cannot be created.
+# Usage: test_lan.sh /path/to/lan_scenarios [gtest arguments...]
+set -u
+driver=$1
+shift
+
+tag=brl$$
+sw=$tag-sw
+mgr=$tag-mgr
+ordinary=50
+special=3
+count=$((ordinary + special))
+work=$(mktemp -d /tmp/brellan-lan.XXXXXX)
+pids=()
+namespaces=()
+
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+    for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
+    for ns in "${namespaces[@]}"; do ip netns del "$ns" 2>/dev/null; done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+fail() { echo "test LAN: $*" >&2; exit 1; }
+
+if ! ip netns add "$sw" 2>/dev/null; then
+    echo "*** cannot create network namespaces: SKIPPED (the test LAN needs root) ***"
+    exit 77
+fi
+namespaces+=("$sw")
+ip netns add "$mgr" || fail "cannot create $mgr"
+namespaces+=("$mgr")
+
+for segment in 1 2; do
+    ip -n "$sw" link add "br$segment" type bridge || fail "bridge br$segment"
+    ip -n "$sw" link set "br$segment" up
+done
+ip -n "$sw" link set lo up
+ip -n "$mgr" link set lo up
+for segment in 1 2; do
+    ip -n "$sw" link add "m$segment" type veth peer name "seg$segment" netns "$mgr" || fail "manager link $segment"
+    ip -n "$sw" link set "m$segment" master "br$segment" up
+    ip -n "$mgr" addr add "10.202.$segment.1/24" dev "seg$segment"
+    ip -n "$mgr" link set "seg$segment" up
+done
+# The only default route leads into segment 1, to a gateway that does not exist.
+ip -n "$mgr" route add default via 10.202.1.254 dev seg1 || fail "default route"
+
+segment_of() { echo $(( ($1 + 1) % 2 + 1 )); } # odd agents on 1, even on 2
+address_of() { echo "10.202.$(segment_of "$1").$(( 10 + $1 ))"; }
+
+role_of() {
+    case $1 in
+        51) echo hidden-contact ;;
+        52) echo system-only ;;
+        53) echo other-community ;;
+        *) echo ordinary ;;
+    esac
+}
+
+# snmpd.conf for agent <n> with role <role>.
+write_config() {
+    local n=$1 role=$2 name
+    name=$(printf 'lan-agent-%02d' "$n")
+    case $role in
+        hidden-contact)
+            echo "view lan included .1"
+            echo "view lan excluded .1.3.6.1.2.1.1.4"
+            echo "rocommunity mervik default -V lan" ;;
+        system-only)
+            # Exactly sysDescr.0 .. sysServices.0: not sysORLastChange and the
+            # rest of the system subtree, so GetNext(sysServices.0) finds nothing.
+            for object in 1 2 3 4 5 6 7; do echo "view lan included .1.3.6.1.2.1.1.$object.0"; done
+            echo "rocommunity mervik default -V lan" ;;
+        other-community)
+            echo "rocommunity kestrel default" ;;
+        *)
+            echo "rocommunity mervik default" ;;
+    esac
+    echo "sysDescr Brellan test LAN agent $n"
+    echo "sysObjectID .1.3.6.1.4.1.8072.3.2.10"
+    echo "sysContact noc-$n@lan.test"
+    echo "sysName $name"
+    echo "sysLocation Rack $n, segment $(segment_of "$n")"
+    echo "sysServices 72"
+}
+
+description=$work/lan.tsv
+for n in $(seq 1 "$count"); do
+    ns=$tag-a$n
+    segment=$(segment_of "$n")
+    address=$(address_of "$n")
+    role=$(role_of "$n")
+    ip netns add "$ns" || fail "cannot create $ns"
+    namespaces+=("$ns")
+    ip -n "$sw" link add "a$n" type veth peer name eth0 netns "$ns" || fail "link of agent $n"
+    ip -n "$sw" link set "a$n" master "br$segment" up
+    ip -n "$ns" addr add "$address/24" dev eth0
+    ip -n "$ns" link set eth0 up
+    ip -n "$ns" link set lo up
+
+    dir=$work/a$n
+    mkdir -p "$dir"
+    write_config "$n" "$role" > "$dir/snmpd.conf"
+    SNMP_PERSISTENT_DIR=$dir MIBS= ip netns exec "$ns" \
+        snmpd -f -C -c "$dir/snmpd.conf" -Lf "$dir/log" udp:0.0.0.0:161 &
+    pids+=($!)
+
+    community=mervik
+    [ "$role" = other-community ] && community=kestrel
+    # Columns: namespace, address, role, community, sysDescr, sysObjectID,
+    # sysContact, sysName, sysLocation, the manager's address on its segment.
+    printf 'agent\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$ns" "$address" "$role" "$community" \
+        "Brellan test LAN agent $n" "1.3.6.1.4.1.8072.3.2.10" "noc-$n@lan.test" \
+        "$(printf 'lan-agent-%02d' "$n")" "Rack $n, segment $segment" "10.202.$segment.1" >> "$description"
+done
+
+# Wait (bounded) until every agent answers a unicast request from the manager.
+deadline=$((SECONDS + 60))
+while IFS=$'\t' read -r _ ns address role community _; do
+    until MIBS= ip netns exec "$mgr" snmpget -v1 -c "$community" -r 0 -t 0.3 "$address" \
+            1.3.6.1.2.1.1.5.0 > /dev/null 2>&1; do
+        if [ $SECONDS -ge $deadline ]; then
+            tail -n 20 "$work"/a*/log >&2
+            fail "agent $address ($role) did not answer within 60 s"
+        fi
+        sleep 0.2
+    done
+done < "$description"
+echo "test LAN up: $count agents on two segments, ready after ${SECONDS} s"
+
+# The driver refuses to run unless it sees exactly these interfaces. Its own
+# time limit stays below ctest's, so the LAN is always torn down here.
+ip netns exec "$mgr" timeout 300 env QT_QPA_PLATFORM=offscreen MIBS= \
+    BRELLAN_LAN_DESCRIPTION="$description" BRELLAN_LAN_INTERFACES=lo,seg1,seg2 \
+    "$driver" --gtest_filter='TestLan.*' "$@"
