@@ -65,6 +65,32 @@ QByteArray toByteArray(const std::vector<std::uint8_t>& bytes)
     return QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
 }
 
+// The largest UDP payload over IPv4.
+constexpr qint64 maxDatagramSize = 65507;
+
+// Reads what waits on `socket`, at most datagramsPerPass, and hands each
+// datagram to `handle`.
+//
+// The event loop may report a socket readable when nothing waits: Qt's GLib
+// event dispatcher does so during a burst, from a readiness it saw before
+// the datagrams were read. QUdpSocket then takes a datagram to be waiting
+// and unread, and on its next notification stops watching the socket for
+// good, until the program reads from it; the receiver would go deaf. So a
+// pass that finds nothing still makes one read attempt, which clears that
+// belief. Should a datagram arrive just then, the attempt returns it.
+template <typename Handle>
+void readPass(QUdpSocket& socket, int datagramsPerPass, Handle handle)
+{
+    int read = 0;
+    for (; read < datagramsPerPass && socket.hasPendingDatagrams(); ++read)
+        handle(socket.receiveDatagram());
+    if (read > 0)
+        return;
+    const QNetworkDatagram late = socket.receiveDatagram(maxDatagramSize);
+    if (late.isValid())
+        handle(late);
+}
+
 } // namespace
 
 UdpEngine::UdpEngine(QObject* parent) : UdpEngine(Settings{}, parent) {}
@@ -319,8 +345,7 @@ void UdpEngine::sendBroadcast(const std::vector<std::uint8_t>& datagram)
 void UdpEngine::readRequestSocket()
 {
     m_requestReadQueued = false;
-    for (int i = 0; i < datagramsPerPass && m_requestSocket.hasPendingDatagrams(); ++i)
-        handleResponse(m_requestSocket.receiveDatagram());
+    readPass(m_requestSocket, datagramsPerPass, [this](const QNetworkDatagram& datagram) { handleResponse(datagram); });
     // More waiting: read them on a later pass, after the event loop has had
     // its turn, so a flood never freezes the window.
     if (m_requestSocket.hasPendingDatagrams() && !m_requestReadQueued) {
@@ -332,8 +357,7 @@ void UdpEngine::readRequestSocket()
 void UdpEngine::readTrapSocket()
 {
     m_trapReadQueued = false;
-    for (int i = 0; i < datagramsPerPass && m_trapSocket.hasPendingDatagrams(); ++i)
-        handleTrap(m_trapSocket.receiveDatagram());
+    readPass(m_trapSocket, datagramsPerPass, [this](const QNetworkDatagram& datagram) { handleTrap(datagram); });
     if (m_trapSocket.hasPendingDatagrams() && !m_trapReadQueued) {
         m_trapReadQueued = true;
         QMetaObject::invokeMethod(this, &UdpEngine::readTrapSocket, Qt::QueuedConnection);

@@ -7,6 +7,7 @@
 
 #include <QHostAddress>
 #include <QNetworkDatagram>
+#include <QSocketNotifier>
 #include <QTest>
 #include <QUdpSocket>
 
@@ -32,6 +33,22 @@ inline bool waitFor(const std::function<bool()>& condition, int timeoutMs = pati
 
 // Lets the event loop run for a while, to show that nothing more happens.
 inline void settle(std::chrono::milliseconds time) { QTest::qWait(static_cast<int>(time.count())); }
+
+// Reports the engine's sockets readable while nothing waits on them, as
+// Qt's GLib event dispatcher does during a burst; returns how many read
+// notifiers it reached.
+inline int reportReadableWhileEmpty(UdpEngine& engine)
+{
+    int reached = 0;
+    for (QSocketNotifier* notifier : engine.findChildren<QSocketNotifier*>()) {
+        if (notifier->type() != QSocketNotifier::Read || !notifier->isEnabled())
+            continue;
+        QEvent activation(QEvent::SockAct);
+        QCoreApplication::sendEvent(notifier, &activation);
+        ++reached;
+    }
+    return reached;
+}
 
 inline UdpEngine::Settings loopbackSettings(std::uint16_t agentPort)
 {

@@ -130,6 +130,62 @@ TEST(EngineAgainstFakeAgent, ResendsAnUnansweredRequestWithTheSameId)
     EXPECT_EQ(wired.engine.counters().retries, 1u);
 }
 
+// The built-in retry count: an agent behind a lossy link that loses the
+// first five copies of a request still answers the sixth; one that never
+// answers gets six copies and then nothing more.
+TEST(EngineAgainstFakeAgent, BuiltInRetriesSendSixCopiesBeforeGivingUp)
+{
+    const int builtInRetries = UdpEngine::Settings{}.retries;
+    ASSERT_EQ(builtInRetries, 5);
+
+    FakeAgent lossy;
+    UdpEngine::Settings settings = loopbackSettings(lossy.port());
+    settings.retries = builtInRetries;
+    WiredManager wired(settings);
+    lossy.script = [&](const FakeAgent::Request& request) {
+        if (asks(request, snmp::PduType::GetRequest, sysDescr) && lossy.requests.size() == 6)
+            lossy.reply(request, FakeAgent::response(request, sysDescr, FakeAgent::text("sixth copy")));
+        endWalkAfterSysDescr(lossy, request);
+    };
+    wired.select("127.0.0.1");
+    ASSERT_TRUE(waitFor([&] { return wired.state.statusLine == "Result: 1.3.6.1.2.1.1.8.0 [OK]"; }))
+        << wired.state.statusLine;
+    EXPECT_EQ(wired.field(SystemObject::sysDescr), "sixth copy");
+    EXPECT_EQ(wired.engine.counters().retries, 5u);
+    EXPECT_EQ(wired.engine.counters().timeouts, 0u);
+
+    FakeAgent silent;
+    settings.agentPort = silent.port();
+    WiredManager unanswered(settings);
+    unanswered.select("127.0.0.1");
+    ASSERT_TRUE(waitFor([&] { return unanswered.engine.counters().timeouts == 1; }));
+    settle(settings.retryInterval * 2);
+    EXPECT_EQ(silent.requests.size(), 6u);
+    EXPECT_EQ(unanswered.engine.counters().retries, 5u);
+}
+
+// A readiness report with nothing to read must not leave the request socket
+// unwatched: the walk that follows gets every answer at the first try.
+TEST(EngineAgainstFakeAgent, ReadinessReportedWithNothingWaitingDoesNotLoseAnswers)
+{
+    FakeAgent agent;
+    WiredManager wired(loopbackSettings(agent.port()));
+    agent.script = [&](const FakeAgent::Request& request) {
+        if (asks(request, snmp::PduType::GetRequest, sysDescr))
+            agent.reply(request, FakeAgent::response(request, sysDescr, FakeAgent::text("still heard")));
+        endWalkAfterSysDescr(agent, request);
+    };
+    ASSERT_EQ(reportReadableWhileEmpty(wired.engine), 2);
+
+    wired.select("127.0.0.1");
+
+    ASSERT_TRUE(waitFor([&] { return wired.state.statusLine == "Result: 1.3.6.1.2.1.1.8.0 [OK]"; }))
+        << wired.state.statusLine;
+    EXPECT_EQ(wired.field(SystemObject::sysDescr), "still heard");
+    EXPECT_EQ(wired.engine.counters().responses, 2u);
+    EXPECT_EQ(wired.engine.counters().retries, 0u);
+}
+
 TEST(EngineAgainstFakeAgent, ResetDropsALateAnswerToTheAbandonedRequest)
 {
     FakeAgent agent;

@@ -174,6 +174,19 @@ TEST_F(TrapReceiver, BurstIsReadCompletelyInBatchesThatYieldToTheEventLoop)
     EXPECT_GT(ticksWhileReading, 0);
 }
 
+// A readiness report with nothing to read must not leave the socket
+// unwatched: every trap sent afterwards arrives, each on its own.
+TEST_F(TrapReceiver, ReadinessReportedWithNothingWaitingDoesNotStopReception)
+{
+    ASSERT_EQ(reportReadableWhileEmpty(wired.engine), 2);
+    for (std::int32_t specific = 1; specific <= 3; ++specific) {
+        sendRaw(snmp::encodeMessage(v1Trap(6, specific)));
+        ASSERT_TRUE(waitFor([&] { return wired.engine.counters().traps == static_cast<std::uint64_t>(specific); }))
+            << "trap " << specific << " not received";
+    }
+    EXPECT_EQ(wired.state.trapLines.back(), "10.0.0.7 enterpriseSpecific: 3");
+}
+
 TEST(TrapPort, PortHeldByAnotherProgramIsReportedAndRequestsStillWork)
 {
     QUdpSocket otherReceiver;
