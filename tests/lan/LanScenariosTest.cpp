@@ -231,11 +231,20 @@ TEST_F(TestLan, WalksThroughALossyLinkComplete)
     int completed = 0;
     for (int i = 0; i < walks; ++i) {
         op->clearSystemValues();
+        const UdpEngine::Counters before = op->engine().counters();
         if (walk(lossy, 8)) {
             ++completed;
             expectValuesOf(lossy);
             EXPECT_EQ(op->status(), afterSystemGroup);
+            continue;
         }
+        const UdpEngine::Counters after = op->engine().counters();
+        report("walk " + std::to_string(i + 1) + " stalled after " + std::to_string(after.responses - before.responses)
+               + " answers: requests " + std::to_string(after.requests - before.requests) + ", retries "
+               + std::to_string(after.retries - before.retries) + ", timeouts "
+               + std::to_string(after.timeouts - before.timeouts) + ", duplicates "
+               + std::to_string(after.duplicates - before.duplicates) + ", unmatched "
+               + std::to_string(after.unmatched - before.unmatched));
     }
     const UdpEngine::Counters counters = op->engine().counters();
     const std::optional<AgentHost::FilterCounts> counts = host.snmpFilterCounts();
@@ -245,8 +254,8 @@ TEST_F(TestLan, WalksThroughALossyLinkComplete)
     report("lossy walks: " + std::to_string(completed) + "/" + std::to_string(walks) + " complete; "
            + std::to_string(counts->dropped) + " of " + std::to_string(arrived) + " datagrams dropped ("
            + std::to_string(arrived ? 100 * counts->dropped / arrived : 0) + " %); requests "
-           + std::to_string(counters.requests) + ", retries " + std::to_string(counters.retries) + ", timeouts "
-           + std::to_string(counters.timeouts));
+           + std::to_string(counters.requests) + ", retries " + std::to_string(counters.retries) + " (at most "
+           + std::to_string(UdpEngine::Settings{}.retries) + " each), timeouts " + std::to_string(counters.timeouts));
     EXPECT_GE(completed, 19);
     EXPECT_GT(counts->dropped, 0u) << "the filter dropped nothing";
 }
