@@ -35,29 +35,25 @@ std::string refusal(const QUdpSocket& socket, int error)
     return systemText == qtText ? qtText : systemText + " (" + qtText + ")";
 }
 
-std::string ipv4Text(std::uint32_t address)
-{
-    return QHostAddress(address).toString().toStdString();
-}
-
 std::string ipv4Text(const std::array<std::uint8_t, 4>& bytes)
 {
     return std::to_string(bytes[0]) + "." + std::to_string(bytes[1]) + "." + std::to_string(bytes[2]) + "."
            + std::to_string(bytes[3]);
 }
 
-// The IPv4 source of a datagram (also when it reached a dual-stack socket
-// as an IPv4-mapped IPv6 address); nullopt for anything else.
-std::optional<std::uint32_t> ipv4Source(const QNetworkDatagram& datagram)
+std::string ipv4Text(std::uint32_t address)
 {
-    bool ok = false;
-    const std::uint32_t address = datagram.senderAddress().toIPv4Address(&ok);
-    return ok ? std::optional<std::uint32_t>(address) : std::nullopt;
+    return ipv4Text({static_cast<std::uint8_t>(address >> 24), static_cast<std::uint8_t>(address >> 16),
+                     static_cast<std::uint8_t>(address >> 8), static_cast<std::uint8_t>(address)});
 }
 
-std::span<const std::uint8_t> bytesOf(const QByteArray& data)
+// The IPv4 source of a datagram (also when it reached a dual-stack socket
+// as an IPv4-mapped IPv6 address); nullopt for anything else.
+std::optional<std::uint32_t> ipv4Source(const QHostAddress& sender)
 {
-    return {reinterpret_cast<const std::uint8_t*>(data.constData()), static_cast<std::size_t>(data.size())};
+    bool ok = false;
+    const std::uint32_t address = sender.toIPv4Address(&ok);
+    return ok ? std::optional<std::uint32_t>(address) : std::nullopt;
 }
 
 QByteArray toByteArray(const std::vector<std::uint8_t>& bytes)
@@ -65,30 +61,30 @@ QByteArray toByteArray(const std::vector<std::uint8_t>& bytes)
     return QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
 }
 
-// The largest UDP payload over IPv4.
-constexpr qint64 maxDatagramSize = 65507;
-
-// Reads what waits on `socket`, at most datagramsPerPass, and hands each
-// datagram to `handle`.
+// Reads the datagrams waiting on `socket`, at most datagramsPerPass, and
+// hands each to `handle` with its sender. Returns true when it stopped at
+// that limit, with more perhaps waiting.
 //
-// The event loop may report a socket readable when nothing waits: Qt's GLib
-// event dispatcher does so during a burst, from a readiness it saw before
-// the datagrams were read. QUdpSocket then takes a datagram to be waiting
-// and unread, and on its next notification stops watching the socket for
-// good, until the program reads from it; the receiver would go deaf. So a
-// pass that finds nothing still makes one read attempt, which clears that
-// belief. Should a datagram arrive just then, the attempt returns it.
+// Each read goes into a buffer that holds the largest datagram, so one
+// system call both sizes and takes it, and a pass ends with the read that
+// finds nothing. That last read matters: the event loop may report a socket readable when nothing
+// waits (Qt's GLib event dispatcher does so during a burst, from a readiness
+// it saw before the datagrams were read). QUdpSocket then takes a datagram
+// to be waiting and unread, and on its next notification stops watching the
+// socket for good, until the program reads from it; the receiver would go
+// deaf. A read attempt clears that belief.
 template <typename Handle>
-void readPass(QUdpSocket& socket, int datagramsPerPass, Handle handle)
+bool readPass(QUdpSocket& socket, std::vector<std::uint8_t>& buffer, int datagramsPerPass, Handle handle)
 {
-    int read = 0;
-    for (; read < datagramsPerPass && socket.hasPendingDatagrams(); ++read)
-        handle(socket.receiveDatagram());
-    if (read > 0)
-        return;
-    const QNetworkDatagram late = socket.receiveDatagram(maxDatagramSize);
-    if (late.isValid())
-        handle(late);
+    QHostAddress sender;
+    for (int read = 0; read < datagramsPerPass; ++read) {
+        const qint64 size = socket.readDatagram(reinterpret_cast<char*>(buffer.data()),
+                                                static_cast<qint64>(buffer.size()), &sender);
+        if (size < 0)
+            return false;
+        handle(std::span<const std::uint8_t>(buffer.data(), static_cast<std::size_t>(size)), sender);
+    }
+    return true;
 }
 
 } // namespace
@@ -168,6 +164,7 @@ void UdpEngine::setVarOid(int index, const std::string& oid)
     if (!parsed)
         throw SnmpError("Invalid object identifier " + quoted(oid) + ": expected dotted decimal such as 1.3.6.1.2.1.1.5.0");
     Variable& slot = m_variables[static_cast<std::size_t>(index - 1)];
+    slot.oidText = snmp::formatOid(*parsed);
     slot.oid = std::move(parsed);
     slot.value.clear();
 }
@@ -183,8 +180,7 @@ const UdpEngine::Variable& UdpEngine::variable(const char* member, int index) co
 
 std::string UdpEngine::VarOid(int index) const
 {
-    const Variable& slot = variable("VarOid", index);
-    return slot.oid ? snmp::formatOid(*slot.oid) : std::string();
+    return variable("VarOid", index).oidText;
 }
 
 std::string UdpEngine::VarValue(int index) const
@@ -345,10 +341,13 @@ void UdpEngine::sendBroadcast(const std::vector<std::uint8_t>& datagram)
 void UdpEngine::readRequestSocket()
 {
     m_requestReadQueued = false;
-    readPass(m_requestSocket, datagramsPerPass, [this](const QNetworkDatagram& datagram) { handleResponse(datagram); });
+    const bool more = readPass(m_requestSocket, m_datagram, datagramsPerPass,
+                               [this](std::span<const std::uint8_t> bytes, const QHostAddress& sender) {
+                                   handleResponse(bytes, sender);
+                               });
     // More waiting: read them on a later pass, after the event loop has had
     // its turn, so a flood never freezes the window.
-    if (m_requestSocket.hasPendingDatagrams() && !m_requestReadQueued) {
+    if (more && !m_requestReadQueued) {
         m_requestReadQueued = true;
         QMetaObject::invokeMethod(this, &UdpEngine::readRequestSocket, Qt::QueuedConnection);
     }
@@ -357,18 +356,20 @@ void UdpEngine::readRequestSocket()
 void UdpEngine::readTrapSocket()
 {
     m_trapReadQueued = false;
-    readPass(m_trapSocket, datagramsPerPass, [this](const QNetworkDatagram& datagram) { handleTrap(datagram); });
-    if (m_trapSocket.hasPendingDatagrams() && !m_trapReadQueued) {
+    const bool more = readPass(m_trapSocket, m_datagram, datagramsPerPass,
+                               [this](std::span<const std::uint8_t> bytes, const QHostAddress& sender) {
+                                   handleTrap(bytes, sender);
+                               });
+    if (more && !m_trapReadQueued) {
         m_trapReadQueued = true;
         QMetaObject::invokeMethod(this, &UdpEngine::readTrapSocket, Qt::QueuedConnection);
     }
 }
 
-void UdpEngine::handleResponse(const QNetworkDatagram& datagram)
+void UdpEngine::handleResponse(std::span<const std::uint8_t> bytes, const QHostAddress& sender)
 {
-    const std::optional<std::uint32_t> source = ipv4Source(datagram);
-    const QByteArray data = datagram.data();
-    snmp::DecodeResult decoded = snmp::decodeMessage(bytesOf(data));
+    const std::optional<std::uint32_t> source = ipv4Source(sender);
+    snmp::DecodeResult decoded = snmp::decodeMessage(bytes);
     auto* message = std::get_if<snmp::Message>(&decoded);
     if (!message || !source) {
         ++m_counters.malformed;
@@ -419,17 +420,16 @@ void UdpEngine::deliverResponse(std::int32_t errorStatus, std::vector<snmp::VarB
         // SendGetNext asks for what follows it.
         m_variables.clear();
         for (const snmp::VarBind& binding : bindings)
-            m_variables.push_back({binding.oid, snmp::valueText(binding.value)});
+            m_variables.push_back({binding.oid, snmp::formatOid(binding.oid), snmp::valueText(binding.value)});
         ++m_counters.responses;
         raiseResponse(errorStatus, from);
     });
 }
 
-void UdpEngine::handleTrap(const QNetworkDatagram& datagram)
+void UdpEngine::handleTrap(std::span<const std::uint8_t> bytes, const QHostAddress& sender)
 {
-    const std::optional<std::uint32_t> source = ipv4Source(datagram);
-    const QByteArray data = datagram.data();
-    const snmp::DecodeResult decoded = snmp::decodeMessage(bytesOf(data));
+    const std::optional<std::uint32_t> source = ipv4Source(sender);
+    const snmp::DecodeResult decoded = snmp::decodeMessage(bytes);
     const auto* message = std::get_if<snmp::Message>(&decoded);
     if (!message || !source) {
         ++m_counters.malformed;
@@ -469,13 +469,15 @@ void UdpEngine::onTimer()
     scheduleTimer();
 }
 
+// A timer already armed for an earlier moment is left alone: when it
+// fires, onTimer finds nothing due and arms it for the next deadline. A walk
+// thus arms the timer about once a second instead of twice per answer.
 void UdpEngine::scheduleTimer()
 {
     const std::optional<Clock::time_point> next = m_requests.nextDeadline();
-    if (!next) {
-        m_timer.stop();
+    if (!next || (m_timer.isActive() && m_timerDue <= *next))
         return;
-    }
+    m_timerDue = *next;
     const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*next - Clock::now());
     m_timer.start(std::max(wait, std::chrono::milliseconds(0)));
 }

@@ -13,10 +13,10 @@
 #include <chrono>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
-class QNetworkDatagram;
 
 namespace brellan {
 
@@ -87,6 +87,7 @@ private:
     // the last response answered.
     struct Variable {
         std::optional<snmp::Oid> oid; // unset until VarOid(i) is written
+        std::string oidText;          // its dotted text, as VarOid(i) reads it
         std::string value;
     };
 
@@ -107,8 +108,8 @@ private:
 
     void readRequestSocket();
     void readTrapSocket();
-    void handleResponse(const QNetworkDatagram& datagram);
-    void handleTrap(const QNetworkDatagram& datagram);
+    void handleResponse(std::span<const std::uint8_t> bytes, const QHostAddress& sender);
+    void handleTrap(std::span<const std::uint8_t> bytes, const QHostAddress& sender);
     void deliverResponse(std::int32_t errorStatus, std::vector<snmp::VarBind> bindings, const std::string& from);
 
     void onTimer();
@@ -119,6 +120,7 @@ private:
     QUdpSocket m_requestSocket{this};
     QUdpSocket m_trapSocket{this};
     QTimer m_timer;
+    RequestTable::Clock::time_point m_timerDue; // when m_timer fires, while it is active
     RequestTable m_requests;
     EventQueue m_events{maxQueuedEvents};
 
@@ -129,6 +131,8 @@ private:
     Counters m_counters;
     bool m_requestReadQueued = false;
     bool m_trapReadQueued = false;
+    // Room for the largest UDP payload over IPv4; every datagram is read into it.
+    std::vector<std::uint8_t> m_datagram = std::vector<std::uint8_t>(65507);
 };
 
 } // namespace brellan
