@@ -25,9 +25,10 @@ links=$(ip -o link show | awk -F': ' '{print $2}')
 ip link set lo up
 
 work=$(mktemp -d /tmp/brellan-noroute.XXXXXX)
-agent=""
+pids=()
 cleanup() {
-    [ -n "$agent" ] && kill "$agent" 2>/dev/null && wait "$agent" 2>/dev/null
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+    for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -43,7 +44,7 @@ sysLocation Nowhere
 sysServices 72
 EOF
 SNMP_PERSISTENT_DIR=$work MIBS= snmpd -f -C -c "$work/snmpd.conf" -Lf "$work/log" udp:127.0.0.1:161 &
-agent=$!
+pids+=($!)
 
 n=0
 until MIBS= snmpget -v1 -c mervik -r 0 -t 0.3 127.0.0.1 1.3.6.1.2.1.1.5.0 > /dev/null 2>&1; do
@@ -53,4 +54,6 @@ until MIBS= snmpget -v1 -c mervik -r 0 -t 0.3 127.0.0.1 1.3.6.1.2.1.1.5.0 > /dev
 done
 
 timeout 120 env QT_QPA_PLATFORM=offscreen MIBS= BRELLAN_LAN_INTERFACES=lo \
-    "$driver" --gtest_filter='NoRoute.*' "$@"
+    "$driver" --gtest_filter='NoRoute.*' "$@" &
+pids+=($!)
+wait $!
