@@ -1,10 +1,10 @@
 #pragma once
 
-// Starts a bench tool as a child process without QProcess: in Qt 6.4 with
-// the GLib event dispatcher, once a QProcess has run, a UDP socket's read
-// notifier can stop firing during a burst and the receiver stops reading
-// for good. The program itself never starts processes, so the tools that
-// measure it must not either.
+// Starts a bench tool as a child process, its standard output going to a
+// file, and reads back its "key=value" lines. posix_spawn rather than
+// QProcess: the tools that use it measure the event loop of the process
+// that starts the child, and QProcess would add its own notifiers and a
+// SIGCHLD handler to that loop. The program itself never starts processes.
 
 #include <fcntl.h>
 #include <spawn.h>

@@ -10,6 +10,7 @@
 //            each answer, decoding nothing.
 //
 //   bench_walk --port P [--walks 1000] [--round 100] [--community mervik]
+//              [--ways brellan,netsnmp,floor]
 //
 // Prints one line per way: "walk <way> median_us=.. p99_us=.. walks=.. steps=.."
 
@@ -32,6 +33,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <optional>
 #include <stdexcept>
@@ -145,6 +147,9 @@ class NetSnmpWalker {
 public:
     NetSnmpWalker(std::uint16_t port, const std::string& community)
     {
+        // Numeric object identifiers only, as Brellan has no MIB either
+        // (unless the caller chose MIBS): no MIB files are read.
+        setenv("MIBS", "", 0);
         netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DONT_READ_CONFIGS, 1);
         netsnmp_ds_set_boolean(NETSNMP_DS_LIBRARY_ID, NETSNMP_DS_LIB_DONT_PERSIST_STATE, 1);
         init_snmp("bench_walk");
@@ -294,6 +299,8 @@ int main(int argc, char** argv)
     const int walks = static_cast<int>(std::clamp<std::int64_t>(args.number("--walks", 1000), 1, 100000));
     const int round = static_cast<int>(std::clamp<std::int64_t>(args.number("--round", 100), 1, walks));
     const std::string community = args.text("--community", "mervik");
+    // For profiling one way alone, e.g. --ways brellan.
+    const std::string ways = args.text("--ways", "brellan,netsnmp,floor");
     if (port == 0) {
         std::fprintf(stderr, "usage: bench_walk --port P [--walks N] [--round N] [--community C]\n");
         return 2;
@@ -316,13 +323,19 @@ int main(int argc, char** argv)
         std::vector<Sample> brellan, netsnmp, floor;
         for (int done = 0; done < walks; done += round) {
             const int n = std::min(round, walks - done);
-            append(floor, floorWalker.run(n));
-            append(netsnmp, netSnmpWalker.run(n));
-            append(brellan, brellanWalker.run(n));
+            if (ways.find("floor") != std::string::npos)
+                append(floor, floorWalker.run(n));
+            if (ways.find("netsnmp") != std::string::npos)
+                append(netsnmp, netSnmpWalker.run(n));
+            if (ways.find("brellan") != std::string::npos)
+                append(brellan, brellanWalker.run(n));
         }
-        report("brellan", brellan);
-        report("netsnmp", netsnmp);
-        report("floor", floor);
+        if (!brellan.empty())
+            report("brellan", brellan);
+        if (!netsnmp.empty())
+            report("netsnmp", netsnmp);
+        if (!floor.empty())
+            report("floor", floor);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "bench_walk: %s\n", error.what());
         return 1;

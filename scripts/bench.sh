@@ -1,0 +1,263 @@
+#!/usr/bin/env bash
+# Runs every benchmark, Brellan side by side with Net-SNMP on the same
+# machine in the same run, and prints one table of figures, ratios and goals.
+# On a fresh machine it first installs what it needs (scripts/deps.sh, as
+# root), then builds the tools in build-bench/ (Release).
+#
+# Usage: scripts/bench.sh
+#
+# Net-SNMP's agent (snmpd) and trap receiver (snmptrapd) are started on free
+# high UDP ports of 127.0.0.1 only, and stopped when the script ends. Every
+# datagram goes to 127.0.0.1. Raw results (key=value, every run) go to
+# build-bench/results.txt, the table to build-bench/table.txt and the chart
+# to docs/benchmarks.png.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build=build-bench
+results=$build/results.txt
+table=$build/table.txt
+chart=docs/benchmarks.png
+runs=3 # each walk and trap measurement is run this often; the table shows the median
+
+scripts/deps.sh
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBRELLAN_BENCH=ON >/dev/null
+cmake --build "$build" -j2 --target bench_decode bench_walk bench_trap_ingest bench_trap_send bench_traplist brellan
+
+tools=$(realpath "$build/bench")
+work=$(mktemp -d)
+daemons=()
+cleanup() {
+    local pid
+    for pid in "${daemons[@]}"; do
+        kill "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+# Net-SNMP's tools and daemons: numeric object identifiers, no MIB files, no
+# state kept between runs.
+export MIBS="" SNMP_PERSISTENT_DIR="$work/persist"
+
+# A UDP port of 127.0.0.1 that nothing listens on (never 161 or 162).
+free_udp_port() {
+    local port
+    for _ in $(seq 1 100); do
+        port=$((20000 + RANDOM % 40000))
+        if [ -z "$(ss -Hlun "sport = :$port")" ]; then
+            echo "$port"
+            return 0
+        fi
+    done
+    echo "no free UDP port found" >&2
+    return 1
+}
+
+# snmpd on 127.0.0.1 with community mervik; sets agent_port.
+start_snmpd() {
+    cat >"$work/snmpd.conf" <<EOF
+view brellan included .1
+rocommunity mervik 127.0.0.1 -V brellan
+sysContact bench@example.org
+sysName bench-agent
+sysLocation bench lab
+sysServices 72
+EOF
+    local attempt pid
+    for attempt in 1 2 3; do
+        agent_port=$(free_udp_port)
+        snmpd -f -C -c "$work/snmpd.conf" -Lf "$work/snmpd.log" "udp:127.0.0.1:$agent_port" &
+        pid=$!
+        daemons+=("$pid")
+        for _ in $(seq 1 40); do
+            if snmpget -v1 -c mervik -r 0 -t 0.5 "127.0.0.1:$agent_port" .1.3.6.1.2.1.1.5.0 >/dev/null 2>&1; then
+                return 0
+            fi
+            kill -0 "$pid" 2>/dev/null || break
+            sleep 0.1
+        done
+        kill "$pid" 2>/dev/null || true
+        echo "snmpd did not answer on 127.0.0.1:$agent_port (attempt $attempt)" >&2
+    done
+    cat "$work/snmpd.log" >&2
+    return 1
+}
+
+# snmptrapd on 127.0.0.1, one line per trap to $trap_log, no name lookups,
+# the same 4 MiB receive buffer that Brellan asks for; sets trap_port.
+start_snmptrapd() {
+    cat >"$work/snmptrapd.conf" <<EOF
+disableAuthorization yes
+[snmp] serverRecvBuf 4194304
+EOF
+    trap_log=$work/traps.log
+    local attempt pid
+    for attempt in 1 2 3; do
+        trap_port=$(free_udp_port)
+        : >"$trap_log"
+        snmptrapd -f -C -c "$work/snmptrapd.conf" -n -Lf "$trap_log" -F '%A %w %q\n' "udp:127.0.0.1:$trap_port" &
+        pid=$!
+        daemons+=("$pid")
+        for _ in $(seq 1 50); do
+            grep -q 'NET-SNMP version' "$trap_log" && return 0
+            kill -0 "$pid" 2>/dev/null || break
+            sleep 0.1
+        done
+        kill "$pid" 2>/dev/null || true
+        echo "snmptrapd did not start on 127.0.0.1:$trap_port (attempt $attempt)" >&2
+    done
+    return 1
+}
+
+# Appends a tool's "key=value" lines to the results, each key prefixed.
+record() {
+    local prefix=$1
+    sed -n "s/^\([a-z_0-9.]*\)=/$prefix.\1=/p" >>"$results"
+}
+
+# The median of every value recorded under `key`.
+median() {
+    sed -n "s/^$1=//p" "$results" | sort -g | awk '{ v[NR] = $1 } END { if (NR == 0) print "nan"; else print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+
+# ratio A B: A / B with two decimals.
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b + 0 == 0) print "nan"; else printf "%.2f", a / b }'; }
+
+machine_facts() {
+    echo "machine.cpu=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)"
+    echo "machine.cores=$(nproc)"
+    echo "machine.ram_gb=$(awk '/^MemTotal:/ { printf "%.1f", $2 / 1048576 }' /proc/meminfo)"
+    echo "machine.kernel=$(uname -r)"
+    echo "machine.debian=$(cat /etc/debian_version 2>/dev/null || echo unknown)"
+    echo "machine.qt=$(dpkg-query -W -f='${Version}' libqt6core6 2>/dev/null || echo unknown)"
+    echo "machine.netsnmp=$(dpkg-query -W -f='${Version}' snmpd 2>/dev/null || echo unknown)"
+    echo "machine.rmem_max=$(cat /proc/sys/net/core/rmem_max)"
+    echo "machine.load=$(cut -d ' ' -f 1-3 /proc/loadavg)"
+    echo "machine.date=$(date -u '+%Y-%m-%d %H:%M UTC')"
+}
+
+: >"$results"
+machine_facts >>"$results"
+
+echo "== decoding (bench_decode)"
+"$tools/bench_decode" --benchmark_format=csv --benchmark_min_time=0.5 2>/dev/null |
+    awk -F, '$1 ~ /^"?decode/ { gsub(/"/, "", $1); print "decode." $1 "_ns=" $3 }' >>"$results"
+
+echo "== walk latency against snmpd (bench_walk), $runs runs"
+start_snmpd
+# The three ways run interleaved inside each run, so their ratios are taken
+# per run; the machine's speed may change between runs.
+for run in $(seq 1 "$runs"); do
+    "$tools/bench_walk" --port "$agent_port" --walks 1000 >"$work/walk.out"
+    sed -n 's/^walk \([a-z]*\) median_us=\([0-9.]*\) p99_us=\([0-9.]*\).*/\1.median_us=\2\n\1.p99_us=\3/p' \
+        "$work/walk.out" | record walk
+    awk '{ split($3, m, "="); median[$2] = m[2] } END {
+        printf "ratio_floor=%.3f\nratio_libsnmp=%.3f\n", median["brellan"] / median["floor"], median["brellan"] / median["netsnmp"] }' \
+        "$work/walk.out" | record walk
+done
+
+echo "== trap ingest: Brellan (bench_trap_ingest) and snmptrapd logging to a file, $runs runs"
+start_snmptrapd
+# One burst of 100,000 traps to snmptrapd; prints the same keys as bench_trap_ingest.
+snmptrapd_burst() {
+    : >"$trap_log"
+    "$tools/bench_trap_send" --port "$trap_port" --count 100000 --rate "$1" --cap-ms 30000 \
+        --watch "$trap_log" --settle-ms 1000 |
+        awk -F= '{ v[$1] = $2 } END {
+            seconds = (v["last_ns"] - v["start_ns"]) / 1e9
+            printf "sent=%d\nlogged=%d\nlost=%d\nseconds=%.3f\nper_s=%.0f\n", v["sent"], v["logged"],
+                   v["sent"] - v["logged"], seconds, (seconds > 0 ? v["logged"] / seconds : 0) }'
+}
+for run in $(seq 1 "$runs"); do
+    for rate in 50000 0; do
+        mode=$([ "$rate" -eq 0 ] && echo flat || echo paced)
+        "$tools/bench_trap_ingest" --sender "$tools/bench_trap_send" --count 100000 --rate "$rate" \
+            --sender-output "$work/send.out" >"$work/ours.out"
+        snmptrapd_burst "$rate" >"$work/theirs.out"
+        record "ingest.brellan.$mode" <"$work/ours.out"
+        record "ingest.netsnmp.$mode" <"$work/theirs.out"
+        echo "ratio=$(ratio "$(sed -n 's/^per_s=//p' "$work/ours.out")" "$(sed -n 's/^per_s=//p' "$work/theirs.out")")" |
+            record "ingest.$mode"
+    done
+done
+
+echo "== trap list at scale (bench_traplist)"
+"$tools/bench_traplist" --lines 1000000 2>/dev/null | record traplist
+"$tools/bench_traplist" --stall --sender "$tools/bench_trap_send" --rate 20000 --seconds 10 2>/dev/null | record stall
+
+if [ -x bench/startup.sh ]; then
+    echo "== start-up (bench/startup.sh)"
+    bench/startup.sh "$build" 10 | sed -n 's/^startup \(.*\)/\1/p' | tr ' ' '\n' | record startup
+fi
+
+# --- The table ---
+
+# verdict VALUE OP LIMIT: "met" or "MISSED".
+verdict() { awk -v v="$1" -v op="$2" -v l="$3" 'BEGIN {
+    ok = (op == "<=") ? v + 0 <= l + 0 : (op == "<") ? v + 0 < l + 0 : (op == ">=") ? v + 0 >= l + 0 : v + 0 == l + 0
+    print (v == "nan") ? "n/a" : ok ? "met" : "MISSED" }'; }
+# Whole numbers for counts and rates.
+whole() { awk -v v="$1" 'BEGIN { if (v == "nan") print "n/a"; else printf "%.0f", v }'; }
+
+walk_ours=$(median walk.brellan.median_us)
+walk_lib=$(median walk.netsnmp.median_us)
+walk_floor=$(median walk.floor.median_us)
+walk_vs_floor=$(median walk.ratio_floor)
+walk_vs_lib=$(median walk.ratio_libsnmp)
+paced_lost=$(median ingest.brellan.paced.lost)
+flat_ours=$(median ingest.brellan.flat.per_s)
+flat_trapd=$(median ingest.netsnmp.flat.per_s)
+flat_ratio=$(median ingest.flat.ratio)
+startup_ms=$(median startup.first_paint_ms)
+startup_mb=$(median startup.rss_idle_mb)
+
+{
+    row() { printf '%-44s %11s %11s %9s %7s %-9s %s\n' "$@"; }
+    echo "Brellan benchmarks, $(sed -n 's/^machine.date=//p' "$results"), median of $runs runs where repeated (ratios per run)"
+    row "Measure" "Brellan" "Net-SNMP" "Floor" "Ratio" "Goal" "Result"
+    row "Walk of the system group, median (us)" "$walk_ours" "$walk_lib" "$walk_floor" "$walk_vs_floor" "<=1.10" \
+        "$(verdict "$walk_vs_floor" "<=" 1.10) (Brellan/floor)"
+    row "  same, Brellan / libsnmp" "" "" "" "$walk_vs_lib" "<=1.00" "$(verdict "$walk_vs_lib" "<=" 1.00)"
+    row "Walk of the system group, p99 (us)" "$(median walk.brellan.p99_us)" "$(median walk.netsnmp.p99_us)" \
+        "$(median walk.floor.p99_us)" "" "" ""
+    row "100,000 traps at 50,000/s: logged" "$(whole "$(median ingest.brellan.paced.logged)")" \
+        "$(whole "$(median ingest.netsnmp.paced.logged)")" "" "" "" ""
+    row "  lines logged per second" "$(whole "$(median ingest.brellan.paced.per_s)")" \
+        "$(whole "$(median ingest.netsnmp.paced.per_s)")" "" "$(median ingest.paced.ratio)" "" ""
+    row "  lost" "$(whole "$paced_lost")" "$(whole "$(median ingest.netsnmp.paced.lost)")" "" "" "0" \
+        "$(verdict "$paced_lost" "==" 0)"
+    row "100,000 traps flat out: logged" "$(whole "$(median ingest.brellan.flat.logged)")" \
+        "$(whole "$(median ingest.netsnmp.flat.logged)")" "" "" "" ""
+    row "  lines logged per second" "$(whole "$flat_ours")" "$(whole "$flat_trapd")" "" "$flat_ratio" ">=100000" \
+        "$(verdict "$flat_ours" ">=" 100000)"
+    row "  Brellan / snmptrapd" "" "" "" "$flat_ratio" ">=3" "$(verdict "$flat_ratio" ">=" 3)"
+    row "1,000,000 lines into the trap list (s)" "$(median traplist.total_s)" "" "" "" "<2" \
+        "$(verdict "$(median traplist.total_s)" "<" 2)"
+    row "  memory per line beyond its text (bytes)" "$(median traplist.bytes_per_line_beyond_text)" "" "" "" "<200" \
+        "$(verdict "$(median traplist.bytes_per_line_beyond_text)" "<" 200)"
+    row "Longest stall, 20,000 traps/s for 10 s (ms)" "$(median stall.max_gap_ms)" "" "" "" "<50" \
+        "$(verdict "$(median stall.max_gap_ms)" "<" 50)"
+    row "  traps logged of those sent" "$(median stall.logged)/$(median stall.sent)" "" "" "" "" ""
+    if [ "$startup_ms" != nan ]; then
+        row "Start to first paint (ms)" "$startup_ms" "" "" "" "<200" "$(verdict "$startup_ms" "<" 200)"
+        row "Idle resident memory (MB)" "$startup_mb" "" "" "" "<60" "$(verdict "$startup_mb" "<" 60)"
+    fi
+    row "Decode a GetResponse (ns)" "$(whole "$(median decode.decodeGetResponse_ns)")" "" "" "" "" ""
+    row "Decode a v1 trap (ns)" "$(whole "$(median decode.decodeV1Trap_ns)")" "" "" "" "" ""
+} | tee "$table"
+
+# --- The chart: walk latency and trap ingest, Brellan beside Net-SNMP ---
+
+cat >"$work/walk.dat" <<EOF
+Brellan $walk_ours $(median walk.brellan.p99_us)
+"Net-SNMP libsnmp" $walk_lib $(median walk.netsnmp.p99_us)
+"Bare UDP floor" $walk_floor $(median walk.floor.p99_us)
+EOF
+cat >"$work/ingest.dat" <<EOF
+"50,000/s paced" $(median ingest.brellan.paced.per_s) $(median ingest.netsnmp.paced.per_s)
+"flat out" $flat_ours $flat_trapd
+EOF
+gnuplot -e "walk='$work/walk.dat'; ingest='$work/ingest.dat'; output='$chart'" bench/benchmarks.gp
+echo "Raw results: $results; table: $table; chart: $chart"
