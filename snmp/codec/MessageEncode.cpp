@@ -1,5 +1,10 @@
 // Encoding of messages in BER with definite, minimal lengths (X.690 8.1.3)
 // and minimal two's complement integers (X.690 8.3.2).
+//
+// Everything is written into one growing buffer: a constructed value's
+// contents are encoded in place and its length is put in front of them
+// afterwards, so encoding a message allocates once or twice, not once per
+// value.
 
 #include "BerTags.h"
 #include "Message.h"
@@ -12,31 +17,57 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-void appendLength(Bytes& out, std::size_t length)
+// The length octets of a definite length, in the short form below 128 and
+// the minimal long form from there on.
+struct LengthOctets {
+    std::array<std::uint8_t, 1 + sizeof(std::size_t)> bytes{};
+    std::size_t count = 0;
+};
+
+LengthOctets lengthOctets(std::size_t length)
 {
+    LengthOctets octets;
     if (length < 0x80) {
-        out.push_back(static_cast<std::uint8_t>(length));
-        return;
+        octets.bytes[octets.count++] = static_cast<std::uint8_t>(length);
+        return octets;
     }
     std::array<std::uint8_t, sizeof(std::size_t)> digits{};
     std::size_t count = 0;
     for (std::size_t rest = length; rest != 0; rest >>= 8)
         digits[count++] = static_cast<std::uint8_t>(rest & 0xFF);
-    out.push_back(static_cast<std::uint8_t>(0x80 | count));
+    octets.bytes[octets.count++] = static_cast<std::uint8_t>(0x80 | count);
     while (count > 0)
-        out.push_back(digits[--count]);
+        octets.bytes[octets.count++] = digits[--count];
+    return octets;
 }
 
 void appendTlv(Bytes& out, std::uint8_t tag, std::span<const std::uint8_t> content)
 {
+    const LengthOctets length = lengthOctets(content.size());
     out.push_back(tag);
-    appendLength(out, content.size());
+    out.insert(out.end(), length.bytes.begin(), length.bytes.begin() + static_cast<std::ptrdiff_t>(length.count));
     out.insert(out.end(), content.begin(), content.end());
 }
 
-// `bytes` is a nine-byte big-endian two's complement number; drops the
-// leading bytes that only repeat the sign.
-void appendMinimal(Bytes& out, const std::array<std::uint8_t, 9>& bytes)
+// A value whose contents `writeContents(out)` appends: the tag goes first,
+// the contents are written in place, and the length is inserted between
+// them once it is known (moving the contents only when it needs more than
+// one octet).
+template <typename WriteContents>
+void appendEnclosing(Bytes& out, std::uint8_t tag, WriteContents writeContents)
+{
+    out.push_back(tag);
+    const std::size_t start = out.size();
+    writeContents(out);
+    const LengthOctets length = lengthOctets(out.size() - start);
+    out.insert(out.begin() + static_cast<std::ptrdiff_t>(start), length.bytes.begin(),
+               length.bytes.begin() + static_cast<std::ptrdiff_t>(length.count));
+}
+
+// `bytes` is a nine-byte big-endian two's complement number; appends it as
+// the contents of a `tag` value without the leading bytes that only repeat
+// the sign.
+void appendMinimal(Bytes& out, std::uint8_t tag, const std::array<std::uint8_t, 9>& bytes)
 {
     std::size_t first = 0;
     while (first + 1 < bytes.size()) {
@@ -46,7 +77,7 @@ void appendMinimal(Bytes& out, const std::array<std::uint8_t, 9>& bytes)
             break;
         ++first;
     }
-    out.insert(out.end(), bytes.begin() + static_cast<std::ptrdiff_t>(first), bytes.end());
+    appendTlv(out, tag, std::span<const std::uint8_t>(bytes).subspan(first));
 }
 
 void appendSigned(Bytes& out, std::uint8_t tag, std::int64_t number)
@@ -56,9 +87,7 @@ void appendSigned(Bytes& out, std::uint8_t tag, std::int64_t number)
     const auto bits = static_cast<std::uint64_t>(number);
     for (std::size_t i = 0; i < 8; ++i)
         bytes[8 - i] = static_cast<std::uint8_t>(bits >> (8 * i));
-    Bytes content;
-    appendMinimal(content, bytes);
-    appendTlv(out, tag, content);
+    appendMinimal(out, tag, bytes);
 }
 
 void appendUnsigned(Bytes& out, std::uint8_t tag, std::uint64_t number)
@@ -66,9 +95,7 @@ void appendUnsigned(Bytes& out, std::uint8_t tag, std::uint64_t number)
     std::array<std::uint8_t, 9> bytes{};
     for (std::size_t i = 0; i < 8; ++i)
         bytes[8 - i] = static_cast<std::uint8_t>(number >> (8 * i));
-    Bytes content;
-    appendMinimal(content, bytes);
-    appendTlv(out, tag, content);
+    appendMinimal(out, tag, bytes);
 }
 
 void appendSubidentifier(Bytes& out, std::uint64_t value)
@@ -89,14 +116,14 @@ void appendSubidentifier(Bytes& out, std::uint64_t value)
 // (parseOid never yields one).
 void appendOid(Bytes& out, const Oid& oid)
 {
-    Bytes content;
-    if (!oid.empty()) {
+    appendEnclosing(out, tag::objectIdentifier, [&oid](Bytes& content) {
+        if (oid.empty())
+            return;
         const std::uint64_t second = oid.size() > 1 ? oid[1] : 0;
         appendSubidentifier(content, std::uint64_t{oid[0]} * 40 + second);
         for (std::size_t i = 2; i < oid.size(); ++i)
             appendSubidentifier(content, oid[i]);
-    }
-    appendTlv(out, tag::objectIdentifier, content);
+    });
 }
 
 void appendValue(Bytes& out, const Value& value)
@@ -134,14 +161,14 @@ void appendValue(Bytes& out, const Value& value)
 
 void appendVarBindList(Bytes& out, const std::vector<VarBind>& bindings)
 {
-    Bytes list;
-    for (const VarBind& binding : bindings) {
-        Bytes pair;
-        appendOid(pair, binding.oid);
-        appendValue(pair, binding.value);
-        appendTlv(list, tag::sequence, pair);
-    }
-    appendTlv(out, tag::sequence, list);
+    appendEnclosing(out, tag::sequence, [&bindings](Bytes& list) {
+        for (const VarBind& binding : bindings) {
+            appendEnclosing(list, tag::sequence, [&binding](Bytes& pair) {
+                appendOid(pair, binding.oid);
+                appendValue(pair, binding.value);
+            });
+        }
+    });
 }
 
 void appendTrapPdu(Bytes& out, const Message& message)
@@ -166,21 +193,20 @@ void appendPdu(Bytes& out, const Message& message)
 
 std::vector<std::uint8_t> encodeMessage(const Message& message)
 {
-    Bytes pdu;
-    if (message.type == PduType::TrapV1)
-        appendTrapPdu(pdu, message);
-    else
-        appendPdu(pdu, message);
-
-    Bytes body;
-    appendSigned(body, tag::integer, message.version);
-    const auto* community = reinterpret_cast<const std::uint8_t*>(message.community.data());
-    appendTlv(body, tag::octetString, {community, message.community.size()});
-    appendTlv(body, static_cast<std::uint8_t>(message.type), pdu);
-
     Bytes datagram;
-    datagram.reserve(body.size() + 4);
-    appendTlv(datagram, tag::sequence, body);
+    // Room for a typical request or trap, so that it is seldom regrown.
+    datagram.reserve(128 + message.community.size());
+    appendEnclosing(datagram, tag::sequence, [&message](Bytes& body) {
+        appendSigned(body, tag::integer, message.version);
+        const auto* community = reinterpret_cast<const std::uint8_t*>(message.community.data());
+        appendTlv(body, tag::octetString, {community, message.community.size()});
+        appendEnclosing(body, static_cast<std::uint8_t>(message.type), [&message](Bytes& pdu) {
+            if (message.type == PduType::TrapV1)
+                appendTrapPdu(pdu, message);
+            else
+                appendPdu(pdu, message);
+        });
+    });
     return datagram;
 }
 

@@ -163,6 +163,14 @@ TEST(Encode, MessagesOfEveryKindRoundTrip)
         const Bytes encoded = encodeMessage(message);
         EXPECT_EQ(decoded(decodeMessage(encoded)), message);
     }
+
+    // The outer length, known only after the contents, takes three octets
+    // (82 hi lo) placed before them and counts exactly what follows.
+    const Bytes encoded = encodeMessage(response);
+    ASSERT_GT(encoded.size(), 259u);
+    EXPECT_EQ(encoded[0], 0x30);
+    EXPECT_EQ(encoded[1], 0x82);
+    EXPECT_EQ(std::size_t{encoded[2]} << 8 | encoded[3], encoded.size() - 4);
 }
 
 } // namespace
