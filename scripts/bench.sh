@@ -14,11 +14,13 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-build=build-bench
+build="build-bench"
 results=$build/results.txt
 table=$build/table.txt
 chart=docs/benchmarks.png
-runs=3 # each walk and trap measurement is run this often; the table shows the median
+# Each walk and trap measurement is run this often; the table shows the median.
+walk_runs=5
+trap_runs=3
 
 scripts/deps.sh
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBRELLAN_BENCH=ON >/dev/null
@@ -145,11 +147,11 @@ echo "== decoding (bench_decode)"
 "$tools/bench_decode" --benchmark_format=csv --benchmark_min_time=0.5 2>/dev/null |
     awk -F, '$1 ~ /^"?decode/ { gsub(/"/, "", $1); print "decode." $1 "_ns=" $3 }' >>"$results"
 
-echo "== walk latency against snmpd (bench_walk), $runs runs"
+echo "== walk latency against snmpd (bench_walk), $walk_runs runs"
 start_snmpd
 # The three ways run interleaved inside each run, so their ratios are taken
 # per run; the machine's speed may change between runs.
-for run in $(seq 1 "$runs"); do
+for _ in $(seq 1 "$walk_runs"); do
     "$tools/bench_walk" --port "$agent_port" --walks 1000 >"$work/walk.out"
     sed -n 's/^walk \([a-z]*\) median_us=\([0-9.]*\) p99_us=\([0-9.]*\).*/\1.median_us=\2\n\1.p99_us=\3/p' \
         "$work/walk.out" | record walk
@@ -158,7 +160,7 @@ for run in $(seq 1 "$runs"); do
         "$work/walk.out" | record walk
 done
 
-echo "== trap ingest: Brellan (bench_trap_ingest) and snmptrapd logging to a file, $runs runs"
+echo "== trap ingest: Brellan (bench_trap_ingest) and snmptrapd logging to a file, $trap_runs runs"
 start_snmptrapd
 # One burst of 100,000 traps to snmptrapd; prints the same keys as bench_trap_ingest.
 snmptrapd_burst() {
@@ -170,7 +172,7 @@ snmptrapd_burst() {
             printf "sent=%d\nlogged=%d\nlost=%d\nseconds=%.3f\nper_s=%.0f\n", v["sent"], v["logged"],
                    v["sent"] - v["logged"], seconds, (seconds > 0 ? v["logged"] / seconds : 0) }'
 }
-for run in $(seq 1 "$runs"); do
+for _ in $(seq 1 "$trap_runs"); do
     for rate in 50000 0; do
         mode=$([ "$rate" -eq 0 ] && echo flat || echo paced)
         "$tools/bench_trap_ingest" --sender "$tools/bench_trap_send" --count 100000 --rate "$rate" \
@@ -215,7 +217,7 @@ startup_mb=$(median startup.rss_idle_mb)
 
 {
     row() { printf '%-44s %11s %11s %9s %7s %-9s %s\n' "$@"; }
-    echo "Brellan benchmarks, $(sed -n 's/^machine.date=//p' "$results"), median of $runs runs where repeated (ratios per run)"
+    echo "Brellan benchmarks, $(sed -n 's/^machine.date=//p' "$results"), median of $walk_runs walk runs and $trap_runs trap runs (ratios per run)"
     row "Measure" "Brellan" "Net-SNMP" "Floor" "Ratio" "Goal" "Result"
     row "Walk of the system group, median (us)" "$walk_ours" "$walk_lib" "$walk_floor" "$walk_vs_floor" "<=1.10" \
         "$(verdict "$walk_vs_floor" "<=" 1.10) (Brellan/floor)"
