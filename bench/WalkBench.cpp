@@ -65,6 +65,17 @@ struct Sample {
     int steps = 0; // answers received in the walk
 };
 
+// `walks` samples of one way, one walk after the other.
+template <typename WalkOnce>
+std::vector<Sample> repeatWalks(int walks, WalkOnce walkOnce)
+{
+    std::vector<Sample> samples;
+    samples.reserve(static_cast<std::size_t>(walks));
+    for (int i = 0; i < walks; ++i)
+        samples.push_back(walkOnce());
+    return samples;
+}
+
 // --- Brellan: the core and the real engine ---
 
 class BrellanWalker {
@@ -175,13 +186,7 @@ public:
     NetSnmpWalker(const NetSnmpWalker&) = delete;
     NetSnmpWalker& operator=(const NetSnmpWalker&) = delete;
 
-    std::vector<Sample> run(int walks)
-    {
-        std::vector<Sample> samples;
-        for (int i = 0; i < walks; ++i)
-            samples.push_back(walk());
-        return samples;
-    }
+    std::vector<Sample> run(int walks) { return repeatWalks(walks, [this] { return walk(); }); }
 
 private:
     Sample walk()
@@ -243,13 +248,7 @@ public:
     FloorWalker(const FloorWalker&) = delete;
     FloorWalker& operator=(const FloorWalker&) = delete;
 
-    std::vector<Sample> run(int walks)
-    {
-        std::vector<Sample> samples;
-        for (int i = 0; i < walks; ++i)
-            samples.push_back(walk());
-        return samples;
-    }
+    std::vector<Sample> run(int walks) { return repeatWalks(walks, [this] { return walk(); }); }
 
 private:
     Sample walk()
