@@ -13,16 +13,12 @@ using namespace brellan::snmp;
 
 std::vector<std::uint8_t> sysDescrResponse()
 {
-    Message message;
-    message.type = PduType::GetResponse;
-    message.community = "mervik";
-    message.requestId = 1244549817;
-    Value description;
-    description.type = ValueType::OctetString;
+    Pdu response;
+    response.type = PduType::GetResponse;
+    response.requestId = 1244549817;
     const std::string text = "Linux corpus-agent 6.1.0-18-amd64 x86_64"; // 40 bytes
-    description.bytes.assign(text.begin(), text.end());
-    message.bindings.push_back({Oid{1, 3, 6, 1, 2, 1, 1, 1, 0}, description});
-    return encodeMessage(message);
+    response.bindings.push_back({Oid{1, 3, 6, 1, 2, 1, 1, 1, 0}, OctetString{Octets(text.begin(), text.end())}});
+    return encodeMessage(Message{versionV1, "mervik", response});
 }
 
 // snmptrap -v1 ... 1.3.6.1.4.1.8072.2.3.1 10.1.2.3 6 17 '' sysName.0 s
@@ -36,12 +32,12 @@ const std::vector<std::uint8_t> v1Trap{
 
 void decodeOrFail(benchmark::State& state, const std::vector<std::uint8_t>& datagram)
 {
-    if (!std::holds_alternative<Message>(decodeMessage(datagram))) {
+    if (!decodeMessage(datagram)) {
         state.SkipWithError("the datagram does not decode");
         return;
     }
     for (auto _ : state) {
-        DecodeResult result = decodeMessage(datagram);
+        Decoded<Message> result = decodeMessage(datagram);
         benchmark::DoNotOptimize(result);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * datagram.size()));

@@ -33,20 +33,15 @@ using bench::steadyNs;
 // the size and shape of an ordinary v1 trap.
 std::vector<std::uint8_t> encodedTrap()
 {
-    snmp::Message trap;
-    trap.community = "public";
-    trap.type = snmp::PduType::TrapV1;
+    snmp::TrapPdu trap;
     trap.enterprise = {1, 3, 6, 1, 4, 1, 8072, 2, 3, 1};
     trap.agentAddress = {127, 0, 0, 1};
     trap.genericTrap = 6;
     trap.specificTrap = 17;
     trap.timeStamp = 123456;
-    snmp::Value name;
-    name.type = snmp::ValueType::OctetString;
-    const std::string text = "bench-agent";
-    name.bytes.assign(text.begin(), text.end());
-    trap.bindings.push_back({{1, 3, 6, 1, 2, 1, 1, 5, 0}, name});
-    return snmp::encodeMessage(trap);
+    const std::string name = "bench-agent";
+    trap.bindings.push_back({{1, 3, 6, 1, 2, 1, 1, 5, 0}, snmp::OctetString{snmp::Octets(name.begin(), name.end())}});
+    return snmp::encodeMessage(snmp::Message{snmp::versionV1, "public", trap});
 }
 
 struct Burst {

@@ -1,5 +1,7 @@
 #include "BerReader.h"
 
+#include <algorithm>
+
 namespace brellan::snmp {
 
 namespace {
@@ -8,20 +10,19 @@ constexpr std::uint8_t highTagNumber = 0x1F;
 constexpr std::uint8_t longLengthBit = 0x80;
 constexpr std::size_t maxLengthBytes = 4;
 
-// Reads an unsigned big-endian number of at most `maxBytes` content bytes
-// where `maxBytes` includes one leading zero byte that keeps the sign bit
-// clear. Shared by the 32- and 64-bit unsigned types.
-Parsed<std::uint64_t> readUnsigned(const BerElement& element, std::size_t maxBytes)
+// Reads an unsigned big-endian number of at most `maxBytes` content bytes,
+// where `maxBytes` counts the leading zero byte that keeps the sign bit of
+// the largest values clear. Shared by the 32- and 64-bit unsigned types.
+Decoded<std::uint64_t> decodeUnsigned(const BerElement& element, std::size_t maxBytes)
 {
     const std::span<const std::uint8_t> content = element.content;
     if (content.empty())
         return DecodeFailure{DecodeError::Truncated, element.contentOffset};
-    // A set sign bit would make the value negative (X.690 8.3.3).
+    // A set sign bit makes the two's complement value negative (X.690 8.3.3),
+    // which no unsigned type can hold.
     if ((content[0] & 0x80) != 0)
-        return DecodeFailure{DecodeError::IntegerTooLarge, element.contentOffset};
-    // All maxBytes bytes are allowed only when the first is the zero that
-    // keeps the sign bit clear (which the check above already ensured
-    // for any value whose top byte is used).
+        return DecodeFailure{DecodeError::NegativeUnsigned, element.contentOffset};
+    // All maxBytes bytes are allowed only when the first is that zero.
     if (content.size() > maxBytes || (content.size() == maxBytes && content[0] != 0))
         return DecodeFailure{DecodeError::IntegerTooLarge, element.contentOffset};
     std::uint64_t value = 0;
@@ -42,7 +43,7 @@ BerReader::BerReader(std::span<const std::uint8_t> bytes, std::size_t base, int 
 // X.690 8.1.2 and 8.1.3: identifier octet, then a short (one byte) or long
 // form length. Indefinite lengths are forbidden by RFC 3417 section 8.
 // Non-minimal long forms (0x82 0x00 0x05) are accepted: some agents send them.
-Parsed<BerElement> BerReader::next()
+Decoded<BerElement> BerReader::next()
 {
     BerElement element;
     element.tagOffset = offset();
@@ -87,33 +88,62 @@ std::optional<std::uint8_t> BerReader::peekTag() const
     return m_bytes[m_position];
 }
 
-Parsed<BerElement> BerReader::expect(std::uint8_t tag)
+Decoded<BerElement> BerReader::expect(std::uint8_t tag)
 {
     if (m_position < m_bytes.size() && m_bytes[m_position] != tag)
         return failAt(DecodeError::UnexpectedTag, m_position);
     return next();
 }
 
-Parsed<BerReader> BerReader::enter(std::uint8_t tag)
+Decoded<std::int32_t> BerReader::readInteger32()
+{
+    DECODE_OR_RETURN(const BerElement& element, expect(tag::integer));
+    return decodeInteger32(element);
+}
+
+Decoded<std::uint32_t> BerReader::readUnsigned32(std::uint8_t tag)
+{
+    DECODE_OR_RETURN(const BerElement& element, expect(tag));
+    return decodeUnsigned32(element);
+}
+
+Decoded<std::span<const std::uint8_t>> BerReader::readOctets()
+{
+    DECODE_OR_RETURN(const BerElement& element, expect(tag::octetString));
+    return element.content;
+}
+
+Decoded<Oid> BerReader::readOid()
+{
+    DECODE_OR_RETURN(const BerElement& element, expect(tag::objectIdentifier));
+    return decodeOid(element);
+}
+
+Decoded<std::array<std::uint8_t, 4>> BerReader::readIpAddress()
+{
+    DECODE_OR_RETURN(const BerElement& element, expect(tag::ipAddress));
+    return decodeIpAddress(element);
+}
+
+Decoded<BerReader> BerReader::enter(std::uint8_t tag)
 {
     if (m_depth + 1 > maxBerDepth)
         return failAt(DecodeError::NestingTooDeep, m_position);
-    Parsed<BerElement> element = expect(tag);
-    if (!element.ok())
-        return element.failure();
-    return BerReader(element->content, element->contentOffset, m_depth + 1);
+    DECODE_OR_RETURN(const BerElement& element, expect(tag));
+    return BerReader(element.content, element.contentOffset, m_depth + 1);
 }
 
-std::optional<DecodeFailure> BerReader::finish() const
+Decoded<Consumed> BerReader::finish() const
 {
-    if (atEnd())
-        return std::nullopt;
-    return failAt(DecodeError::TrailingBytes, m_position);
+    if (!atEnd())
+        return failAt(DecodeError::TrailingBytes, m_position);
+    return Consumed{};
 }
 
 // INTEGER: X.690 8.3, two's complement, big-endian. Non-minimal forms of up
-// to four bytes are tolerated; a fifth byte never fits the SNMP range.
-Parsed<std::int32_t> readInteger32(const BerElement& element)
+// to four bytes (02 03 00 00 05) are tolerated, as some agents send them;
+// a fifth byte never fits the SNMP range.
+Decoded<std::int32_t> decodeInteger32(const BerElement& element)
 {
     const std::span<const std::uint8_t> content = element.content;
     if (content.empty())
@@ -127,25 +157,23 @@ Parsed<std::int32_t> readInteger32(const BerElement& element)
     return static_cast<std::int32_t>(value);
 }
 
-Parsed<std::uint32_t> readUnsigned32(const BerElement& element)
+Decoded<std::uint32_t> decodeUnsigned32(const BerElement& element)
 {
-    Parsed<std::uint64_t> value = readUnsigned(element, 5);
-    if (!value.ok())
-        return value.failure();
-    if (*value > 0xFFFFFFFFu)
+    DECODE_OR_RETURN(const std::uint64_t value, decodeUnsigned(element, 5));
+    if (value > 0xFFFFFFFFu)
         return DecodeFailure{DecodeError::IntegerTooLarge, element.contentOffset};
-    return static_cast<std::uint32_t>(*value);
+    return static_cast<std::uint32_t>(value);
 }
 
-Parsed<std::uint64_t> readUnsigned64(const BerElement& element)
+Decoded<std::uint64_t> decodeUnsigned64(const BerElement& element)
 {
-    return readUnsigned(element, 9);
+    return decodeUnsigned(element, 9);
 }
 
 // OBJECT IDENTIFIER: X.690 8.19. Each sub-identifier is base 128, high bit
 // set on every byte but its last. The first one packs the first two arcs as
 // 40 * X + Y.
-Parsed<Oid> readOid(const BerElement& element)
+Decoded<Oid> decodeOid(const BerElement& element)
 {
     const std::span<const std::uint8_t> content = element.content;
     if (content.empty())
@@ -176,6 +204,18 @@ Parsed<Oid> readOid(const BerElement& element)
     if (start != content.size())
         return DecodeFailure{DecodeError::Truncated, element.contentOffset + content.size()};
     return oid;
+}
+
+Decoded<std::array<std::uint8_t, 4>> decodeIpAddress(const BerElement& element)
+{
+    const std::size_t size = element.content.size();
+    if (size < 4)
+        return DecodeFailure{DecodeError::Truncated, element.contentOffset + size};
+    if (size > 4)
+        return DecodeFailure{DecodeError::TrailingBytes, element.contentOffset + 4};
+    std::array<std::uint8_t, 4> address{};
+    std::copy(element.content.begin(), element.content.end(), address.begin());
+    return address;
 }
 
 } // namespace brellan::snmp

@@ -3,44 +3,30 @@
 // A bounded reader for BER as SNMP uses it (X.690 with the restrictions of
 // RFC 3417 section 8: definite lengths only, one-byte tags).
 //
-// A reader sees exactly the bytes of one container. Entering a constructed
-// element gives a new reader narrowed to that element's declared length;
-// finish() checks that it was consumed. Lengths are checked here once, so a
-// caller never reads past what an element declared, and every failure is a
-// value that carries the reason and the offset in the datagram.
+// A reader sees exactly the bytes of one container. within() runs a
+// function on a reader narrowed to a constructed element's declared length
+// and checks, on leaving, that the function consumed it. Lengths are checked
+// here once, so a caller never reads past what an element declared, and
+// every failure is a value that carries the reason and the offset in the
+// datagram.
 
-#include "Message.h"
+#include "BerTags.h"
+#include "Decoded.h"
+#include "Oid.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <span>
-#include <utility>
-#include <variant>
+#include <type_traits>
+#include <vector>
 
 namespace brellan::snmp {
 
 // SNMP nests at most five deep (message, PDU, binding list, binding, value);
 // anything deeper is hostile.
 inline constexpr int maxBerDepth = 8;
-
-// Either a decoded T or the reason it could not be decoded.
-template <typename T>
-class Parsed {
-public:
-    Parsed(T value) : m_state(std::move(value)) {}
-    Parsed(DecodeFailure failure) : m_state(failure) {}
-
-    bool ok() const { return std::holds_alternative<T>(m_state); }
-    T& operator*() { return std::get<T>(m_state); }
-    const T& operator*() const { return std::get<T>(m_state); }
-    T* operator->() { return &std::get<T>(m_state); }
-    const T* operator->() const { return &std::get<T>(m_state); }
-    DecodeFailure failure() const { return std::get<DecodeFailure>(m_state); }
-
-private:
-    std::variant<T, DecodeFailure> m_state;
-};
 
 // One tag-length-value element whose content lies wholly inside its container.
 struct BerElement {
@@ -53,6 +39,7 @@ struct BerElement {
 class BerReader {
 public:
     explicit BerReader(std::span<const std::uint8_t> bytes);
+    BerReader() = default; // over no bytes at all
 
     bool atEnd() const { return m_position == m_bytes.size(); }
     std::size_t offset() const { return m_base + m_position; }
@@ -60,13 +47,37 @@ public:
     std::optional<std::uint8_t> peekTag() const;
 
     // The next element, whatever its tag.
-    Parsed<BerElement> next();
+    Decoded<BerElement> next();
     // The next element, which must carry `tag` (UnexpectedTag otherwise).
-    Parsed<BerElement> expect(std::uint8_t tag);
+    Decoded<BerElement> expect(std::uint8_t tag);
+
+    // The next element as a value of its type; each must carry its tag.
+    Decoded<std::int32_t> readInteger32();
+    // Counter, Gauge or TimeTicks, as `tag` says.
+    Decoded<std::uint32_t> readUnsigned32(std::uint8_t tag);
+    // OCTET STRING: its content, which stays valid as long as the datagram.
+    Decoded<std::span<const std::uint8_t>> readOctets();
+    Decoded<Oid> readOid();
+    Decoded<std::array<std::uint8_t, 4>> readIpAddress();
+
     // The next element must be constructed with `tag`: a reader over its content.
-    Parsed<BerReader> enter(std::uint8_t tag);
+    Decoded<BerReader> enter(std::uint8_t tag);
     // TrailingBytes when anything is left unread.
-    std::optional<DecodeFailure> finish() const;
+    Decoded<Consumed> finish() const;
+
+    // Enters the constructed element `tag`, reads its content with
+    // `readContent(BerReader&)` (which returns a Decoded<T>), and fails
+    // with TrailingBytes if that left any of the content unread.
+    template <typename ReadContent>
+    std::invoke_result_t<ReadContent, BerReader&> within(std::uint8_t tag, ReadContent readContent)
+    {
+        DECODE_OR_RETURN(BerReader&& inner, enter(tag));
+        auto result = readContent(inner);
+        if (result && !inner.atEnd())
+            result = inner.finish().failure();
+        return result; // one object returned on every path: never copied
+
+    }
 
 private:
     BerReader(std::span<const std::uint8_t> bytes, std::size_t base, int depth);
@@ -78,16 +89,18 @@ private:
     int m_depth = 0;
 };
 
-// Content decoders for primitive elements. Each rejects content wider than
-// its type rather than cutting it (IntegerTooLarge).
+// Content decoders for primitive elements, whatever their tag. Each rejects
+// content wider than its type rather than cutting it (IntegerTooLarge).
 
 // INTEGER (-2147483648..2147483647): one to four content bytes, two's complement.
-Parsed<std::int32_t> readInteger32(const BerElement& element);
+Decoded<std::int32_t> decodeInteger32(const BerElement& element);
 // Counter, Gauge, TimeTicks (0..4294967295): up to five bytes, never negative.
-Parsed<std::uint32_t> readUnsigned32(const BerElement& element);
+Decoded<std::uint32_t> decodeUnsigned32(const BerElement& element);
 // Counter64 (0..18446744073709551615): up to nine bytes, never negative.
-Parsed<std::uint64_t> readUnsigned64(const BerElement& element);
+Decoded<std::uint64_t> decodeUnsigned64(const BerElement& element);
 // OBJECT IDENTIFIER: the first byte run holds the first two arcs (X.690 8.19).
-Parsed<Oid> readOid(const BerElement& element);
+Decoded<Oid> decodeOid(const BerElement& element);
+// IpAddress ::= [APPLICATION 0] IMPLICIT OCTET STRING (SIZE (4))
+Decoded<std::array<std::uint8_t, 4>> decodeIpAddress(const BerElement& element);
 
 } // namespace brellan::snmp

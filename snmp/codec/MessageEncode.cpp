@@ -8,8 +8,11 @@
 
 #include "BerTags.h"
 #include "Message.h"
+#include "Overloaded.h"
 
 #include <array>
+#include <stdexcept>
+#include <variant>
 
 namespace brellan::snmp {
 
@@ -80,11 +83,11 @@ void appendMinimal(Bytes& out, std::uint8_t tag, const std::array<std::uint8_t, 
     appendTlv(out, tag, std::span<const std::uint8_t>(bytes).subspan(first));
 }
 
-void appendSigned(Bytes& out, std::uint8_t tag, std::int64_t number)
+void appendSigned(Bytes& out, std::uint8_t tag, std::int32_t number)
 {
     std::array<std::uint8_t, 9> bytes{};
     bytes[0] = number < 0 ? 0xFF : 0x00;
-    const auto bits = static_cast<std::uint64_t>(number);
+    const auto bits = static_cast<std::uint64_t>(static_cast<std::int64_t>(number));
     for (std::size_t i = 0; i < 8; ++i)
         bytes[8 - i] = static_cast<std::uint8_t>(bits >> (8 * i));
     appendMinimal(out, tag, bytes);
@@ -111,16 +114,13 @@ void appendSubidentifier(Bytes& out, std::uint64_t value)
     out.push_back(groups[0]);
 }
 
-// The first two arcs share one sub-identifier (40 * X + Y). An identifier
-// of fewer than two arcs cannot be encoded faithfully; callers check that
-// (parseOid never yields one).
+// The first two arcs share one sub-identifier (40 * X + Y).
 void appendOid(Bytes& out, const Oid& oid)
 {
+    if (!isEncodable(oid))
+        throw std::invalid_argument("object identifier \"" + formatOid(oid) + "\" cannot be encoded");
     appendEnclosing(out, tag::objectIdentifier, [&oid](Bytes& content) {
-        if (oid.empty())
-            return;
-        const std::uint64_t second = oid.size() > 1 ? oid[1] : 0;
-        appendSubidentifier(content, std::uint64_t{oid[0]} * 40 + second);
+        appendSubidentifier(content, std::uint64_t{oid[0]} * 40 + oid[1]);
         for (std::size_t i = 2; i < oid.size(); ++i)
             appendSubidentifier(content, oid[i]);
     });
@@ -128,35 +128,22 @@ void appendOid(Bytes& out, const Oid& oid)
 
 void appendValue(Bytes& out, const Value& value)
 {
-    switch (value.type) {
-    case ValueType::Integer:
-        return appendSigned(out, tag::integer, value.number);
-    case ValueType::OctetString:
-        return appendTlv(out, tag::octetString, value.bytes);
-    case ValueType::Null:
-        return appendTlv(out, tag::null, {});
-    case ValueType::ObjectIdentifier:
-        return appendOid(out, value.oid);
-    case ValueType::IpAddress:
-        return appendTlv(out, tag::ipAddress, value.bytes);
-    case ValueType::Counter:
-        return appendUnsigned(out, tag::counter, static_cast<std::uint64_t>(value.number));
-    case ValueType::Gauge:
-        return appendUnsigned(out, tag::gauge, static_cast<std::uint64_t>(value.number));
-    case ValueType::TimeTicks:
-        return appendUnsigned(out, tag::timeTicks, static_cast<std::uint64_t>(value.number));
-    case ValueType::Opaque:
-        return appendTlv(out, tag::opaque, value.bytes);
-    case ValueType::Counter64:
-        return appendUnsigned(out, tag::counter64, value.number64);
-    case ValueType::NoSuchObject:
-        return appendTlv(out, tag::noSuchObject, {});
-    case ValueType::NoSuchInstance:
-        return appendTlv(out, tag::noSuchInstance, {});
-    case ValueType::EndOfMibView:
-        return appendTlv(out, tag::endOfMibView, {});
-    }
-    appendTlv(out, tag::null, {});
+    std::visit(Overloaded{
+                   [&](const Null&) { appendTlv(out, tag::null, {}); },
+                   [&](const Integer& integer) { appendSigned(out, tag::integer, integer.value); },
+                   [&](const OctetString& string) { appendTlv(out, tag::octetString, string.bytes); },
+                   [&](const ObjectIdentifier& identifier) { appendOid(out, identifier.oid); },
+                   [&](const IpAddress& address) { appendTlv(out, tag::ipAddress, address.octets); },
+                   [&](const Counter& counter) { appendUnsigned(out, tag::counter, counter.value); },
+                   [&](const Gauge& gauge) { appendUnsigned(out, tag::gauge, gauge.value); },
+                   [&](const TimeTicks& ticks) { appendUnsigned(out, tag::timeTicks, ticks.value); },
+                   [&](const Opaque& opaque) { appendTlv(out, tag::opaque, opaque.bytes); },
+                   [&](const Counter64& counter) { appendUnsigned(out, tag::counter64, counter.value); },
+                   [&](const NoSuchObject&) { appendTlv(out, tag::noSuchObject, {}); },
+                   [&](const NoSuchInstance&) { appendTlv(out, tag::noSuchInstance, {}); },
+                   [&](const EndOfMibView&) { appendTlv(out, tag::endOfMibView, {}); },
+               },
+               value);
 }
 
 void appendVarBindList(Bytes& out, const std::vector<VarBind>& bindings)
@@ -171,22 +158,22 @@ void appendVarBindList(Bytes& out, const std::vector<VarBind>& bindings)
     });
 }
 
-void appendTrapPdu(Bytes& out, const Message& message)
+void appendTrapPdu(Bytes& out, const TrapPdu& trap)
 {
-    appendOid(out, message.enterprise);
-    appendTlv(out, tag::ipAddress, message.agentAddress);
-    appendSigned(out, tag::integer, message.genericTrap);
-    appendSigned(out, tag::integer, message.specificTrap);
-    appendUnsigned(out, tag::timeTicks, message.timeStamp);
-    appendVarBindList(out, message.bindings);
+    appendOid(out, trap.enterprise);
+    appendTlv(out, tag::ipAddress, trap.agentAddress);
+    appendSigned(out, tag::integer, trap.genericTrap);
+    appendSigned(out, tag::integer, trap.specificTrap);
+    appendUnsigned(out, tag::timeTicks, trap.timeStamp);
+    appendVarBindList(out, trap.bindings);
 }
 
-void appendPdu(Bytes& out, const Message& message)
+void appendPdu(Bytes& out, const Pdu& pdu)
 {
-    appendSigned(out, tag::integer, message.requestId);
-    appendSigned(out, tag::integer, message.errorStatus);
-    appendSigned(out, tag::integer, message.errorIndex);
-    appendVarBindList(out, message.bindings);
+    appendSigned(out, tag::integer, pdu.requestId);
+    appendSigned(out, tag::integer, pdu.errorStatus);
+    appendSigned(out, tag::integer, pdu.errorIndex);
+    appendVarBindList(out, pdu.bindings);
 }
 
 } // namespace
@@ -200,11 +187,10 @@ std::vector<std::uint8_t> encodeMessage(const Message& message)
         appendSigned(body, tag::integer, message.version);
         const auto* community = reinterpret_cast<const std::uint8_t*>(message.community.data());
         appendTlv(body, tag::octetString, {community, message.community.size()});
-        appendEnclosing(body, static_cast<std::uint8_t>(message.type), [&message](Bytes& pdu) {
-            if (message.type == PduType::TrapV1)
-                appendTrapPdu(pdu, message);
-            else
-                appendPdu(pdu, message);
+        appendEnclosing(body, static_cast<std::uint8_t>(message.type()), [&message](Bytes& pdu) {
+            std::visit(Overloaded{[&pdu](const Pdu& shape) { appendPdu(pdu, shape); },
+                                  [&pdu](const TrapPdu& shape) { appendTrapPdu(pdu, shape); }},
+                       message.pdu);
         });
     });
     return datagram;
@@ -213,15 +199,13 @@ std::vector<std::uint8_t> encodeMessage(const Message& message)
 std::vector<std::uint8_t> encodeRequest(PduType type, std::string_view community, std::int32_t requestId,
                                         const std::vector<Oid>& oids)
 {
-    Message message;
-    message.version = versionV1;
-    message.community = std::string(community);
-    message.type = type;
-    message.requestId = requestId;
-    message.bindings.reserve(oids.size());
+    Pdu request;
+    request.type = type;
+    request.requestId = requestId;
+    request.bindings.reserve(oids.size());
     for (const Oid& oid : oids)
-        message.bindings.push_back({oid, Value{}});
-    return encodeMessage(message);
+        request.bindings.push_back({oid, Null{}});
+    return encodeMessage(Message{versionV1, std::string(community), std::move(request)});
 }
 
 } // namespace brellan::snmp

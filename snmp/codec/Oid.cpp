@@ -1,6 +1,6 @@
 // Object identifiers as dotted decimal text.
 
-#include "Message.h"
+#include "Oid.h"
 
 #include <limits>
 
@@ -41,10 +41,19 @@ std::optional<Oid> parseOid(std::string_view dotted)
             break;
         start = dot + 1;
     }
-    // X.660: the first arc is 0, 1 or 2; under 0 and 1 there are 40 arcs.
-    if (oid.size() < 2 || oid[0] > 2 || (oid[0] < 2 && oid[1] >= 40))
+    if (!isEncodable(oid))
         return std::nullopt;
     return oid;
+}
+
+bool isEncodable(const Oid& oid)
+{
+    if (oid.size() < 2 || oid.size() > maxOidLength)
+        return false;
+    // X.660: the first arc is 0, 1 or 2; under 0 and 1 there are 40 arcs.
+    if (oid[0] > 2 || (oid[0] < 2 && oid[1] >= 40))
+        return false;
+    return std::uint64_t{oid[0]} * 40 + oid[1] <= std::numeric_limits<std::uint32_t>::max();
 }
 
 std::string formatOid(const Oid& oid)

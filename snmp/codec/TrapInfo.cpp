@@ -1,6 +1,6 @@
 // The v1 view of a trap: generic and specific codes and the agent address.
 
-#include "Message.h"
+#include "TrapInfo.h"
 
 #include <algorithm>
 #include <limits>
@@ -24,12 +24,9 @@ bool isStandardTrap(const Oid& trapOid)
 std::optional<std::array<std::uint8_t, 4>> v2TrapAddress(const std::vector<VarBind>& bindings)
 {
     for (const VarBind& binding : bindings) {
-        if (binding.oid == snmpTrapAddress && binding.value.type == ValueType::IpAddress
-            && binding.value.bytes.size() == 4) {
-            std::array<std::uint8_t, 4> address{};
-            std::copy(binding.value.bytes.begin(), binding.value.bytes.end(), address.begin());
-            return address;
-        }
+        const auto* address = std::get_if<IpAddress>(&binding.value);
+        if (binding.oid == snmpTrapAddress && address)
+            return address->octets;
     }
     return std::nullopt;
 }
@@ -37,17 +34,17 @@ std::optional<std::array<std::uint8_t, 4>> v2TrapAddress(const std::vector<VarBi
 // RFC 3584 section 3.2: a standard trap maps to its generic code, any other
 // notification to enterpriseSpecific with the last sub-identifier of
 // snmpTrapOID.0 as the specific code.
-std::optional<TrapInfo> v2TrapInfo(const Message& message)
+std::optional<TrapInfo> v2TrapInfo(const std::vector<VarBind>& bindings)
 {
     // sysUpTime.0 comes first, snmpTrapOID.0 second (RFC 3416 section 4.2.6).
-    if (message.bindings.size() < 2)
+    if (bindings.size() < 2 || bindings[1].oid != snmpTrapOid)
         return std::nullopt;
-    const VarBind& trapOid = message.bindings[1];
-    if (trapOid.oid != snmpTrapOid || trapOid.value.type != ValueType::ObjectIdentifier || trapOid.value.oid.empty())
+    const auto* trapOid = std::get_if<ObjectIdentifier>(&bindings[1].value);
+    if (!trapOid || trapOid->oid.empty())
         return std::nullopt;
 
     TrapInfo info;
-    const Oid& notification = trapOid.value.oid;
+    const Oid& notification = trapOid->oid;
     if (isStandardTrap(notification)) {
         info.genericTrap = static_cast<std::int32_t>(notification.back()) - 1;
     } else {
@@ -58,7 +55,7 @@ std::optional<TrapInfo> v2TrapInfo(const Message& message)
         constexpr std::uint32_t largest = std::numeric_limits<std::int32_t>::max();
         info.specificTrap = static_cast<std::int32_t>(std::min(notification.back(), largest));
     }
-    info.agentAddress = v2TrapAddress(message.bindings);
+    info.agentAddress = v2TrapAddress(bindings);
     return info;
 }
 
@@ -66,16 +63,17 @@ std::optional<TrapInfo> v2TrapInfo(const Message& message)
 
 std::optional<TrapInfo> trapInfo(const Message& message)
 {
-    if (message.type == PduType::TrapV2)
-        return v2TrapInfo(message);
-    if (message.type != PduType::TrapV1)
-        return std::nullopt;
-    TrapInfo info;
-    info.genericTrap = message.genericTrap;
-    info.specificTrap = message.specificTrap;
-    if (message.agentAddress != std::array<std::uint8_t, 4>{})
-        info.agentAddress = message.agentAddress;
-    return info;
+    if (const auto* trap = std::get_if<TrapPdu>(&message.pdu)) {
+        TrapInfo info;
+        info.genericTrap = trap->genericTrap;
+        info.specificTrap = trap->specificTrap;
+        if (trap->agentAddress != std::array<std::uint8_t, 4>{})
+            info.agentAddress = trap->agentAddress;
+        return info;
+    }
+    if (message.type() == PduType::TrapV2)
+        return v2TrapInfo(message.bindings());
+    return std::nullopt;
 }
 
 } // namespace brellan::snmp

@@ -1,8 +1,12 @@
 // The text an operator sees for each value syntax.
 
-#include "Message.h"
+#include "Overloaded.h"
+#include "Value.h"
 
 #include <cstdio>
+#include <optional>
+#include <span>
+#include <string_view>
 
 namespace brellan::snmp {
 
@@ -104,7 +108,7 @@ std::string timeTicksText(std::uint32_t ticks)
     return std::to_string(days) + (days == 1 ? " day, " : " days, ") + clock + " (" + std::to_string(ticks) + ")";
 }
 
-std::string dottedBytes(const std::vector<std::uint8_t>& bytes)
+std::string dottedBytes(std::span<const std::uint8_t> bytes)
 {
     std::string text;
     for (std::size_t i = 0; i < bytes.size(); ++i) {
@@ -124,33 +128,23 @@ std::string dottedBytes(const std::vector<std::uint8_t>& bytes)
 // Counter64 unsigned decimal; the exception values by their names.
 std::string valueText(const Value& value)
 {
-    switch (value.type) {
-    case ValueType::Integer:
-    case ValueType::Counter:
-    case ValueType::Gauge:
-        return std::to_string(value.number);
-    case ValueType::TimeTicks:
-        return timeTicksText(static_cast<std::uint32_t>(value.number));
-    case ValueType::Counter64:
-        return std::to_string(value.number64);
-    case ValueType::OctetString:
-        return displayText(value.bytes).value_or(hexText(value.bytes));
-    case ValueType::ObjectIdentifier:
-        return formatOid(value.oid);
-    case ValueType::IpAddress:
-        return dottedBytes(value.bytes);
-    case ValueType::Opaque:
-        return hexText(value.bytes);
-    case ValueType::Null:
-        return {};
-    case ValueType::NoSuchObject:
-        return "noSuchObject";
-    case ValueType::NoSuchInstance:
-        return "noSuchInstance";
-    case ValueType::EndOfMibView:
-        return "endOfMibView";
-    }
-    return {};
+    return std::visit(
+        Overloaded{
+            [](const Null&) { return std::string(); },
+            [](const Integer& integer) { return std::to_string(integer.value); },
+            [](const OctetString& string) { return displayText(string.bytes).value_or(hexText(string.bytes)); },
+            [](const ObjectIdentifier& identifier) { return formatOid(identifier.oid); },
+            [](const IpAddress& address) { return dottedBytes(address.octets); },
+            [](const Counter& counter) { return std::to_string(counter.value); },
+            [](const Gauge& gauge) { return std::to_string(gauge.value); },
+            [](const TimeTicks& ticks) { return timeTicksText(ticks.value); },
+            [](const Opaque& opaque) { return hexText(opaque.bytes); },
+            [](const Counter64& counter) { return std::to_string(counter.value); },
+            [](const NoSuchObject&) { return std::string("noSuchObject"); },
+            [](const NoSuchInstance&) { return std::string("noSuchInstance"); },
+            [](const EndOfMibView&) { return std::string("endOfMibView"); },
+        },
+        value);
 }
 
 } // namespace brellan::snmp

@@ -17,7 +17,7 @@ QList<BroadcastRoute> broadcastRoutes()
         for (const QNetworkAddressEntry& entry : interface.addressEntries()) {
             if (entry.ip().protocol() != QAbstractSocket::IPv4Protocol || entry.ip().isLoopback())
                 continue;
-            routes.append({interface.index(), interface.name(), entry.ip(), entry.broadcast()});
+            routes.append({interface.index(), interface.name()});
             break;
         }
     }

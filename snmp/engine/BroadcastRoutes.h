@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QHostAddress>
 #include <QList>
 #include <QString>
 
@@ -11,8 +10,6 @@ namespace brellan {
 struct BroadcastRoute {
     int interfaceIndex = 0;
     QString interfaceName;
-    QHostAddress localAddress;
-    QHostAddress directedBroadcast; // e.g. 192.168.1.255 for 192.168.1.7/24
 };
 
 // Every interface a limited broadcast should leave through, so a machine on

@@ -28,4 +28,10 @@ std::optional<std::uint32_t> parseIpv4Text(std::string_view text)
     return address;
 }
 
+std::string ipv4Text(std::uint32_t address)
+{
+    return std::to_string(address >> 24) + "." + std::to_string((address >> 16) & 0xFF) + "."
+           + std::to_string((address >> 8) & 0xFF) + "." + std::to_string(address & 0xFF);
+}
+
 } // namespace brellan

@@ -17,14 +17,17 @@ const RequestTable::Request* RequestTable::find(std::int32_t requestId) const
     return it == m_outstanding.end() ? nullptr : &it->second;
 }
 
-RequestTable::Answer RequestTable::classify(std::int32_t requestId, std::uint32_t source) const
+RequestTable::Verdict RequestTable::classify(std::int32_t requestId, std::uint32_t source,
+                                             const snmp::Oid& answered) const
 {
-    if (const Request* request = find(requestId)) {
-        if (request->broadcast && request->answeredBy.contains(source))
-            return Answer::Duplicate;
-        return Answer::New;
-    }
-    return m_completed.contains(requestId) ? Answer::Duplicate : Answer::Unknown;
+    const Request* request = find(requestId);
+    if (!request)
+        return {m_completed.contains(requestId) ? Answer::Duplicate : Answer::Unknown, nullptr};
+    if (request->broadcast && request->answeredBy.contains(source))
+        return {Answer::Duplicate, request};
+    if (request->type == snmp::PduType::GetNextRequest && !(answered > request->firstOid))
+        return {Answer::NotAdvancing, request};
+    return {Answer::New, request};
 }
 
 void RequestTable::accept(std::int32_t requestId, std::uint32_t source, Clock::time_point now)

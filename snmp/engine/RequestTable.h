@@ -34,9 +34,15 @@ public:
     };
 
     enum class Answer {
-        New,       // an outstanding request, not yet answered by this source
-        Duplicate, // a request completed lately, or a source already heard in a broadcast
-        Unknown,   // no such request (never sent, abandoned, or long gone)
+        New,          // an outstanding request, not yet answered by this source
+        Duplicate,    // a request completed lately, or a source already heard in a broadcast
+        Unknown,      // no such request (never sent, abandoned, or long gone)
+        NotAdvancing, // answers a GetNext without moving past the object asked for
+    };
+
+    struct Verdict {
+        Answer answer = Answer::Unknown;
+        const Request* request = nullptr; // the outstanding request answered, if any
     };
 
     struct Due {
@@ -48,13 +54,17 @@ public:
     explicit RequestTable(std::chrono::milliseconds linger) : m_linger(linger) {}
 
     void add(Request request, Clock::time_point now);
-    const Request* find(std::int32_t requestId) const;
-    Answer classify(std::int32_t requestId, std::uint32_t source) const;
-    // Takes an answer: a unicast request is complete, a broadcast one notes
-    // the source and stays open until its window closes.
+    // What an answer from `source` with request id `requestId`, whose first
+    // binding names `answered`, is to the requests outstanding.
+    //
+    // The walk guard is part of it: an answer to GetNext that does not move
+    // past the object asked for (an agent at the end of its view echoing
+    // the request with noSuchName, or a broken agent) would make the walk
+    // ask the same question forever, so it is NotAdvancing and not passed on.
+    Verdict classify(std::int32_t requestId, std::uint32_t source, const snmp::Oid& answered) const;
+    // Takes an answer (passed on or not): a unicast request is complete, a
+    // broadcast one notes the source and stays open until its window closes.
     void accept(std::int32_t requestId, std::uint32_t source, Clock::time_point now);
-    // Ends a request without an answer being delivered (walk guard).
-    void complete(std::int32_t requestId, Clock::time_point now);
     // Abandons every outstanding request; late answers become Unknown.
     void clear();
 
@@ -64,6 +74,8 @@ public:
     bool empty() const { return m_outstanding.empty(); }
 
 private:
+    const Request* find(std::int32_t requestId) const;
+    void complete(std::int32_t requestId, Clock::time_point now);
     void remember(std::int32_t requestId, Clock::time_point now);
     void forgetExpired(Clock::time_point now);
 

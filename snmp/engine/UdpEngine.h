@@ -3,6 +3,8 @@
 #include "EventQueue.h"
 #include "RequestTable.h"
 #include "SnmpComponent.h"
+#include "TrapReceiver.h"
+#include "VariableList.h"
 
 #include <QHostAddress>
 #include <QObject>
@@ -12,17 +14,17 @@
 
 #include <chrono>
 #include <cstdint>
-#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
-
 namespace brellan {
 
 // The SNMP component for real: SNMPv1 GetRequest/GetNextRequest over UDP,
-// responses matched by request id, and a trap receiver. It lives on the GUI
-// thread; its events are raised from Qt's event loop, one at a time.
+// responses matched to their requests, retries, and a trap receiver. It
+// lives on the GUI thread; its events are raised from Qt's event loop, one
+// at a time. This class is the component's face: the variable list, the
+// request table, the trap receiver and the socket helpers do the work.
 class UdpEngine final : public QObject, public SnmpComponent {
     Q_OBJECT
 
@@ -83,34 +85,19 @@ public:
     Counters counters() const;
 
 private:
-    // One binding of the variable list: what a request asks for, or what
-    // the last response answered.
-    struct Variable {
-        std::optional<snmp::Oid> oid; // unset until VarOid(i) is written
-        std::string oidText;          // its dotted text, as VarOid(i) reads it
-        std::string value;
-    };
-
-    static constexpr int maxVarCount = 128;
     static constexpr int datagramsPerPass = 256;
     static constexpr std::size_t maxQueuedEvents = 100000;
-    static constexpr int trapReceiveBuffer = 4 * 1024 * 1024;
-
-    void bindTrapSocket();
-    const Variable& variable(const char* member, int index) const;
 
     void send(snmp::PduType type);
-    std::vector<snmp::Oid> requestOids() const;
     std::uint32_t remoteAddress() const;
     std::int32_t takeRequestId();
-    void sendUnicast(const std::vector<std::uint8_t>& datagram, std::uint32_t target);
-    void sendBroadcast(const std::vector<std::uint8_t>& datagram);
+    void sendUnicast(std::span<const std::uint8_t> datagram, std::uint32_t target);
+    void sendBroadcast(std::span<const std::uint8_t> datagram);
 
     void readRequestSocket();
-    void readTrapSocket();
     void handleResponse(std::span<const std::uint8_t> bytes, const QHostAddress& sender);
-    void handleTrap(std::span<const std::uint8_t> bytes, const QHostAddress& sender);
     void deliverResponse(std::int32_t errorStatus, std::vector<snmp::VarBind> bindings, const std::string& from);
+    void deliverTrap(std::int32_t genericTrap, std::int32_t specificTrap, const std::string& agentAddress);
 
     void onTimer();
     void scheduleTimer();
@@ -118,21 +105,18 @@ private:
     Settings m_settings;
     // Children of the engine, so that tests can reach their notifiers.
     QUdpSocket m_requestSocket{this};
-    QUdpSocket m_trapSocket{this};
+    TrapReceiver* m_trapReceiver = nullptr;
     QTimer m_timer;
     RequestTable::Clock::time_point m_timerDue; // when m_timer fires, while it is active
     RequestTable m_requests;
     EventQueue m_events{maxQueuedEvents};
 
-    std::vector<Variable> m_variables;
+    VariableList m_variables;
     std::string m_remoteHost;
     std::int32_t m_nextRequestId = 1;
-    QString m_trapProblem;
     Counters m_counters;
     bool m_requestReadQueued = false;
-    bool m_trapReadQueued = false;
-    // Room for the largest UDP payload over IPv4; every datagram is read into it.
-    std::vector<std::uint8_t> m_datagram = std::vector<std::uint8_t>(65507);
+    std::vector<std::uint8_t> m_datagram;
 };
 
 } // namespace brellan

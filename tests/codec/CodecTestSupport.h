@@ -26,6 +26,7 @@ inline const char* errorName(DecodeError error)
     case DecodeError::IndefiniteLength: return "IndefiniteLength";
     case DecodeError::UnexpectedTag: return "UnexpectedTag";
     case DecodeError::IntegerTooLarge: return "IntegerTooLarge";
+    case DecodeError::NegativeUnsigned: return "NegativeUnsigned";
     case DecodeError::OidTooLong: return "OidTooLong";
     case DecodeError::SubidTooLarge: return "SubidTooLarge";
     case DecodeError::NestingTooDeep: return "NestingTooDeep";
@@ -147,13 +148,13 @@ inline Bytes corpusFile(const std::string& name)
     return Bytes(std::istreambuf_iterator<char>(in), {});
 }
 
-inline Message decoded(const DecodeResult& result)
+inline Message decoded(const Decoded<Message>& result)
 {
-    if (const auto* failure = std::get_if<DecodeFailure>(&result)) {
-        throw std::runtime_error("decode failed: reason " + std::to_string(static_cast<int>(failure->reason))
-                                 + " at " + std::to_string(failure->offset));
+    if (!result) {
+        throw std::runtime_error("decode failed: " + std::string(errorName(result.failure().reason)) + " at "
+                                 + std::to_string(result.failure().offset));
     }
-    return std::get<Message>(result);
+    return *result;
 }
 
 } // namespace brellan::snmp::test

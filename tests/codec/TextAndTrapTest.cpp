@@ -2,19 +2,16 @@
 // and the v1 trap codes of v1 and v2c traps.
 
 #include "CodecTestSupport.h"
+#include "TrapInfo.h"
 
 #include <gtest/gtest.h>
 
 namespace brellan::snmp::test {
 namespace {
 
-Value make(ValueType type, std::int64_t n = 0, Bytes content = {})
+Value octets(Bytes content)
 {
-    Value value;
-    value.type = type;
-    value.number = n;
-    value.bytes = std::move(content);
-    return value;
+    return OctetString{std::move(content)};
 }
 
 struct TextCase {
@@ -35,53 +32,39 @@ TEST_P(ValueTexts, ReadAsTheOperatorExpects)
     EXPECT_EQ(valueText(GetParam().value), GetParam().text);
 }
 
-Value counter64Max()
-{
-    Value value = make(ValueType::Counter64, -1);
-    value.number64 = 18446744073709551615u;
-    return value;
-}
-
-Value objectId()
-{
-    Value value = make(ValueType::ObjectIdentifier);
-    value.oid = {1, 3, 6, 1, 4, 1, 8072, 3, 2, 10};
-    return value;
-}
-
 INSTANTIATE_TEST_SUITE_P(
     Text, ValueTexts,
     testing::Values(
-        TextCase{"NegativeInteger", make(ValueType::Integer, -2147483648LL), "-2147483648"},
-        TextCase{"LargestCounter", make(ValueType::Counter, 4294967295LL), "4294967295"},
-        TextCase{"Gauge", make(ValueType::Gauge, 1000000000), "1000000000"},
-        TextCase{"TimeTicksDays", make(ValueType::TimeTicks, 27390607), "3 days, 04:05:06.07 (27390607)"},
-        TextCase{"TimeTicksOneDay", make(ValueType::TimeTicks, 8640000), "1 day, 00:00:00.00 (8640000)"},
-        TextCase{"TimeTicksZero", make(ValueType::TimeTicks, 0), "0 days, 00:00:00.00 (0)"},
-        TextCase{"TimeTicksLargest", make(ValueType::TimeTicks, 4294967295LL), "497 days, 02:27:52.95 (4294967295)"},
-        TextCase{"Counter64Largest", counter64Max(), "18446744073709551615"},
-        TextCase{"ObjectIdentifier", objectId(), "1.3.6.1.4.1.8072.3.2.10"},
-        TextCase{"IpAddress", make(ValueType::IpAddress, 0, {192, 168, 0, 255}), "192.168.0.255"},
-        TextCase{"Null", make(ValueType::Null), ""},
-        TextCase{"PlainText", make(ValueType::OctetString, 0, text("Rack 4, Row B")), "Rack 4, Row B"},
-        TextCase{"EmptyText", make(ValueType::OctetString), ""},
-        TextCase{"Utf8Text", make(ValueType::OctetString, 0, text("K\xC3\xBC" "che \xE2\x82\xAC")), "K\xC3\xBC" "che \xE2\x82\xAC"},
-        TextCase{"TabsAndLineBreaksBecomeSpaces", make(ValueType::OctetString, 0, text("a\tb\r\nc")), "a b  c"},
-        TextCase{"OneTrailingNulDropped", make(ValueType::OctetString, 0, text(std::string_view("name\0", 5))), "name"},
-        TextCase{"TwoTrailingNulsAreBinary", make(ValueType::OctetString, 0, text(std::string_view("ab\0\0", 4))),
+        TextCase{"NegativeInteger", Integer{-2147483647 - 1}, "-2147483648"},
+        TextCase{"LargestCounter", Counter{4294967295u}, "4294967295"},
+        TextCase{"Gauge", Gauge{1000000000}, "1000000000"},
+        TextCase{"TimeTicksDays", TimeTicks{27390607}, "3 days, 04:05:06.07 (27390607)"},
+        TextCase{"TimeTicksOneDay", TimeTicks{8640000}, "1 day, 00:00:00.00 (8640000)"},
+        TextCase{"TimeTicksZero", TimeTicks{0}, "0 days, 00:00:00.00 (0)"},
+        TextCase{"TimeTicksLargest", TimeTicks{4294967295u}, "497 days, 02:27:52.95 (4294967295)"},
+        TextCase{"Counter64Largest", Counter64{18446744073709551615u}, "18446744073709551615"},
+        TextCase{"ObjectIdentifier", ObjectIdentifier{{1, 3, 6, 1, 4, 1, 8072, 3, 2, 10}}, "1.3.6.1.4.1.8072.3.2.10"},
+        TextCase{"IpAddress", IpAddress{{192, 168, 0, 255}}, "192.168.0.255"},
+        TextCase{"Null", Null{}, ""},
+        TextCase{"PlainText", octets(text("Rack 4, Row B")), "Rack 4, Row B"},
+        TextCase{"EmptyText", octets({}), ""},
+        TextCase{"Utf8Text", octets(text("K\xC3\xBC" "che \xE2\x82\xAC")), "K\xC3\xBC" "che \xE2\x82\xAC"},
+        TextCase{"TabsAndLineBreaksBecomeSpaces", octets(text("a\tb\r\nc")), "a b  c"},
+        TextCase{"OneTrailingNulDropped", octets(text(std::string_view("name\0", 5))), "name"},
+        TextCase{"TwoTrailingNulsAreBinary", octets(text(std::string_view("ab\0\0", 4))),
                  "61 62 00 00"},
-        TextCase{"ControlCharacterIsBinary", make(ValueType::OctetString, 0, {0x00, 0x1A, 0xFF}), "00 1A FF"},
-        TextCase{"EscapeIsBinary", make(ValueType::OctetString, 0, text("\x1B[2J")), "1B 5B 32 4A"},
-        TextCase{"C1ControlIsBinary", make(ValueType::OctetString, 0, {0xC2, 0x85}), "C2 85"},
-        TextCase{"MacAddressIsBinary", make(ValueType::OctetString, 0, {0x00, 0x1B, 0x21, 0x3A, 0x4C, 0x5D}),
+        TextCase{"ControlCharacterIsBinary", octets({0x00, 0x1A, 0xFF}), "00 1A FF"},
+        TextCase{"EscapeIsBinary", octets(text("\x1B[2J")), "1B 5B 32 4A"},
+        TextCase{"C1ControlIsBinary", octets({0xC2, 0x85}), "C2 85"},
+        TextCase{"MacAddressIsBinary", octets({0x00, 0x1B, 0x21, 0x3A, 0x4C, 0x5D}),
                  "00 1B 21 3A 4C 5D"},
-        TextCase{"OverlongUtf8IsBinary", make(ValueType::OctetString, 0, {0xC0, 0xAF}), "C0 AF"},
-        TextCase{"SurrogateIsBinary", make(ValueType::OctetString, 0, {0xED, 0xA0, 0x80}), "ED A0 80"},
-        TextCase{"CutUtf8IsBinary", make(ValueType::OctetString, 0, {0x61, 0xE2, 0x82}), "61 E2 82"},
-        TextCase{"Opaque", make(ValueType::Opaque, 0, {0x9F, 0x78, 0x04, 0x3F}), "9F 78 04 3F"},
-        TextCase{"NoSuchObject", make(ValueType::NoSuchObject), "noSuchObject"},
-        TextCase{"NoSuchInstance", make(ValueType::NoSuchInstance), "noSuchInstance"},
-        TextCase{"EndOfMibView", make(ValueType::EndOfMibView), "endOfMibView"}),
+        TextCase{"OverlongUtf8IsBinary", octets({0xC0, 0xAF}), "C0 AF"},
+        TextCase{"SurrogateIsBinary", octets({0xED, 0xA0, 0x80}), "ED A0 80"},
+        TextCase{"CutUtf8IsBinary", octets({0x61, 0xE2, 0x82}), "61 E2 82"},
+        TextCase{"Opaque", Opaque{{0x9F, 0x78, 0x04, 0x3F}}, "9F 78 04 3F"},
+        TextCase{"NoSuchObject", NoSuchObject{}, "noSuchObject"},
+        TextCase{"NoSuchInstance", NoSuchInstance{}, "noSuchInstance"},
+        TextCase{"EndOfMibView", EndOfMibView{}, "endOfMibView"}),
     [](const testing::TestParamInfo<TextCase>& info) { return std::string(info.param.name); });
 
 TEST(OidText, ParsesOnlyStrictDottedDecimal)
@@ -90,9 +73,11 @@ TEST(OidText, ParsesOnlyStrictDottedDecimal)
     EXPECT_EQ(parseOid("0.0"), (Oid{0, 0}));
     EXPECT_EQ(parseOid("2.999.4294967295"), (Oid{2, 999, 4294967295u}));
     EXPECT_EQ(parseOid("1.39"), (Oid{1, 39}));
+    // The first two arcs travel as one sub-identifier, 80 + Y under arc 2.
+    EXPECT_EQ(parseOid("2.4294967215"), (Oid{2, 4294967215u}));
 
     for (const char* bad : {"", " ", "foo", "1", ".1.3.6", "1.3.6.", "1..3", "1.3 .6", " 1.3", "1.3.-6", "1.+3",
-                            "3.1", "1.40", "0.40", "1.3.4294967296", "1.3.99999999999999999999", "1.3.6x"}) {
+                            "3.1", "1.40", "0.40", "1.3.4294967296", "2.4294967295", "2.4294967216", "1.3.99999999999999999999", "1.3.6x"}) {
         EXPECT_EQ(parseOid(bad), std::nullopt) << '"' << bad << '"';
     }
 }
@@ -131,10 +116,9 @@ TEST(TrapCodes, V1TrapsCarryTheirOwnFields)
 
 TEST(TrapCodes, V1AgentAddressZeroMeansUnknown)
 {
-    Message m;
-    m.type = PduType::TrapV1;
-    m.genericTrap = 3;
-    const std::optional<TrapInfo> info = trapInfo(m);
+    TrapPdu trap;
+    trap.genericTrap = 3;
+    const std::optional<TrapInfo> info = trapInfo(Message{versionV1, "public", trap});
     ASSERT_TRUE(info.has_value());
     EXPECT_EQ(info->agentAddress, std::nullopt);
 }
@@ -160,16 +144,18 @@ TEST(TrapCodes, CapturedV2cTrapsMapToV1Codes)
     EXPECT_EQ(own->agentAddress, (std::array<std::uint8_t, 4>{10, 9, 8, 7}));
 }
 
-Message v2Trap(const Oid& notification)
+Pdu v2Trap(const Oid& notification)
 {
-    Message m;
-    m.version = versionV2c;
-    m.type = PduType::TrapV2;
-    m.bindings.push_back({{1, 3, 6, 1, 2, 1, 1, 3, 0}, make(ValueType::TimeTicks, 1)});
-    Value trapOid = make(ValueType::ObjectIdentifier);
-    trapOid.oid = notification;
-    m.bindings.push_back({{1, 3, 6, 1, 6, 3, 1, 1, 4, 1, 0}, trapOid});
-    return m;
+    Pdu trap;
+    trap.type = PduType::TrapV2;
+    trap.bindings.push_back({{1, 3, 6, 1, 2, 1, 1, 3, 0}, TimeTicks{1}});
+    trap.bindings.push_back({{1, 3, 6, 1, 6, 3, 1, 1, 4, 1, 0}, ObjectIdentifier{notification}});
+    return trap;
+}
+
+std::optional<TrapInfo> trapInfo(const Pdu& pdu)
+{
+    return snmp::trapInfo(Message{versionV2c, "public", pdu});
 }
 
 TEST(TrapCodes, V2cMappingEdges)
@@ -192,29 +178,29 @@ TEST(TrapCodes, V2cMappingEdges)
 
 TEST(TrapCodes, NotATrapOrNoTrapOid)
 {
-    Message response = v2Trap({1, 3, 6, 1, 6, 3, 1, 1, 5, 1});
+    Pdu response = v2Trap({1, 3, 6, 1, 6, 3, 1, 1, 5, 1});
     response.type = PduType::GetResponse;
     EXPECT_EQ(trapInfo(response), std::nullopt);
 
-    Message firstOnly = v2Trap({1, 3, 6, 1, 6, 3, 1, 1, 5, 1});
+    Pdu firstOnly = v2Trap({1, 3, 6, 1, 6, 3, 1, 1, 5, 1});
     std::swap(firstOnly.bindings[0], firstOnly.bindings[1]);
     EXPECT_EQ(trapInfo(firstOnly), std::nullopt) << "snmpTrapOID.0 must be the second binding";
 
-    Message wrongType = v2Trap({1, 3, 6, 1, 6, 3, 1, 1, 5, 1});
-    wrongType.bindings[1].value = make(ValueType::Integer, 5);
+    Pdu wrongType = v2Trap({1, 3, 6, 1, 6, 3, 1, 1, 5, 1});
+    wrongType.bindings[1].value = Integer{5};
     EXPECT_EQ(trapInfo(wrongType), std::nullopt);
 
-    Message bare = v2Trap({1, 3, 6, 1, 6, 3, 1, 1, 5, 1});
+    Pdu bare = v2Trap({1, 3, 6, 1, 6, 3, 1, 1, 5, 1});
     bare.bindings.pop_back();
     EXPECT_EQ(trapInfo(bare), std::nullopt);
 }
 
 TEST(TrapCodes, TrapAddressMustBeAnIpAddress)
 {
-    Message m = v2Trap({1, 3, 6, 1, 6, 3, 1, 1, 5, 4});
-    m.bindings.push_back({{1, 3, 6, 1, 6, 3, 18, 1, 3, 0}, make(ValueType::OctetString, 0, {10, 0, 0, 1})});
+    Pdu m = v2Trap({1, 3, 6, 1, 6, 3, 1, 1, 5, 4});
+    m.bindings.push_back({{1, 3, 6, 1, 6, 3, 18, 1, 3, 0}, octets({10, 0, 0, 1})});
     EXPECT_EQ(trapInfo(m)->agentAddress, std::nullopt);
-    m.bindings.push_back({{1, 3, 6, 1, 6, 3, 18, 1, 3, 0}, make(ValueType::IpAddress, 0, {10, 0, 0, 2})});
+    m.bindings.push_back({{1, 3, 6, 1, 6, 3, 18, 1, 3, 0}, IpAddress{{10, 0, 0, 2}}});
     EXPECT_EQ(trapInfo(m)->agentAddress, (std::array<std::uint8_t, 4>{10, 0, 0, 2}));
 }
 

@@ -67,73 +67,55 @@ Bytes frame(const Bytes& payload, std::uint16_t sourcePort, std::uint16_t destin
     return out;
 }
 
-Value value(ValueType type, std::int64_t number = 0, const std::string& bytes = {})
+OctetString octets(const std::string& bytes)
 {
-    Value v;
-    v.type = type;
-    v.number = number;
-    v.bytes.assign(bytes.begin(), bytes.end());
-    return v;
-}
-
-Value objectId(Oid oid)
-{
-    Value v = value(ValueType::ObjectIdentifier);
-    v.oid = std::move(oid);
-    return v;
+    return OctetString{Octets(bytes.begin(), bytes.end())};
 }
 
 Message response()
 {
-    Message m;
-    m.community = "mervik";
-    m.type = PduType::GetResponse;
-    m.requestId = 1001;
-    m.bindings = {
-        {{1, 3, 6, 1, 2, 1, 1, 1, 0}, value(ValueType::OctetString, 0, "Brellan test agent")},
-        {{1, 3, 6, 1, 2, 1, 1, 2, 0}, objectId({1, 3, 6, 1, 4, 1, 8072, 3, 2, 10})},
-        {{1, 3, 6, 1, 2, 1, 1, 3, 0}, value(ValueType::TimeTicks, 27390607)},
-        {{1, 3, 6, 1, 2, 1, 2, 2, 1, 10, 1}, value(ValueType::Counter, 4294967295LL)},
-        {{1, 3, 6, 1, 2, 1, 2, 2, 1, 5, 1}, value(ValueType::Gauge, 1000000000)},
-        {{1, 3, 6, 1, 2, 1, 4, 20, 1, 1, 127, 0, 0, 1}, value(ValueType::IpAddress, 0, std::string("\x7f\0\0\x01", 4))},
-        {{1, 3, 6, 1, 4, 1, 99, 1, 0}, value(ValueType::Integer, -129)},
-        {{1, 3, 6, 1, 4, 1, 99, 2, 0}, value(ValueType::Opaque, 0, "\xde\xad\xbe\xef")},
-        {{1, 3, 6, 1, 2, 1, 1, 4, 0}, value(ValueType::Null)},
+    Pdu pdu;
+    pdu.type = PduType::GetResponse;
+    pdu.requestId = 1001;
+    pdu.bindings = {
+        {{1, 3, 6, 1, 2, 1, 1, 1, 0}, octets("Brellan test agent")},
+        {{1, 3, 6, 1, 2, 1, 1, 2, 0}, ObjectIdentifier{{1, 3, 6, 1, 4, 1, 8072, 3, 2, 10}}},
+        {{1, 3, 6, 1, 2, 1, 1, 3, 0}, TimeTicks{27390607}},
+        {{1, 3, 6, 1, 2, 1, 2, 2, 1, 10, 1}, Counter{4294967295u}},
+        {{1, 3, 6, 1, 2, 1, 2, 2, 1, 5, 1}, Gauge{1000000000}},
+        {{1, 3, 6, 1, 2, 1, 4, 20, 1, 1, 127, 0, 0, 1}, IpAddress{{127, 0, 0, 1}}},
+        {{1, 3, 6, 1, 4, 1, 99, 1, 0}, Integer{-129}},
+        {{1, 3, 6, 1, 4, 1, 99, 2, 0}, Opaque{{0xde, 0xad, 0xbe, 0xef}}},
+        {{1, 3, 6, 1, 2, 1, 1, 4, 0}, Null{}},
     };
-    return m;
+    return Message{versionV1, "mervik", pdu};
 }
 
 Message v1Trap()
 {
-    Message m;
-    m.community = "mervik";
-    m.type = PduType::TrapV1;
-    m.enterprise = {1, 3, 6, 1, 4, 1, 8072, 2, 3, 1};
-    m.agentAddress = {10, 1, 2, 3};
-    m.genericTrap = 6;
-    m.specificTrap = 17;
-    m.timeStamp = 123456;
-    m.bindings = {{{1, 3, 6, 1, 2, 1, 1, 5, 0}, value(ValueType::OctetString, 0, "trap-agent")}};
-    return m;
+    TrapPdu trap;
+    trap.enterprise = {1, 3, 6, 1, 4, 1, 8072, 2, 3, 1};
+    trap.agentAddress = {10, 1, 2, 3};
+    trap.genericTrap = 6;
+    trap.specificTrap = 17;
+    trap.timeStamp = 123456;
+    trap.bindings = {{{1, 3, 6, 1, 2, 1, 1, 5, 0}, octets("trap-agent")}};
+    return Message{versionV1, "mervik", trap};
 }
 
 Message v2cTrap()
 {
-    Message m;
-    m.version = versionV2c;
-    m.community = "mervik";
-    m.type = PduType::TrapV2;
-    m.requestId = 2002;
-    Value counter64 = value(ValueType::Counter64);
-    counter64.number64 = 18446744073709551615u;
-    m.bindings = {
-        {{1, 3, 6, 1, 2, 1, 1, 3, 0}, value(ValueType::TimeTicks, 150)},
-        {{1, 3, 6, 1, 6, 3, 1, 1, 4, 1, 0}, objectId({1, 3, 6, 1, 6, 3, 1, 1, 5, 3})},
-        {{1, 3, 6, 1, 2, 1, 2, 2, 1, 1, 2}, value(ValueType::Integer, 2)},
-        {{1, 3, 6, 1, 2, 1, 31, 1, 1, 1, 6, 2}, counter64},
-        {{1, 3, 6, 1, 6, 3, 18, 1, 3, 0}, value(ValueType::IpAddress, 0, "\x0a\x09\x08\x07")},
+    Pdu trap;
+    trap.type = PduType::TrapV2;
+    trap.requestId = 2002;
+    trap.bindings = {
+        {{1, 3, 6, 1, 2, 1, 1, 3, 0}, TimeTicks{150}},
+        {{1, 3, 6, 1, 6, 3, 1, 1, 4, 1, 0}, ObjectIdentifier{{1, 3, 6, 1, 6, 3, 1, 1, 5, 3}}},
+        {{1, 3, 6, 1, 2, 1, 2, 2, 1, 1, 2}, Integer{2}},
+        {{1, 3, 6, 1, 2, 1, 31, 1, 1, 1, 6, 2}, Counter64{18446744073709551615u}},
+        {{1, 3, 6, 1, 6, 3, 18, 1, 3, 0}, IpAddress{{10, 9, 8, 7}}},
     };
-    return m;
+    return Message{versionV2c, "mervik", trap};
 }
 
 } // namespace

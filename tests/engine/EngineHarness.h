@@ -99,7 +99,8 @@ struct WiredManager {
 class FakeAgent {
 public:
     struct Request {
-        snmp::Message message;
+        std::string community;
+        snmp::Pdu pdu; // a request is never a v1 trap
         QHostAddress from;
         std::uint16_t port = 0;
     };
@@ -126,25 +127,20 @@ public:
     static snmp::Message response(const Request& to, const std::string& dotted, snmp::Value value,
                                   std::int32_t errorStatus = 0)
     {
-        snmp::Message message;
-        message.version = snmp::versionV1;
-        message.community = "mervik";
-        message.type = snmp::PduType::GetResponse;
-        message.requestId = to.message.requestId;
-        message.errorStatus = errorStatus;
-        message.errorIndex = errorStatus == 0 ? 0 : 1;
-        message.bindings = {{oid(dotted), std::move(value)}};
-        return message;
+        snmp::Pdu answer;
+        answer.type = snmp::PduType::GetResponse;
+        answer.requestId = to.pdu.requestId;
+        answer.errorStatus = errorStatus;
+        answer.errorIndex = errorStatus == 0 ? 0 : 1;
+        answer.bindings = {{oid(dotted), std::move(value)}};
+        return snmp::Message{snmp::versionV1, "mervik", std::move(answer)};
     }
 
     void reply(const Request& to, const snmp::Message& message) { replyRaw(to, snmp::encodeMessage(message)); }
 
     static snmp::Value text(const std::string& content)
     {
-        snmp::Value value;
-        value.type = snmp::ValueType::OctetString;
-        value.bytes.assign(content.begin(), content.end());
-        return value;
+        return snmp::OctetString{snmp::Octets(content.begin(), content.end())};
     }
 
 private:
@@ -155,10 +151,11 @@ private:
             const QByteArray data = datagram.data();
             const auto decoded = snmp::decodeMessage(
                 {reinterpret_cast<const std::uint8_t*>(data.constData()), static_cast<std::size_t>(data.size())});
-            const auto* message = std::get_if<snmp::Message>(&decoded);
-            if (!message)
+            const auto* pdu = decoded ? std::get_if<snmp::Pdu>(&decoded->pdu) : nullptr;
+            if (!pdu)
                 continue;
-            requests.push_back({*message, datagram.senderAddress(), static_cast<std::uint16_t>(datagram.senderPort())});
+            requests.push_back({decoded->community, *pdu, datagram.senderAddress(),
+                                static_cast<std::uint16_t>(datagram.senderPort())});
             if (script)
                 script(requests.back());
         }

@@ -16,6 +16,7 @@ using namespace std::chrono_literals;
 using Answer = RequestTable::Answer;
 
 const RequestTable::Clock::time_point start{};
+const snmp::Oid sysName{1, 3, 6, 1, 2, 1, 1, 5, 0};
 
 RequestTable::Request request(std::int32_t id, bool broadcast)
 {
@@ -33,15 +34,15 @@ TEST(RequestTable, BroadcastTakesOneAnswerPerSourceUntilItsWindowCloses)
     RequestTable table(5000ms);
     table.add(request(7, true), start);
 
-    EXPECT_EQ(table.classify(7, 0x0A000001), Answer::New);
+    EXPECT_EQ(table.classify(7, 0x0A000001, sysName).answer, Answer::New);
     table.accept(7, 0x0A000001, start + 10ms);
-    EXPECT_EQ(table.classify(7, 0x0A000001), Answer::Duplicate);
-    EXPECT_EQ(table.classify(7, 0x0A000002), Answer::New);
+    EXPECT_EQ(table.classify(7, 0x0A000001, sysName).answer, Answer::Duplicate);
+    EXPECT_EQ(table.classify(7, 0x0A000002, sysName).answer, Answer::New);
 
     const RequestTable::Due due = table.takeDue(start + 3000ms);
     EXPECT_TRUE(due.resend.empty()); // never repeated
     EXPECT_EQ(due.timedOut, 0);      // a closed window is no time-out
-    EXPECT_EQ(table.classify(7, 0x0A000002), Answer::Duplicate);
+    EXPECT_EQ(table.classify(7, 0x0A000002, sysName).answer, Answer::Duplicate);
     EXPECT_TRUE(table.empty());
 }
 
@@ -51,7 +52,7 @@ TEST(RequestTable, UnicastIsRetriedThenGivenUpAndCompletesOnItsFirstAnswer)
     table.add(request(1, false), start);
     table.add(request(2, false), start);
     table.accept(2, 0x7F000001, start + 5ms);
-    EXPECT_EQ(table.classify(2, 0x7F000002), Answer::Duplicate);
+    EXPECT_EQ(table.classify(2, 0x7F000002, sysName).answer, Answer::Duplicate);
 
     EXPECT_TRUE(table.takeDue(start + 999ms).resend.empty());
     for (const auto at : {1000ms, 2000ms}) {
@@ -63,7 +64,7 @@ TEST(RequestTable, UnicastIsRetriedThenGivenUpAndCompletesOnItsFirstAnswer)
     const RequestTable::Due last = table.takeDue(start + 3000ms);
     EXPECT_TRUE(last.resend.empty());
     EXPECT_EQ(last.timedOut, 1);
-    EXPECT_EQ(table.classify(1, 0x7F000001), Answer::Unknown);
+    EXPECT_EQ(table.classify(1, 0x7F000001, sysName).answer, Answer::Unknown);
     EXPECT_FALSE(table.nextDeadline());
 }
 
@@ -74,8 +75,8 @@ TEST(RequestTable, ClearAbandonsEverything)
     table.add(request(2, true), start);
     table.accept(2, 1, start);
     table.clear();
-    EXPECT_EQ(table.classify(1, 1), Answer::Unknown);
-    EXPECT_EQ(table.classify(2, 2), Answer::Unknown);
+    EXPECT_EQ(table.classify(1, 1, sysName).answer, Answer::Unknown);
+    EXPECT_EQ(table.classify(2, 2, sysName).answer, Answer::Unknown);
     EXPECT_EQ(table.takeDue(start + 10s).timedOut, 0);
 }
 

@@ -53,15 +53,12 @@ protected:
 
     static snmp::Message v1Trap(std::int32_t generic, std::int32_t specific)
     {
-        snmp::Message trap;
-        trap.version = snmp::versionV1;
-        trap.community = "anything";
-        trap.type = snmp::PduType::TrapV1;
+        snmp::TrapPdu trap;
         trap.enterprise = oid("1.3.6.1.4.1.8072.2.3");
         trap.agentAddress = {10, 0, 0, 7};
         trap.genericTrap = generic;
         trap.specificTrap = specific;
-        return trap;
+        return snmp::Message{snmp::versionV1, "anything", trap};
     }
 
     WiredManager wired{loopbackSettings(1)};
@@ -102,11 +99,10 @@ TEST_F(TrapReceiver, BadDatagramsAreDroppedAndLaterTrapsStillArrive)
     sendRaw({});
     std::vector<std::uint8_t> good = snmp::encodeMessage(v1Trap(3, 0));
     sendRaw(std::vector<std::uint8_t>(good.begin(), good.end() - 3));
-    snmp::Message request;
+    snmp::Pdu request;
     request.type = snmp::PduType::GetRequest;
-    request.community = "mervik";
     request.bindings = {{oid("1.3.6.1.2.1.1.5.0"), {}}};
-    sendRaw(snmp::encodeMessage(request)); // well formed, but no trap
+    sendRaw(snmp::encodeMessage(snmp::Message{snmp::versionV1, "mervik", request})); // well formed, but no trap
     sendRaw(good);
 
     ASSERT_TRUE(waitFor([&] { return wired.state.trapLines.size() == 1; }));

@@ -1,0 +1,12 @@
+#pragma once
+
+namespace brellan::snmp {
+
+// One visitor from several lambdas, for std::visit over the value and PDU
+// variants: each alternative goes to the lambda that takes it.
+template <typename... Handlers>
+struct Overloaded : Handlers... {
+    using Handlers::operator()...;
+};
+
+} // namespace brellan::snmp
