@@ -68,6 +68,15 @@ std::optional<std::string> trapText(std::int32_t genericTrap, std::int32_t speci
     }
 }
 
+// Appends a row for `address`, then names that row (the last one) with what
+// `readName` gives: the two steps, in that order, of both ways to add an agent.
+template <typename ReadName>
+void appendNamedRow(ManagerState& state, const std::string& address, ReadName readName)
+{
+    state.appendAgentRow(address);
+    state.setAgentRowName(state.agentRowCount(), readName());
+}
+
 } // namespace
 
 void Module1::findAgents()
@@ -82,8 +91,7 @@ void Module1::addAgent()
     if (m_state.addressEntry().empty()) {
         m_state.showMessage(std::string(emptyAddressMessage));
     } else {
-        m_state.appendAgentRow(m_state.addressEntry());
-        m_state.setAgentRowName(m_state.agentRowCount(), m_state.nameEntry());
+        appendNamedRow(m_state, m_state.addressEntry(), [this] { return m_state.nameEntry(); });
     }
     m_state.setAddressEntry({});
     m_state.setNameEntry({});
@@ -112,15 +120,15 @@ void Module1::sendGet(const std::string& oid, const std::string& host)
 void Module1::onResponse(std::int32_t errorStatus, const std::string& agentAddress)
 {
     const std::string status = statusText(errorStatus);
-    m_state.setStatusLine("Result: " + m_snmp.VarOid(1) + " " + status);
+    const std::string answered = m_snmp.VarOid(1);
+    m_state.setStatusLine("Result: " + answered + " " + status);
 
     bool continueWalk = true;
-    const std::optional<SystemObject> object = systemObjectFor(m_snmp.VarOid(1));
+    const std::optional<SystemObject> object = systemObjectFor(answered);
     if (!object) {
         continueWalk = false;
     } else if (*object == SystemObject::sysName && discoveryMode) {
-        m_state.appendAgentRow(agentAddress);
-        m_state.setAgentRowName(m_state.agentRowCount(), m_snmp.VarValue(1));
+        appendNamedRow(m_state, agentAddress, [this] { return m_snmp.VarValue(1); });
         continueWalk = false;
     } else {
         m_state.setSystemValue(*object, m_snmp.VarValue(1));

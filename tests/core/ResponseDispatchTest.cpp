@@ -82,11 +82,12 @@ TEST_F(ResponseDispatch, AgentWithoutSysContactLeavesThatFieldAsItWas)
     EXPECT_EQ(state.systemValue(SystemObject::sysServices), "72");
 }
 
-TEST_F(ResponseDispatch, EachInTableAnswerReadsItsValueAndSendsOneGetNext)
+TEST_F(ResponseDispatch, EachInTableAnswerFillsItsFieldAndSendsOneGetNext)
 {
     snmp.answer("1.3.6.1.2.1.1.3.0", "ticks", 0, "10.0.0.5");
-    EXPECT_EQ(snmp.calls, (Calls{"VarOid(1)?", "VarOid(1)?", "VarValue(1)?", "SendGetNext"}));
+    EXPECT_EQ(snmp.commands(), Calls{"SendGetNext"});
     EXPECT_EQ(state.systemValue(SystemObject::sysUpTime), "ticks");
+    EXPECT_EQ(state.statusLine, "Result: 1.3.6.1.2.1.1.3.0 [OK]");
 }
 
 TEST_F(ResponseDispatch, DiscoveryAnswersBecomeRowsInArrivalOrderWithoutGetNext)
