@@ -81,6 +81,11 @@ private:
 
     static SnmpComponent& require(const std::unique_ptr<SnmpComponent>& snmp1);
 
+    // The agent list's column keys, which are also their header texts, in
+    // display order.
+    static constexpr const char* addressColumnKey = "IPAddress";
+    static constexpr const char* nameColumnKey = "sysName";
+
     std::unique_ptr<SnmpComponent> m_snmp1;
     Module1 m_module1;
     HandlerGuard* m_guard = nullptr;
