@@ -15,7 +15,7 @@ enum class DecodeError : std::uint8_t {
     LengthOverflow,   // a length field wider than the reader accepts
     IndefiniteLength, // forbidden in SNMP (RFC 3417 section 8)
     UnexpectedTag,    // not the type the grammar wants here
-    IntegerTooLarge,  // more content bytes than the type's range needs
+    IntegerTooLarge,  // more content bytes than the type holds (shorter non-minimal forms are tolerated)
     NegativeUnsigned, // the sign bit set on a type that is never negative
     OidTooLong,       // more than maxOidLength sub-identifiers
     SubidTooLarge,    // a sub-identifier over 2^32-1
