@@ -96,7 +96,9 @@ Decoded<Consumed> appendVarBind(BerReader& list, std::vector<VarBind>& bindings)
         DECODE_OR_RETURN(Oid&& name, binding.readOid());
         DECODE_OR_RETURN(const BerElement& syntax, binding.next());
         DECODE_OR_RETURN(Value&& value, decodeValue(syntax));
-        bindings.emplace_back(std::move(name), std::move(value));
+        VarBind& appended = bindings.emplace_back();
+        appended.oid = std::move(name);
+        appended.value = std::move(value);
         return Consumed{};
     });
 }

@@ -8,5 +8,7 @@ template <typename... Handlers>
 struct Overloaded : Handlers... {
     using Handlers::operator()...;
 };
+template <typename... Handlers>
+Overloaded(Handlers...) -> Overloaded<Handlers...>;
 
 } // namespace brellan::snmp
