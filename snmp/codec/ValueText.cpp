@@ -69,8 +69,38 @@ bool isControl(char32_t c)
     return c < 0x20 || (c >= 0x7F && c <= 0x9F);
 }
 
+// Unicode's format characters (general category Cf, Unicode 15): invisible,
+// and some reorder the text around them, so "admin@" U+202E "toh.evil"
+// would show as "admin@live.hot". A value holding one is shown in hex.
+bool isFormatCharacter(char32_t c)
+{
+    struct Range {
+        char32_t first;
+        char32_t last;
+    };
+    static constexpr Range ranges[] = {
+        {0x00AD, 0x00AD},   {0x0600, 0x0605},   {0x061C, 0x061C},   {0x06DD, 0x06DD},   {0x070F, 0x070F},
+        {0x0890, 0x0891},   {0x08E2, 0x08E2},   {0x180E, 0x180E},   {0x200B, 0x200F},   {0x202A, 0x202E},
+        {0x2060, 0x2064},   {0x2066, 0x206F},   {0xFEFF, 0xFEFF},   {0xFFF9, 0xFFFB},   {0x110BD, 0x110BD},
+        {0x110CD, 0x110CD}, {0x13430, 0x1343F}, {0x1BCA0, 0x1BCA3}, {0x1D173, 0x1D17A}, {0xE0001, 0xE0001},
+        {0xE0020, 0xE007F},
+    };
+    for (const Range& range : ranges) {
+        if (c >= range.first && c <= range.last)
+            return true;
+    }
+    return false;
+}
+
+// Tab, carriage return, line feed and the Unicode line and paragraph
+// separators: shown as spaces in a one-line box.
+bool isLineBreak(char32_t c)
+{
+    return c == '\t' || c == '\r' || c == '\n' || c == 0x2028 || c == 0x2029;
+}
+
 // The string as display text, or nullopt when it is not valid UTF-8 or holds
-// a control character other than tab, carriage return and line feed (which
+// a control or format character other than the line breaks above (which
 // become spaces). One trailing NUL, as C agents often send, is dropped.
 std::optional<std::string> displayText(const std::vector<std::uint8_t>& bytes)
 {
@@ -83,9 +113,9 @@ std::optional<std::string> displayText(const std::vector<std::uint8_t>& bytes)
         const std::optional<CodePoint> point = decodeUtf8(raw, position);
         if (!point)
             return std::nullopt;
-        if (point->value == '\t' || point->value == '\r' || point->value == '\n')
+        if (isLineBreak(point->value))
             text += ' ';
-        else if (isControl(point->value))
+        else if (isControl(point->value) || isFormatCharacter(point->value))
             return std::nullopt;
         else
             text.append(raw.substr(position, point->length));

@@ -61,6 +61,16 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{"OverlongUtf8IsBinary", octets({0xC0, 0xAF}), "C0 AF"},
         TextCase{"SurrogateIsBinary", octets({0xED, 0xA0, 0x80}), "ED A0 80"},
         TextCase{"CutUtf8IsBinary", octets({0x61, 0xE2, 0x82}), "61 E2 82"},
+        // Format characters hide or reorder text: "admin@" RLO "toh.evil"
+        // would read "admin@live.hot", zero-width spaces pass a lookalike.
+        TextCase{"RightToLeftOverrideIsBinary", octets(text("a@\xE2\x80\xAE" "b")), "61 40 E2 80 AE 62"},
+        TextCase{"ZeroWidthSpaceIsBinary", octets(text("tr\xE2\x80\x8B" "ust")), "74 72 E2 80 8B 75 73 74"},
+        TextCase{"IsolateIsBinary", octets(text("\xE2\x81\xA6x")), "E2 81 A6 78"},
+        TextCase{"ByteOrderMarkIsBinary", octets(text("\xEF\xBB\xBFx")), "EF BB BF 78"},
+        TextCase{"TagCharacterIsBinary", octets(text("x\xF3\xA0\x80\x81")), "78 F3 A0 80 81"},
+        TextCase{"RightToLeftLettersStayText", octets(text("\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D")),
+                 "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D"},
+        TextCase{"LineSeparatorBecomesASpace", octets(text("a\xE2\x80\xA8" "b")), "a b"},
         TextCase{"Opaque", Opaque{{0x9F, 0x78, 0x04, 0x3F}}, "9F 78 04 3F"},
         TextCase{"NoSuchObject", NoSuchObject{}, "noSuchObject"},
         TextCase{"NoSuchInstance", NoSuchInstance{}, "noSuchInstance"},
