@@ -138,6 +138,11 @@ void Module1::onResponse(std::int32_t errorStatus, const std::string& agentAddre
         m_snmp.SendGetNext();
 }
 
+void Module1::onRequestFailed(const std::string& reason)
+{
+    m_state.setStatusLine(reason);
+}
+
 void Module1::onTrap(std::int32_t genericTrap, std::int32_t specificTrap, const std::string& agentAddress)
 {
     const std::optional<std::string> text = trapText(genericTrap, specificTrap);

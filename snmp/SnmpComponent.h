@@ -10,6 +10,10 @@ namespace brellan {
 // The SNMP component as the manager core sees it: a one-request variable
 // list, a target address, three methods that send or reset, and two events.
 //
+// A walk never continues at a broadcast address: SendGetNext to the limited
+// broadcast address or to the directed broadcast address of a local
+// network sends nothing, so no answer can start a storm of broadcasts.
+//
 // Use for one request: (selection only) Reset, VarCount := 1,
 // VarOid(1) := object identifier, RemoteHost := address, SendGet.
 // A walk continues with SendGetNext alone: before raising Response the
@@ -23,6 +27,11 @@ public:
     using ResponseEvent = Event<std::int32_t, const std::string&>;
     // Trap(genericTrap, specificTrap, agentAddress): raised once per trap.
     using TrapEvent = Event<std::int32_t, std::int32_t, const std::string&>;
+    // RequestFailed(reason): a request of the current walk ended without an
+    // answer to pass on (given up, or stopped because the agent did not move
+    // on), in one short line for the status line. Requests abandoned by
+    // Reset never raise it.
+    using RequestFailedEvent = Event<const std::string&>;
 
     virtual ~SnmpComponent() = default;
 
@@ -43,6 +52,7 @@ public:
 
     ResponseEvent& Response() { return m_response; }
     TrapEvent& Trap() { return m_trap; }
+    RequestFailedEvent& RequestFailed() { return m_requestFailed; }
 
 protected:
     SnmpComponent() = default;
@@ -57,10 +67,12 @@ protected:
     {
         m_trap.raise(genericTrap, specificTrap, agentAddress);
     }
+    void raiseRequestFailed(const std::string& reason) const { m_requestFailed.raise(reason); }
 
 private:
     ResponseEvent m_response;
     TrapEvent m_trap;
+    RequestFailedEvent m_requestFailed;
 };
 
 } // namespace brellan

@@ -72,6 +72,9 @@ void Form1::wireEvents()
         m_guard->run("Could not handle an agent's answer",
                      [&] { m_module1.onResponse(errorStatus, agentAddress); });
     });
+    m_snmp1->RequestFailed().connect([this](const std::string& reason) {
+        m_guard->run("Could not show why a request failed", [&] { m_module1.onRequestFailed(reason); });
+    });
     m_snmp1->Trap().connect([this](std::int32_t genericTrap, std::int32_t specificTrap,
                                    const std::string& agentAddress) {
         m_guard->run("Could not log a trap", [&] { m_module1.onTrap(genericTrap, specificTrap, agentAddress); });

@@ -24,4 +24,18 @@ QList<BroadcastRoute> broadcastRoutes()
     return routes;
 }
 
+std::set<std::uint32_t> directedBroadcastAddresses()
+{
+    std::set<std::uint32_t> addresses;
+    for (const QNetworkInterface& interface : QNetworkInterface::allInterfaces()) {
+        for (const QNetworkAddressEntry& entry : interface.addressEntries()) {
+            bool ok = false;
+            const std::uint32_t broadcast = entry.broadcast().toIPv4Address(&ok);
+            if (ok && entry.ip().protocol() == QAbstractSocket::IPv4Protocol && broadcast != 0)
+                addresses.insert(broadcast);
+        }
+    }
+    return addresses;
+}
+
 } // namespace brellan

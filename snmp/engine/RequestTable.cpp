@@ -23,11 +23,20 @@ RequestTable::Verdict RequestTable::classify(std::int32_t requestId, std::uint32
     const Request* request = find(requestId);
     if (!request)
         return {m_completed.contains(requestId) ? Answer::Duplicate : Answer::Unknown, nullptr};
+    if (!request->broadcast && source != request->target)
+        return {Answer::WrongSource, request};
     if (request->broadcast && request->answeredBy.contains(source))
         return {Answer::Duplicate, request};
+    if (request->type == snmp::PduType::GetRequest && answered != request->firstOid)
+        return {Answer::WrongObject, request};
     if (request->type == snmp::PduType::GetNextRequest && !(answered > request->firstOid))
         return {Answer::NotAdvancing, request};
     return {Answer::New, request};
+}
+
+bool RequestTable::inUse(std::int32_t requestId) const
+{
+    return m_outstanding.contains(requestId) || m_completed.contains(requestId);
 }
 
 void RequestTable::accept(std::int32_t requestId, std::uint32_t source, Clock::time_point now)
@@ -71,11 +80,12 @@ RequestTable::Due RequestTable::takeDue(Clock::time_point now)
             it = m_outstanding.erase(it);
         } else if (request.retriesLeft > 0) {
             --request.retriesLeft;
+            ++request.copiesSent;
             request.deadline = now + request.retryInterval;
             due.resend.push_back(&request);
             ++it;
         } else {
-            ++due.timedOut;
+            due.givenUp.push_back({request.target, request.copiesSent});
             it = m_outstanding.erase(it);
         }
     }

@@ -26,7 +26,8 @@ public:
         snmp::Oid firstOid;                // the object asked for first (walk guard)
         std::vector<std::uint8_t> datagram; // sent again, unchanged, on a retry
         std::uint32_t target = 0;          // IPv4, host byte order
-        bool broadcast = false;
+        bool broadcast = false;            // to a broadcast address: any source may answer, once
+        int copiesSent = 1;
         int retriesLeft = 0;
         std::chrono::milliseconds retryInterval{0};
         Clock::time_point deadline;        // next retry, give-up, or end of the broadcast window
@@ -37,6 +38,8 @@ public:
         New,          // an outstanding request, not yet answered by this source
         Duplicate,    // a request completed lately, or a source already heard in a broadcast
         Unknown,      // no such request (never sent, abandoned, or long gone)
+        WrongSource,  // a unicast request answered from another address than it went to
+        WrongObject,  // answers a GetRequest with another object than it asked for
         NotAdvancing, // answers a GetNext without moving past the object asked for
     };
 
@@ -45,17 +48,30 @@ public:
         const Request* request = nullptr; // the outstanding request answered, if any
     };
 
+    // A unicast request given up: where it went and how often.
+    struct GivenUp {
+        std::uint32_t target = 0;
+        int copiesSent = 0;
+    };
+
     struct Due {
         std::vector<const Request*> resend; // retry these now (deadline already moved on)
-        int timedOut = 0;                   // unicast requests given up
+        std::vector<GivenUp> givenUp;       // unicast requests given up
     };
 
     // How long a completed request id is remembered for duplicate counting.
     explicit RequestTable(std::chrono::milliseconds linger) : m_linger(linger) {}
 
     void add(Request request, Clock::time_point now);
+    // Whether `requestId` is outstanding or completed lately: a new request
+    // must not take it.
+    bool inUse(std::int32_t requestId) const;
+
     // What an answer from `source` with request id `requestId`, whose first
-    // binding names `answered`, is to the requests outstanding.
+    // binding names `answered`, is to the requests outstanding. An answer
+    // counts only when it comes from whom was asked (any source, for a
+    // broadcast) and answers what was asked (RFC 1157 4.1.2: the bindings
+    // of a response correspond to those of the request).
     //
     // The walk guard is part of it: an answer to GetNext that does not move
     // past the object asked for (an agent at the end of its view echoing

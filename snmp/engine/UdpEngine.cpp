@@ -8,7 +8,6 @@
 #include <QRandomGenerator>
 
 #include <algorithm>
-#include <limits>
 #include <utility>
 
 namespace brellan {
@@ -18,6 +17,27 @@ using Clock = RequestTable::Clock;
 
 constexpr std::uint32_t limitedBroadcast = 0xFFFFFFFFu;
 
+std::string noAnswerText(std::uint32_t agent, int copiesSent)
+{
+    return "No answer from " + ipv4Text(agent) + " (" + std::to_string(copiesSent)
+           + (copiesSent == 1 ? " try)" : " tries)");
+}
+
+// An agent at the end of its view says so with noSuchName and the object
+// asked for (RFC 1157 4.1.3); anything else that does not move on is a
+// broken agent.
+std::string walkStoppedText(std::uint32_t agent, const snmp::Pdu& answer, const snmp::Oid& asked)
+{
+    constexpr std::int32_t noSuchName = 2;
+    const std::string prefix = "Walk stopped: " + ipv4Text(agent);
+    const snmp::Oid& answered = answer.bindings.front().oid;
+    if (answered == asked && answer.errorStatus == noSuchName)
+        return prefix + " has nothing after " + snmp::formatOid(asked) + " (noSuchName)";
+    if (answered == asked)
+        return prefix + " answered " + snmp::formatOid(answered) + " again";
+    return prefix + " went back to " + snmp::formatOid(answered);
+}
+
 } // namespace
 
 UdpEngine::UdpEngine(QObject* parent) : UdpEngine(Settings{}, parent) {}
@@ -26,7 +46,6 @@ UdpEngine::UdpEngine(Settings settings, QObject* parent)
     : QObject(parent),
       m_settings(std::move(settings)),
       m_requests(std::max(m_settings.broadcastWindow, m_settings.retryInterval * (m_settings.retries + 1))),
-      m_nextRequestId(static_cast<std::int32_t>(QRandomGenerator::global()->bounded(1, 1 << 30))),
       m_datagram(maxDatagramSize)
 {
     m_timer.setSingleShot(true);
@@ -113,22 +132,40 @@ std::uint32_t UdpEngine::remoteAddress() const
     return *address;
 }
 
-std::int32_t UdpEngine::takeRequestId()
+// A request id from the system's cryptographic random source: 31 bits,
+// positive, and none outstanding or lately completed. A host that sees one
+// request learns nothing of the next one's id.
+std::int32_t UdpEngine::takeRequestId() const
 {
-    const std::int32_t id = m_nextRequestId;
-    m_nextRequestId = id == std::numeric_limits<std::int32_t>::max() ? 1 : id + 1;
-    return id;
+    while (true) {
+        const auto id = static_cast<std::int32_t>(QRandomGenerator::system()->generate() & 0x7FFFFFFFu);
+        if (id != 0 && !m_requests.inUse(id))
+            return id;
+    }
+}
+
+bool UdpEngine::isBroadcastAddress(std::uint32_t address) const
+{
+    return address == limitedBroadcast || m_directedBroadcasts.contains(address);
 }
 
 void UdpEngine::send(snmp::PduType type)
 {
     std::vector<snmp::Oid> oids = m_variables.requestOids();
     const std::uint32_t target = remoteAddress();
-    const bool broadcast = target == limitedBroadcast;
+    if (type == snmp::PduType::GetRequest)
+        m_directedBroadcasts = directedBroadcastAddresses();
+    // Every agent answers a broadcast, and a walk that went on there would
+    // send a broadcast for each answer: a walk never continues at one.
+    const bool broadcast = isBroadcastAddress(target);
+    if (broadcast && type == snmp::PduType::GetNextRequest) {
+        ++m_counters.broadcastWalksRefused;
+        return;
+    }
     const std::int32_t id = takeRequestId();
     std::vector<std::uint8_t> datagram = snmp::encodeRequest(type, m_settings.community, id, oids);
 
-    if (broadcast)
+    if (target == limitedBroadcast)
         sendBroadcast(datagram);
     else
         sendUnicast(datagram, target);
@@ -193,9 +230,8 @@ void UdpEngine::readRequestSocket()
 {
     m_requestReadQueued = false;
     const bool more = readPass(m_requestSocket, m_datagram, datagramsPerPass,
-                               [this](std::span<const std::uint8_t> bytes, const QHostAddress& sender, quint16) {
-                                   handleResponse(bytes, sender);
-                               });
+                               [this](std::span<const std::uint8_t> bytes, const QHostAddress& sender,
+                                      quint16 senderPort) { handleResponse(bytes, sender, senderPort); });
     // More waiting: read them on a later pass, after the event loop has had
     // its turn, so a flood never freezes the window.
     if (more && !m_requestReadQueued) {
@@ -204,7 +240,8 @@ void UdpEngine::readRequestSocket()
     }
 }
 
-void UdpEngine::handleResponse(std::span<const std::uint8_t> bytes, const QHostAddress& sender)
+void UdpEngine::handleResponse(std::span<const std::uint8_t> bytes, const QHostAddress& sender,
+                               std::uint16_t senderPort)
 {
     const std::optional<std::uint32_t> source = ipv4Source(sender);
     snmp::Decoded<snmp::Message> message = snmp::decodeMessage(bytes);
@@ -219,18 +256,33 @@ void UdpEngine::handleResponse(std::span<const std::uint8_t> bytes, const QHostA
         ++m_counters.unmatched;
         return;
     }
-    const RequestTable::Verdict verdict =
-        m_requests.classify(response->requestId, *source, response->bindings.front().oid);
+    // Agents answer from the agent port; anything else is not an answer.
+    if (senderPort != m_settings.agentPort) {
+        ++m_counters.wrongSource;
+        return;
+    }
+    const snmp::Oid& answered = response->bindings.front().oid;
+    const RequestTable::Verdict verdict = m_requests.classify(response->requestId, *source, answered);
     switch (verdict.answer) {
     case RequestTable::Answer::Unknown: ++m_counters.unmatched; return;
     case RequestTable::Answer::Duplicate: ++m_counters.duplicates; return;
-    case RequestTable::Answer::NotAdvancing: ++m_counters.notAdvancing; break;
+    case RequestTable::Answer::WrongSource: ++m_counters.wrongSource; return;
+    case RequestTable::Answer::WrongObject: ++m_counters.wrongObject; return;
+    case RequestTable::Answer::NotAdvancing: break;
     case RequestTable::Answer::New: break;
     }
-    m_requests.accept(response->requestId, *source, Clock::now());
+    const bool stopsTheWalk = verdict.answer == RequestTable::Answer::NotAdvancing;
+    const std::string stoppedText = stopsTheWalk ? walkStoppedText(*source, *response, verdict.request->firstOid) : "";
+    const bool unicast = !verdict.request->broadcast;
+    m_requests.accept(response->requestId, *source, Clock::now()); // `verdict.request` is gone from here on
     scheduleTimer();
-    if (verdict.answer == RequestTable::Answer::New)
+    if (!stopsTheWalk) {
         deliverResponse(response->errorStatus, std::move(response->bindings), ipv4Text(*source));
+        return;
+    }
+    ++m_counters.notAdvancing;
+    if (unicast)
+        reportFailure(stoppedText);
 }
 
 void UdpEngine::deliverResponse(std::int32_t errorStatus, std::vector<snmp::VarBind> bindings,
@@ -243,6 +295,12 @@ void UdpEngine::deliverResponse(std::int32_t errorStatus, std::vector<snmp::VarB
         ++m_counters.responses;
         raiseResponse(errorStatus, from);
     });
+}
+
+// Raised like a response, in order with them, and dropped with them by Reset.
+void UdpEngine::reportFailure(const std::string& reason)
+{
+    m_events.post(EventQueue::Kind::Response, [this, reason] { raiseRequestFailed(reason); });
 }
 
 void UdpEngine::deliverTrap(std::int32_t genericTrap, std::int32_t specificTrap, const std::string& agentAddress)
@@ -258,7 +316,7 @@ void UdpEngine::deliverTrap(std::int32_t genericTrap, std::int32_t specificTrap,
 void UdpEngine::onTimer()
 {
     const RequestTable::Due due = m_requests.takeDue(Clock::now());
-    m_counters.timeouts += static_cast<std::uint64_t>(due.timedOut);
+    m_counters.timeouts += due.givenUp.size();
     for (const RequestTable::Request* request : due.resend) {
         // Same datagram, same request id: an answer to any copy completes it.
         ++m_counters.retries;
@@ -266,6 +324,8 @@ void UdpEngine::onTimer()
                 sendDatagram(m_requestSocket, request->datagram, QHostAddress(request->target), m_settings.agentPort))
             qWarning("SNMP request to %s not sent again: %s", ipv4Text(request->target).c_str(), refused->c_str());
     }
+    for (const RequestTable::GivenUp& request : due.givenUp)
+        reportFailure(noAnswerText(request.target, request.copiesSent));
     scheduleTimer();
 }
 

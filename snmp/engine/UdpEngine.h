@@ -14,6 +14,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <set>
 #include <span>
 #include <string>
 #include <vector>
@@ -50,6 +51,8 @@ public:
     struct Counters {
         std::uint64_t malformed = 0;   // failed to decode
         std::uint64_t unmatched = 0;   // wrong version, community, request id or PDU type
+        std::uint64_t wrongSource = 0; // not from the address and port asked
+        std::uint64_t wrongObject = 0; // a GetRequest answered with another object
         std::uint64_t duplicates = 0;  // a second answer to a completed request
         std::uint64_t notAdvancing = 0; // GetNext answer not after the requested object
         std::uint64_t retries = 0;     // requests sent again
@@ -58,6 +61,7 @@ public:
         std::uint64_t responses = 0;   // Response events raised
         std::uint64_t requests = 0;    // requests sent (a retry is not a new request)
         std::uint64_t overflowed = 0;  // events lost because too many waited for a busy handler
+        std::uint64_t broadcastWalksRefused = 0; // GetNext to a broadcast address, not sent
     };
 
     // (Two constructors rather than a defaulted Settings argument: a nested
@@ -90,12 +94,14 @@ private:
 
     void send(snmp::PduType type);
     std::uint32_t remoteAddress() const;
-    std::int32_t takeRequestId();
+    std::int32_t takeRequestId() const;
+    bool isBroadcastAddress(std::uint32_t address) const;
+    void reportFailure(const std::string& reason);
     void sendUnicast(std::span<const std::uint8_t> datagram, std::uint32_t target);
     void sendBroadcast(std::span<const std::uint8_t> datagram);
 
     void readRequestSocket();
-    void handleResponse(std::span<const std::uint8_t> bytes, const QHostAddress& sender);
+    void handleResponse(std::span<const std::uint8_t> bytes, const QHostAddress& sender, std::uint16_t senderPort);
     void deliverResponse(std::int32_t errorStatus, std::vector<snmp::VarBind> bindings, const std::string& from);
     void deliverTrap(std::int32_t genericTrap, std::int32_t specificTrap, const std::string& agentAddress);
 
@@ -113,7 +119,9 @@ private:
 
     VariableList m_variables;
     std::string m_remoteHost;
-    std::int32_t m_nextRequestId = 1;
+    // The directed broadcast addresses of the local networks, as they were
+    // at the last SendGet (a walk's GetNexts are checked against them).
+    std::set<std::uint32_t> m_directedBroadcasts;
     Counters m_counters;
     bool m_requestReadQueued = false;
     std::vector<std::uint8_t> m_datagram;

@@ -73,6 +73,7 @@ struct WiredManager {
             dispatched.push_back(engine.VarOid(1));
             manager.onResponse(status, from);
         });
+        engine.RequestFailed().connect([this](const std::string& reason) { manager.onRequestFailed(reason); });
         engine.Trap().connect([this](std::int32_t generic, std::int32_t specific, const std::string& from) {
             manager.onTrap(generic, specific, from);
         });

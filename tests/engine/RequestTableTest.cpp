@@ -22,6 +22,7 @@ RequestTable::Request request(std::int32_t id, bool broadcast)
 {
     RequestTable::Request result;
     result.requestId = id;
+    result.firstOid = sysName;
     result.broadcast = broadcast;
     result.retriesLeft = broadcast ? 0 : 2;
     result.retryInterval = 1000ms;
@@ -41,7 +42,7 @@ TEST(RequestTable, BroadcastTakesOneAnswerPerSourceUntilItsWindowCloses)
 
     const RequestTable::Due due = table.takeDue(start + 3000ms);
     EXPECT_TRUE(due.resend.empty()); // never repeated
-    EXPECT_EQ(due.timedOut, 0);      // a closed window is no time-out
+    EXPECT_TRUE(due.givenUp.empty()); // a closed window is no time-out
     EXPECT_EQ(table.classify(7, 0x0A000002, sysName).answer, Answer::Duplicate);
     EXPECT_TRUE(table.empty());
 }
@@ -63,7 +64,8 @@ TEST(RequestTable, UnicastIsRetriedThenGivenUpAndCompletesOnItsFirstAnswer)
     }
     const RequestTable::Due last = table.takeDue(start + 3000ms);
     EXPECT_TRUE(last.resend.empty());
-    EXPECT_EQ(last.timedOut, 1);
+    ASSERT_EQ(last.givenUp.size(), 1u);
+    EXPECT_EQ(last.givenUp.front().copiesSent, 3);
     EXPECT_EQ(table.classify(1, 0x7F000001, sysName).answer, Answer::Unknown);
     EXPECT_FALSE(table.nextDeadline());
 }
@@ -77,7 +79,7 @@ TEST(RequestTable, ClearAbandonsEverything)
     table.clear();
     EXPECT_EQ(table.classify(1, 1, sysName).answer, Answer::Unknown);
     EXPECT_EQ(table.classify(2, 2, sysName).answer, Answer::Unknown);
-    EXPECT_EQ(table.takeDue(start + 10s).timedOut, 0);
+    EXPECT_TRUE(table.takeDue(start + 10s).givenUp.empty());
 }
 
 TEST(EventQueue, DropResponsesKeepsQueuedTrapsAndOverflowIsCounted)

@@ -199,7 +199,9 @@ TEST(TrapPort, PortHeldByAnotherProgramIsReportedAndRequestsStillWork)
         << problem;
 
     agent.script = [&](const FakeAgent::Request& request) {
-        agent.reply(request, FakeAgent::response(request, "1.3.6.1.2.1.1.8.0", snmp::Value{}));
+        const bool first = request.pdu.type == snmp::PduType::GetRequest;
+        agent.reply(request, FakeAgent::response(request, first ? "1.3.6.1.2.1.1.1.0" : "1.3.6.1.2.1.1.8.0",
+                                                 snmp::Value{}));
     };
     wired.select("127.0.0.1");
     ASSERT_TRUE(waitFor([&] { return wired.state.statusLine == "Result: 1.3.6.1.2.1.1.8.0 [OK]"; }));
