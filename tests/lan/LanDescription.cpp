@@ -70,6 +70,10 @@ std::optional<LanDescription> readLanDescription(const QString& path, QString& e
         if (line.endsWith('\n'))
             line.chop(1);
         const QStringList columns = line.split('\t');
+        if (columns.size() == 3 && columns[0] == QStringLiteral("attacker")) {
+            lan.attacker = LanAttacker{columns[1], columns[2]};
+            continue;
+        }
         if (columns.size() != agentColumns || columns[0] != QStringLiteral("agent")) {
             error = path + ":" + QString::number(lineNumber) + ": not an agent line: " + line;
             return std::nullopt;

@@ -23,8 +23,15 @@ struct LanAgent {
     bool answersMervik() const { return community == QStringLiteral("mervik"); }
 };
 
+// The hostile host: no agent, but a program of its own (lan_attacker).
+struct LanAttacker {
+    QString ns;
+    QString address;
+};
+
 struct LanDescription {
     std::vector<LanAgent> agents;
+    std::optional<LanAttacker> attacker;
 
     // The first agent with `role`; the n-th (0-based) when `skip` is given.
     const LanAgent* byRole(const QString& role, int skip = 0) const;
@@ -34,7 +41,7 @@ struct LanDescription {
 };
 
 // Reads the tab-separated file that test_lan.sh writes (one "agent" line per
-// host). nullopt, with `error` set, when it is missing or malformed.
+// agent host, one "attacker" line for the hostile host). nullopt, with `error` set, when it is missing or malformed.
 std::optional<LanDescription> readLanDescription(const QString& path, QString& error);
 
 } // namespace brellan::lan

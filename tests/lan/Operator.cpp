@@ -98,6 +98,7 @@ bool Operator::clickAgentRow(const QString& address)
         return false;
     list->scrollToItem(item);
     const QRect rect = list->visualItemRect(item);
+    m_sinceSelect.start();
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());
     return true;
 }

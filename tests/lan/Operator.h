@@ -63,6 +63,8 @@ public:
     // appeared.
     const std::vector<qint64>& rowTimes() const { return m_rowTimes; }
     qint64 sinceFindMs() const { return m_sinceFind.elapsed(); }
+    // Milliseconds since the last clickAgentRow().
+    qint64 sinceSelectMs() const { return m_sinceSelect.elapsed(); }
     const std::vector<SeenBox>& seenBoxes() const { return m_seenBoxes; }
 
     // Runs the event loop until `done` holds or `timeoutMs` passes.
@@ -79,6 +81,7 @@ private:
     QTimer m_boxCloser;
     std::vector<SeenBox> m_seenBoxes;
     QElapsedTimer m_sinceFind;
+    QElapsedTimer m_sinceSelect;
     std::vector<qint64> m_rowTimes;
 };
 

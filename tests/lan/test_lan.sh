@@ -9,15 +9,18 @@
 #   ns "aN":  one snmpd on UDP 161 each, odd N on br1, even N on br2
 #
 # Agents 1..50 are ordinary; 51 hides sysContact from its view, 52 shows
-# only the seven system objects, 53 answers another community. Every link
+# only the seven system objects, 53 answers another community. A hostile
+# host, ns "x" at 10.202.1.200 on br1, runs no agent: the scenarios start
+# lan_attacker there when they need it. Every link
 # is created inside its namespaces, so the host's own namespace never sees
 # one, and no namespace has a route out of the LAN.
 #
 # Exits 77 (skipped) when network namespaces cannot be created.
-# Usage: test_lan.sh /path/to/lan_scenarios [gtest arguments...]
+# Usage: test_lan.sh /path/to/lan_scenarios /path/to/lan_attacker [gtest arguments...]
 set -u
 driver=$1
-shift
+attacker=$2
+shift 2
 
 tag=brl$$
 sw=$tag-sw
@@ -137,9 +140,20 @@ for n in $(seq 1 "$count"); do
         "$(printf 'lan-agent-%02d' "$n")" "Rack $n, segment $segment" "10.202.$segment.1" >> "$description"
 done
 
+hostile=$tag-x
+ip netns add "$hostile" || fail "cannot create $hostile"
+namespaces+=("$hostile")
+ip -n "$sw" link add x1 type veth peer name eth0 netns "$hostile" || fail "link of the hostile host"
+ip -n "$sw" link set x1 master br1 up
+ip -n "$hostile" addr add 10.202.1.200/24 dev eth0
+ip -n "$hostile" link set eth0 up
+ip -n "$hostile" link set lo up
+printf 'attacker\t%s\t%s\n' "$hostile" 10.202.1.200 >> "$description"
+
 # Wait (bounded) until every agent answers a unicast request from the manager.
 deadline=$((SECONDS + 60))
-while IFS=$'\t' read -r _ ns address role community _; do
+while IFS=$'\t' read -r kind ns address role community _; do
+    [ "$kind" = agent ] || continue
     until MIBS= ip netns exec "$mgr" snmpget -v1 -c "$community" -r 0 -t 0.3 "$address" \
             1.3.6.1.2.1.1.5.0 > /dev/null 2>&1; do
         if [ $SECONDS -ge $deadline ]; then
@@ -156,7 +170,7 @@ echo "test LAN up: $count agents on two segments, ready after ${SECONDS} s"
 # runs in the background so that a signal reaches the traps above at once
 # (cleanup stops it with the agents).
 ip netns exec "$mgr" timeout 300 env QT_QPA_PLATFORM=offscreen MIBS= \
-    BRELLAN_LAN_DESCRIPTION="$description" BRELLAN_LAN_INTERFACES=lo,seg1,seg2 \
-    "$driver" --gtest_filter='TestLan.*' "$@" &
+    BRELLAN_LAN_DESCRIPTION="$description" BRELLAN_LAN_INTERFACES=lo,seg1,seg2 BRELLAN_LAN_ATTACKER="$attacker" \
+    "$driver" --gtest_filter='TestLan.*:HostileLan.*' "$@" &
 pids+=($!)
 wait $!
