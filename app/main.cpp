@@ -1,5 +1,6 @@
 #include "FirstPaintReport.h"
 #include "Form1.h"
+#include "TrapLineReport.h"
 #include "UdpEngine.h"
 
 #include <QApplication>
@@ -22,6 +23,8 @@ int main(int argc, char* argv[])
         brellan::Form1 form1(std::move(engine));
         if (qEnvironmentVariableIsSet("BRELLAN_REPORT_FIRST_PAINT"))
             new brellan::FirstPaintReport(form1); // owned by form1
+        if (qEnvironmentVariableIsSet("BRELLAN_REPORT_TRAP_LINES"))
+            new brellan::TrapLineReport(form1); // owned by form1
         form1.show();
         form1.showTrapReceiverProblem(trapProblem);
         return QApplication::exec();
