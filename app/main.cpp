@@ -16,6 +16,10 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Brellan"));
+    // Wayland compositors match the window to its installed desktop entry
+    // (and so to its name and icon) by this name; X11 window managers by the
+    // window class "Brellan", the entry's StartupWMClass.
+    QGuiApplication::setDesktopFileName(QStringLiteral(BRELLAN_APP_ID));
 
     try {
         auto engine = std::make_unique<brellan::UdpEngine>();
