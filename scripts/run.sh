@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds Brellan and starts it. On a fresh machine it first installs what it
-# needs (scripts/deps.sh, as root).
+# needs to build and run (scripts/deps.sh build, and demo with --demo; as root).
 #
 # Usage: scripts/run.sh [--demo]
 #   --demo  also starts Net-SNMP's agent on 127.0.0.1 (UDP 161, community
@@ -28,9 +28,11 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     exit 1
 fi
 
-scripts/deps.sh
-build=build-run
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+groups=(build)
+$demo && groups+=(demo)
+scripts/deps.sh "${groups[@]}"
+build="build-run"
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRELLAN_TESTS=OFF >/dev/null
 cmake --build "$build" --target brellan
 program="$build/app/brellan"
 

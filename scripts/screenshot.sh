@@ -16,8 +16,8 @@ plain=false
 [ "$(id -u)" -ne 0 ] && plain=true
 out=docs/screenshot.png
 
-scripts/deps.sh
-cmake -S . -B build-run -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+scripts/deps.sh build demo screenshot
+cmake -S . -B build-run -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRELLAN_TESTS=OFF >/dev/null
 cmake --build build-run --target brellan
 
 workdir=$(mktemp -d)
