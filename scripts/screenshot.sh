@@ -2,10 +2,10 @@
 # Writes docs/screenshot.png: Brellan's window on a virtual X display (Xvfb).
 #
 # As root it runs the demo (scripts/run.sh --demo: Net-SNMP's agent on
-# 127.0.0.1 and a few traps), adds 127.0.0.1 through the window and clicks
+# 127.0.0.2 and a few traps), adds 127.0.0.2 through the window and clicks
 # its row, so the picture shows an agent, its system group and traps.
 # Otherwise, or with --plain, it shows the window as it starts.
-# Nothing is sent outside 127.0.0.1, and "Find Agents" is never pressed.
+# Nothing is sent outside 127.0.0.0/8, and "Find Agents" is never pressed.
 #
 # Usage: scripts/screenshot.sh [--plain]
 set -euo pipefail
@@ -68,7 +68,7 @@ click_at() {
 if ! $plain; then
     xdotool windowfocus --sync "$window"
     click_at 164 154              # the address box
-    xdotool type --delay 30 127.0.0.1
+    xdotool type --delay 30 127.0.0.2
     click_at 296 154              # the name box
     xdotool type --delay 30 brellan-demo
     click_at 52 155               # Add Agent
