@@ -17,7 +17,7 @@ fail() { echo "demo check: FAILED: $*" >&2; exit 1; }
 
 if [ "${1:-}" != --inside ]; then
     [ "$(id -u)" -eq 0 ] || fail "needs root (the demo binds UDP 161 and 162)"
-    scripts/deps.sh build demo screenshot
+    scripts/deps.sh build demo display sandbox
     if ! unshare -n true 2>/dev/null; then
         echo "demo check: SKIPPED: no network namespace can be made here (unshare -n)"
         exit 0

@@ -92,7 +92,7 @@ fi
 
 [ "$(id -u)" -eq 0 ] || fail "needs root (it installs and removes the package)"
 dpkg-query -W brellan >/dev/null 2>&1 && fail "brellan is installed already; remove it first"
-scripts/deps.sh package-check
+scripts/deps.sh package-check display sandbox
 deb=$(scripts/package.sh | tail -n 1)
 [ -f "$deb" ] || fail "scripts/package.sh made no package"
 echo "== package $(basename "$deb"): $(stat -c %s "$deb") bytes"

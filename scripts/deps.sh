@@ -11,10 +11,12 @@
 #   fuzz           clang and its fuzzer runtime
 #   screenshot     a virtual display, a window driver and a screen capture
 #   package        building the Debian package
-#   package-check  checking the package: lintian, validators, a virtual display
+#   package-check  checking the package: lintian and the desktop validators
+#   display        a virtual display (Xvfb)
+#   sandbox        network namespaces and process tools for the private checks
 set -euo pipefail
 
-usage() { sed -n '5,14p' "$0" | sed 's/^# \{0,1\}//'; }
+usage() { sed -n '5,16p' "$0" | sed 's/^# \{0,1\}//'; }
 
 packages=()
 for group in "$@"; do
@@ -26,7 +28,9 @@ for group in "$@"; do
         fuzz) packages+=(clang libclang-rt-14-dev) ;;
         screenshot) packages+=(xvfb xauth xdotool imagemagick procps) ;;
         package) packages+=(dpkg-dev file) ;;
-        package-check) packages+=(lintian desktop-file-utils appstream libcap2-bin snmp xvfb xauth util-linux iproute2 procps) ;;
+        package-check) packages+=(lintian desktop-file-utils appstream libcap2-bin snmp) ;;
+        display) packages+=(xvfb xauth) ;;
+        sandbox) packages+=(iproute2 util-linux procps) ;;
         -h | --help) usage; exit 0 ;;
         *) usage >&2; exit 2 ;;
     esac
