@@ -34,10 +34,15 @@ export MIBS="" SNMP_PERSISTENT_DIR="$work/persist"
 system_agent=""
 run_pid=""
 xvfb_pid=""
+# Ends what this check started and waits for it, so that nothing still
+# writes into $work when it is removed.
 cleanup() {
+    local pid
     [ -n "$run_pid" ] && kill -TERM -- "-$run_pid" 2>/dev/null
-    [ -n "$system_agent" ] && kill "$system_agent" 2>/dev/null
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+    for pid in $run_pid $system_agent $xvfb_pid; do
+        kill "$pid" 2>/dev/null
+        wait "$pid" 2>/dev/null
+    done
     return 0
 }
 trap cleanup EXIT

@@ -51,7 +51,12 @@ sender_pid=""
 program_pid=""
 cleanup() {
     [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null || true
-    [ -n "$sender_pid" ] && kill "$sender_pid" 2>/dev/null || true
+    if [ -n "$sender_pid" ]; then
+        # Its sleep or snmptrap first, so that no trap is sent after the end.
+        pkill -P "$sender_pid" 2>/dev/null || true
+        kill "$sender_pid" 2>/dev/null || true
+        wait "$sender_pid" 2>/dev/null || true
+    fi
     if [ -n "$agent_pid" ]; then
         kill "$agent_pid" 2>/dev/null || true
         wait "$agent_pid" 2>/dev/null || true
