@@ -1,5 +1,6 @@
 #include "FirstPaintReport.h"
 #include "Form1.h"
+#include "TrapLineReport.h"
 #include "UdpEngine.h"
 
 #include <QApplication>
@@ -15,6 +16,10 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Brellan"));
+    // Wayland compositors match the window to its installed desktop entry
+    // (and so to its name and icon) by this name; X11 window managers by the
+    // window class "Brellan", the entry's StartupWMClass.
+    QGuiApplication::setDesktopFileName(QStringLiteral(BRELLAN_APP_ID));
 
     try {
         auto engine = std::make_unique<brellan::UdpEngine>();
@@ -22,6 +27,8 @@ int main(int argc, char* argv[])
         brellan::Form1 form1(std::move(engine));
         if (qEnvironmentVariableIsSet("BRELLAN_REPORT_FIRST_PAINT"))
             new brellan::FirstPaintReport(form1); // owned by form1
+        if (qEnvironmentVariableIsSet("BRELLAN_REPORT_TRAP_LINES"))
+            new brellan::TrapLineReport(form1); // owned by form1
         form1.show();
         form1.showTrapReceiverProblem(trapProblem);
         return QApplication::exec();

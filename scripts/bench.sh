@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Runs every benchmark, Brellan side by side with Net-SNMP on the same
 # machine in the same run, and prints one table of figures, ratios and goals.
-# On a fresh machine it first installs what it needs (scripts/deps.sh, as
-# root), then builds the tools in build-bench/ (Release).
+# On a fresh machine it first installs what it needs (scripts/deps.sh build
+# bench, as root), then builds the tools in build-bench/ (Release).
 #
 # Usage: scripts/bench.sh
 #
@@ -22,8 +22,8 @@ chart=docs/benchmarks.png
 walk_runs=5
 trap_runs=3
 
-scripts/deps.sh
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBRELLAN_BENCH=ON >/dev/null
+scripts/deps.sh build bench
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBRELLAN_BENCH=ON -DBRELLAN_TESTS=OFF >/dev/null
 cmake --build "$build" -j2 --target bench_decode bench_walk bench_trap_ingest bench_trap_send bench_traplist brellan
 
 tools=$(realpath "$build/bench")

@@ -1,21 +1,46 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build, the tests, the benchmarks and the
-# demo need. Does nothing when they are all present already.
+# Installs the Debian packages that one purpose needs, and does nothing when
+# they are all present already.
+#
+# Usage: scripts/deps.sh GROUP...
+#   build          building and running the program
+#   demo           the demo's agent and trap sender (snmpd and the command-line
+#                  tools; never snmptrapd, whose service would take UDP 162)
+#   test           what the tests add (the demo's packages come with it)
+#   bench          what the benchmarks add, snmptrapd among them
+#   fuzz           clang and its fuzzer runtime
+#   screenshot     a virtual display, a window driver and a screen capture
+#   package        building the Debian package
+#   package-check  checking the package: lintian and the desktop validators
+#   display        a virtual display (Xvfb)
+#   sandbox        network namespaces and process tools for the private checks
 set -euo pipefail
 
-packages=(
-    build-essential cmake ninja-build pkg-config
-    libgtest-dev libgmock-dev libbenchmark-dev
-    qt6-base-dev libgl-dev
-    clang libclang-rt-14-dev
-    snmpd snmptrapd snmp libsnmp-dev tshark gnuplot-nox
-    xvfb xauth x11-apps x11-utils xdotool imagemagick fonts-liberation2
-    iproute2 nftables util-linux procps
-)
+usage() { sed -n '5,16p' "$0" | sed 's/^# \{0,1\}//'; }
+
+packages=()
+for group in "$@"; do
+    case "$group" in
+        build) packages+=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev fonts-liberation2) ;;
+        demo) packages+=(snmpd snmp) ;;
+        test) packages+=(libgtest-dev libgmock-dev snmpd snmp tshark iproute2 nftables util-linux procps) ;;
+        bench) packages+=(libbenchmark-dev libsnmp-dev snmpd snmp snmptrapd gnuplot-nox xvfb xauth util-linux iproute2) ;;
+        fuzz) packages+=(clang libclang-rt-14-dev) ;;
+        screenshot) packages+=(xvfb xauth xdotool imagemagick procps) ;;
+        package) packages+=(dpkg-dev file) ;;
+        package-check) packages+=(lintian desktop-file-utils appstream libcap2-bin snmp) ;;
+        display) packages+=(xvfb xauth) ;;
+        sandbox) packages+=(iproute2 util-linux procps) ;;
+        -h | --help) usage; exit 0 ;;
+        *) usage >&2; exit 2 ;;
+    esac
+done
+[ ${#packages[@]} -gt 0 ] || { usage >&2; exit 2; }
 
 missing=()
 for package in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
+        [[ " ${missing[*]} " == *" $package "* ]] || missing+=("$package")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
@@ -27,3 +52,9 @@ fi
 export DEBIAN_FRONTEND=noninteractive
 apt-get update
 apt-get install -y --no-install-recommends "${missing[@]}"
+
+if [[ " ${missing[*]} " == *" snmptrapd "* ]]; then
+    echo "Note: snmptrapd was installed. Where systemd runs, its service may now hold UDP port 162," >&2
+    echo "and Brellan then receives no traps. To stop it for good:" >&2
+    echo "  sudo systemctl disable --now snmptrapd.service snmptrapd.socket" >&2
+fi

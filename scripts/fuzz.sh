@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the decoder's libFuzzer target with clang (AddressSanitizer and
-# UndefinedBehaviorSanitizer) and runs it for the given number of seconds
+# UndefinedBehaviorSanitizer; on a fresh machine it first installs clang, as
+# root) and runs it for the given number of seconds
 # (default 60) on a copy of fuzz/corpus. Prints the executions; exits
 # non-zero when the fuzzer finds a crash, a leak or a failed check. Inputs
 # that fail are kept in build-fuzz/findings/.
@@ -10,8 +11,9 @@ seconds="${1:-60}"
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="$root/build-fuzz"
 
+"$root/scripts/deps.sh" build fuzz
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DBRELLAN_FUZZ=ON -DBRELLAN_GUI=OFF >/dev/null
+    -DBRELLAN_FUZZ=ON -DBRELLAN_GUI=OFF -DBRELLAN_TESTS=OFF >/dev/null
 cmake --build "$build" --target fuzz_decode
 
 work="$(mktemp -d)"

@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Builds Brellan and starts it. On a fresh machine it first installs what it
-# needs (scripts/deps.sh, as root).
+# needs to build and run (scripts/deps.sh build, and demo with --demo; as root).
 #
 # Usage: scripts/run.sh [--demo]
-#   --demo  also starts Net-SNMP's agent on 127.0.0.1 (UDP 161, community
+#   --demo  also starts Net-SNMP's agent on 127.0.0.2 (UDP 161, community
 #           mervik) and, a few seconds after the window opens, sends the
-#           program a few traps on 127.0.0.1:162. Type 127.0.0.1 in the
+#           program a few traps on 127.0.0.1:162. Type 127.0.0.2 in the
 #           address box, press "Add Agent" and click the row to see the
-#           agent's system group. The agent stops when the window closes.
-#           Nothing is ever sent outside 127.0.0.1.
+#           agent's system group. The agent stops when the window closes
+#           or the terminal does. Nothing is sent outside 127.0.0.0/8.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -28,9 +28,11 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     exit 1
 fi
 
-scripts/deps.sh
-build=build-run
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+groups=(build)
+$demo && groups+=(demo)
+scripts/deps.sh "${groups[@]}"
+build="build-run"
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRELLAN_TESTS=OFF >/dev/null
 cmake --build "$build" --target brellan
 program="$build/app/brellan"
 
@@ -40,11 +42,21 @@ fi
 
 # --- Demo: a loopback agent and a few traps ---
 
+# The agent has a loopback address of its own, so that a system agent on
+# 127.0.0.1:161 (Debian's snmpd service listens there) cannot get in its way.
+agent=127.0.0.2
 workdir=$(mktemp -d)
 agent_pid=""
 sender_pid=""
+program_pid=""
 cleanup() {
-    [ -n "$sender_pid" ] && kill "$sender_pid" 2>/dev/null || true
+    [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null || true
+    if [ -n "$sender_pid" ]; then
+        # Its sleep or snmptrap first, so that no trap is sent after the end.
+        pkill -P "$sender_pid" 2>/dev/null || true
+        kill "$sender_pid" 2>/dev/null || true
+        wait "$sender_pid" 2>/dev/null || true
+    fi
     if [ -n "$agent_pid" ]; then
         kill "$agent_pid" 2>/dev/null || true
         wait "$agent_pid" 2>/dev/null || true
@@ -52,18 +64,23 @@ cleanup() {
     rm -rf "$workdir"
 }
 trap cleanup EXIT
-trap 'exit 130' INT TERM
+# Closing the terminal (SIGHUP) ends the program and the agent as Ctrl+C does;
+# snmpd alone would take SIGHUP as a reason to reread its configuration.
+trap 'exit 129' HUP
+trap 'exit 130' INT
+trap 'exit 143' TERM
 
 # Net-SNMP's tools read no MIB files: every identifier here is numeric.
 export MIBS=""
 export SNMP_PERSISTENT_DIR="$workdir/persist"
 snmp_flags=(-v 1 -c mervik -t 1 -r 0 -On)
 
-if snmpget "${snmp_flags[@]}" 127.0.0.1:161 1.3.6.1.2.1.1.5.0 >/dev/null 2>&1; then
-    echo "An SNMP agent already answers on 127.0.0.1:161 with community mervik; the demo uses it." >&2
+if snmpget "${snmp_flags[@]}" "$agent:161" 1.3.6.1.2.1.1.5.0 >/dev/null 2>&1; then
+    echo "An SNMP agent already answers on $agent:161 with community mervik; the demo uses it." >&2
 else
+    # Brellan's requests to 127.0.0.2 leave from 127.0.0.1.
     cat >"$workdir/snmpd.conf" <<CONF
-rocommunity mervik 127.0.0.1
+rocommunity mervik 127.0.0.0/8
 sysName brellan-demo
 sysContact Demo operator <demo@localhost>
 sysLocation On this machine (loopback)
@@ -71,11 +88,11 @@ sysServices 72
 CONF
     # The listening address is given once, on the command line: the same
     # address in the file as well makes snmpd bind it twice and exit.
-    snmpd -f -C -c "$workdir/snmpd.conf" -Lf "$workdir/snmpd.log" udp:127.0.0.1:161 &
+    snmpd -f -C -c "$workdir/snmpd.conf" -Lf "$workdir/snmpd.log" "udp:$agent:161" &
     agent_pid=$!
     answered=false
     for _ in $(seq 1 20); do
-        if snmpget "${snmp_flags[@]}" 127.0.0.1:161 1.3.6.1.2.1.1.5.0 >/dev/null 2>&1; then
+        if snmpget "${snmp_flags[@]}" "$agent:161" 1.3.6.1.2.1.1.5.0 >/dev/null 2>&1; then
             answered=true
             break
         fi
@@ -83,28 +100,34 @@ CONF
         sleep 0.5
     done
     if ! $answered; then
-        echo "The demo agent did not start on 127.0.0.1:161:" >&2
+        echo "The demo agent did not start on $agent:161:" >&2
         tail -n 5 "$workdir/snmpd.log" >&2 || true
-        echo "UDP 161 needs root (or cap_net_bind_service), and must not be taken by another agent" >&2
-        echo "(a system snmpd with another community: stop it with 'systemctl stop snmpd')." >&2
+        echo "UDP 161 needs root (or cap_net_bind_service), and no other program may hold it on every" >&2
+        echo "address (0.0.0.0:161); an agent on 127.0.0.1:161 alone does not get in the way." >&2
         exit 1
     fi
-    echo "Demo agent: 127.0.0.1, community mervik. Add 127.0.0.1 in the window and click its row."
 fi
+echo "Demo agent: $agent, community mervik. Type $agent in the address box, press \"Add Agent\" and click its row."
 
-# A few traps once the window is up: v1 coldStart, linkDown, enterprise-specific 42,
-# and one SNMPv2c linkUp notification.
+# A few traps once the window is up, as if from the demo agent: v1 coldStart,
+# linkDown, enterprise-specific 42, and one SNMPv2c linkUp notification.
 send_traps() {
     sleep 3
-    snmptrap -v 1 -c mervik 127.0.0.1:162 1.3.6.1.4.1.8072.3.2.10 127.0.0.1 0 0 ''
-    snmptrap -v 1 -c mervik 127.0.0.1:162 1.3.6.1.4.1.8072.3.2.10 127.0.0.1 2 0 '' \
+    snmptrap -v 1 -c mervik 127.0.0.1:162 1.3.6.1.4.1.8072.3.2.10 "$agent" 0 0 ''
+    snmptrap -v 1 -c mervik 127.0.0.1:162 1.3.6.1.4.1.8072.3.2.10 "$agent" 2 0 '' \
         1.3.6.1.2.1.2.2.1.1.2 i 2
-    snmptrap -v 1 -c mervik 127.0.0.1:162 1.3.6.1.4.1.8072.3.2.10 127.0.0.1 6 42 ''
-    snmptrap -v 2c -c mervik 127.0.0.1:162 '' 1.3.6.1.6.3.1.1.5.4 1.3.6.1.2.1.2.2.1.1.2 i 2
+    snmptrap -v 1 -c mervik 127.0.0.1:162 1.3.6.1.4.1.8072.3.2.10 "$agent" 6 42 ''
+    snmptrap --clientaddr="$agent" -v 2c -c mervik 127.0.0.1:162 '' 1.3.6.1.6.3.1.1.5.4 \
+        1.3.6.1.2.1.2.2.1.1.2 i 2
 }
 send_traps &
 sender_pid=$!
 
+# The program runs in the background so that a signal to this script is
+# handled at once, not only once the window has closed.
+"$program" &
+program_pid=$!
 status=0
-"$program" || status=$?
+wait "$program_pid" || status=$?
+program_pid=""
 exit "$status"

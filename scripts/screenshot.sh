@@ -2,10 +2,10 @@
 # Writes docs/screenshot.png: Brellan's window on a virtual X display (Xvfb).
 #
 # As root it runs the demo (scripts/run.sh --demo: Net-SNMP's agent on
-# 127.0.0.1 and a few traps), adds 127.0.0.1 through the window and clicks
+# 127.0.0.2 and a few traps), adds 127.0.0.2 through the window and clicks
 # its row, so the picture shows an agent, its system group and traps.
 # Otherwise, or with --plain, it shows the window as it starts.
-# Nothing is sent outside 127.0.0.1, and "Find Agents" is never pressed.
+# Nothing is sent outside 127.0.0.0/8, and "Find Agents" is never pressed.
 #
 # Usage: scripts/screenshot.sh [--plain]
 set -euo pipefail
@@ -16,8 +16,8 @@ plain=false
 [ "$(id -u)" -ne 0 ] && plain=true
 out=docs/screenshot.png
 
-scripts/deps.sh
-cmake -S . -B build-run -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+scripts/deps.sh build demo screenshot
+cmake -S . -B build-run -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRELLAN_TESTS=OFF >/dev/null
 cmake --build build-run --target brellan
 
 workdir=$(mktemp -d)
@@ -68,7 +68,7 @@ click_at() {
 if ! $plain; then
     xdotool windowfocus --sync "$window"
     click_at 164 154              # the address box
-    xdotool type --delay 30 127.0.0.1
+    xdotool type --delay 30 127.0.0.2
     click_at 296 154              # the name box
     xdotool type --delay 30 brellan-demo
     click_at 52 155               # Add Agent

@@ -12,7 +12,7 @@ if [ "${1:-}" = "--sanitize" ]; then
     flags+=(-DBRELLAN_SANITIZE=ON)
 fi
 
-scripts/deps.sh
+scripts/deps.sh build test
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${flags[@]}"
 cmake --build "$build"
 export QT_QPA_PLATFORM=offscreen

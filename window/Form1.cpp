@@ -1,6 +1,7 @@
 #include "Form1.h"
 
 #include "HandlerGuard.h"
+#include "ListKeySelect.h"
 #include "TrapListModel.h"
 #include "Twips.h"
 
@@ -59,15 +60,19 @@ SnmpComponent& Form1::require(const std::unique_ptr<SnmpComponent>& snmp1)
 }
 
 // The only handlers of the program. The buttons' access keys (Alt+F, Alt+A)
-// click the buttons, so keyboard and mouse run the same command.
+// click the buttons, and Enter or Space on the agent list chooses its
+// current row as a click does, so keyboard and mouse run the same command.
 void Form1::wireEvents()
 {
     connect(m_cmdFind, &QPushButton::clicked, this,
             [this] { m_guard->run("Could not search for agents", [this] { m_module1.findAgents(); }); });
     connect(m_cmdAdd, &QPushButton::clicked, this,
             [this] { m_guard->run("Could not add the agent", [this] { m_module1.addAgent(); }); });
-    connect(m_lvwAgentList, &QTreeWidget::clicked, this,
-            [this] { m_guard->run("Could not select the agent", [this] { m_module1.selectAgent(); }); });
+    const auto selectAgent = [this] {
+        m_guard->run("Could not select the agent", [this] { m_module1.selectAgent(); });
+    };
+    connect(m_lvwAgentList, &QTreeWidget::clicked, this, selectAgent);
+    connect(new ListKeySelect(*m_lvwAgentList), &ListKeySelect::rowChosen, this, selectAgent);
     m_snmp1->Response().connect([this](std::int32_t errorStatus, const std::string& agentAddress) {
         m_guard->run("Could not handle an agent's answer",
                      [&] { m_module1.onResponse(errorStatus, agentAddress); });
@@ -178,6 +183,7 @@ void Form1::setSystemValue(SystemObject object, const std::string& text)
 void Form1::setStatusLine(const std::string& text)
 {
     m_lblStatus->setText(fromUtf8(text));
+    m_lblStatus->setAccessibleDescription(m_lblStatus->text());
 }
 
 void Form1::appendTrapLine(const std::string& text)

@@ -70,6 +70,7 @@ protected:
 
 private:
     void createControls();
+    void nameForScreenReaders();
     void setUpAgentList();
     void chooseFonts();
     void setUpTabOrder();

@@ -162,6 +162,27 @@ void Form1::createControls()
     m_lblStatus->setForegroundRole(QPalette::WindowText);
     place(m_lblStatus, {2880, 6000, 3000, 255});
     keepTextInside(m_lblStatus);
+
+    nameForScreenReaders();
+}
+
+// What a screen reader speaks for each control. The buttons speak their
+// captions. Each value box is named by the caption beside it, its buddy
+// (the captions have no "&", so this adds no access key). A list's
+// accessibility interface does not look for a buddy, so the trap list takes
+// the text of its caption, Label1, as its name; the agent list and the two
+// entry boxes have no caption of their own and get a name. The status label is named "Status" and gives its line as
+// its description (see setStatusLine), so that the name is there while the
+// line is empty.
+void Form1::nameForScreenReaders()
+{
+    for (std::size_t index = 0; index < m_oidName.size(); ++index)
+        m_oidName[index]->setBuddy(m_systemValueBoxes[index]);
+    m_lstTrapList->setAccessibleName(m_label1->text());
+    m_lvwAgentList->setAccessibleName(QStringLiteral("Agent List"));
+    m_txtAddIPAddress->setAccessibleName(QStringLiteral("Agent IP address"));
+    m_txtAddsysName->setAccessibleName(QStringLiteral("Agent name"));
+    m_lblStatus->setAccessibleName(QStringLiteral("Status"));
 }
 
 // One face for the whole window, at the largest size at which every fixed

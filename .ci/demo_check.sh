@@ -1,0 +1,103 @@
+#!/usr/bin/env bash
+# Starts the demo (scripts/run.sh --demo) the way a new user's machine may
+# meet it: a system agent already answers on 127.0.0.1:161 with community
+# public, as Debian's snmpd service does once installed. The demo must still
+# start its own agent on 127.0.0.2:161, the window must receive the demo's
+# traps, and closing the terminal must end the program and the agent
+# together: the script gets SIGHUP, and must end both itself, whether or not
+# they heard the hangup too.
+#
+# Everything runs inside `unshare -n` (loopback only) on a virtual display.
+# Needs root; where no network namespace can be made it prints SKIPPED.
+set -euo pipefail
+self=$(realpath "$0")
+cd "$(dirname "$self")/.."
+
+fail() { echo "demo check: FAILED: $*" >&2; exit 1; }
+
+if [ "${1:-}" != --inside ]; then
+    [ "$(id -u)" -eq 0 ] || fail "needs root (the demo binds UDP 161 and 162)"
+    scripts/deps.sh build demo display sandbox
+    if ! unshare -n true 2>/dev/null; then
+        echo "demo check: SKIPPED: no network namespace can be made here (unshare -n)"
+        exit 0
+    fi
+    work=$(mktemp -d)
+    trap 'rm -rf "$work"' EXIT
+    timeout 300 unshare -n bash "$self" --inside "$work"
+    exit
+fi
+
+work=$2
+ip link set lo up
+export MIBS="" SNMP_PERSISTENT_DIR="$work/persist"
+system_agent=""
+run_pid=""
+xvfb_pid=""
+# Ends what this check started and waits for it, so that nothing still
+# writes into $work when it is removed.
+cleanup() {
+    local pid
+    [ -n "$run_pid" ] && kill -TERM -- "-$run_pid" 2>/dev/null
+    for pid in $run_pid $system_agent $xvfb_pid; do
+        kill "$pid" 2>/dev/null
+        wait "$pid" 2>/dev/null
+    done
+    return 0
+}
+trap cleanup EXIT
+
+# The system agent that gets in the way of a demo on 127.0.0.1.
+printf 'rocommunity public 127.0.0.1\nsysName system-agent\n' >"$work/system.conf"
+snmpd -f -C -c "$work/system.conf" -Lf "$work/system.log" udp:127.0.0.1:161 &
+system_agent=$!
+for _ in $(seq 1 40); do
+    snmpget -v 1 -c public -t 0.5 -r 0 127.0.0.1:161 1.3.6.1.2.1.1.5.0 >/dev/null 2>&1 && break
+    sleep 0.25
+done
+snmpget -v 1 -c public -t 0.5 -r 0 127.0.0.1:161 1.3.6.1.2.1.1.5.0 >/dev/null 2>&1 ||
+    fail "the system agent did not start: $(cat "$work/system.log")"
+echo "a system agent answers on 127.0.0.1:161 with community public"
+
+source scripts/xvfb.sh
+start_xvfb "$work"
+
+# The demo in a session of its own, as a terminal's job is.
+BRELLAN_REPORT_TRAP_LINES=1 setsid scripts/run.sh --demo >"$work/demo.log" 2>&1 &
+run_pid=$!
+expected=(
+    "trap_line=127.0.0.2 coldStart"
+    "trap_line=127.0.0.2 linkDown"
+    "trap_line=127.0.0.2 enterpriseSpecific: 42"
+    "trap_line=127.0.0.2 linkUp"
+)
+for _ in $(seq 1 1200); do # the build comes first: at most 2 minutes
+    [ "$(grep -c '^trap_line=' "$work/demo.log")" -ge ${#expected[@]} ] && break
+    kill -0 "$run_pid" 2>/dev/null || fail "the demo ended: $(tail -n 20 "$work/demo.log")"
+    sleep 0.1
+done
+for line in "${expected[@]}"; do
+    grep -qxF "$line" "$work/demo.log" || fail "no '$line' in the window: $(tail -n 20 "$work/demo.log")"
+done
+grep -F 'Demo agent: 127.0.0.2' "$work/demo.log"
+echo "the window shows the demo's four traps from 127.0.0.2"
+name=$(snmpget -v 1 -c mervik -t 1 -r 1 -Oqv 127.0.0.2:161 1.3.6.1.2.1.1.5.0 | tr -d '"') ||
+    fail "the demo agent does not answer on 127.0.0.2:161"
+[ "$name" = brellan-demo ] || fail "127.0.0.2:161 answered sysName '$name', not the demo's"
+echo "the demo agent answers on 127.0.0.2:161: sysName $name"
+
+# What the demo started; then the terminal closes.
+program=$(pgrep -P "$run_pid" -x brellan) || fail "no program under the demo"
+agent=$(pgrep -P "$run_pid" -x snmpd) || fail "no agent under the demo"
+kill -HUP "$run_pid"
+for _ in $(seq 1 100); do
+    kill -0 "$run_pid" 2>/dev/null || kill -0 "$program" 2>/dev/null || kill -0 "$agent" 2>/dev/null || break
+    sleep 0.1
+done
+for pid in "$run_pid" "$program" "$agent"; do
+    kill -0 "$pid" 2>/dev/null && fail "process $pid ($(ps -o comm= -p "$pid")) outlived SIGHUP"
+done
+run_pid=""
+snmpget -v 1 -c public -t 0.5 -r 0 127.0.0.1:161 1.3.6.1.2.1.1.5.0 >/dev/null 2>&1 ||
+    fail "the system agent stopped answering"
+echo "demo check: SIGHUP ended the program and the demo agent; the system agent was left alone"
