@@ -3,7 +3,9 @@
 //
 //   spray <seconds>       Learns the manager's request port and request id
 //                         from the first GetRequest it sees (the Find Agents
-//                         broadcast), then sends forged GetResponses for the
+//                         broadcast), lets the search's answers in for 3 s
+//                         (it is after forged values, not a flood that
+//                         drowns the search), then sends forged GetResponses for the
 //                         next ids and for random ones, naming each object of
 //                         the system group with a "SPOOFED" value, from its
 //                         own address and port 161, about 30,000 a second
@@ -115,6 +117,9 @@ std::uint64_t spray(QUdpSocket& socket, const QElapsedTimer& clock, qint64 limit
     }
     if (!seen)
         return 0;
+    const qint64 sprayFrom = clock.elapsed() + 3000;
+    while (goOn(clock, limitMs, 0) && clock.elapsed() < sprayFrom)
+        QThread::msleep(50);
     std::uint64_t sent = 0;
     while (goOn(clock, limitMs, sent)) {
         std::vector<std::int32_t> ids;
