@@ -1,5 +1,6 @@
 #include "RequestTable.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace brellan {
@@ -78,11 +79,13 @@ RequestTable::Due RequestTable::takeDue(Clock::time_point now)
             // The window has closed; answers after it are duplicates for a while.
             remember(request.requestId, now);
             it = m_outstanding.erase(it);
-        } else if (request.retriesLeft > 0) {
-            --request.retriesLeft;
+        } else if (now < request.giveUpAt) {
+            const std::chrono::milliseconds waited = request.wait;
             ++request.copiesSent;
-            request.deadline = now + request.retryInterval;
-            due.resend.push_back(&request);
+            request.lastSentAt = now;
+            request.wait = std::min(request.wait * 2, request.maximumWait);
+            request.deadline = std::min(now + request.wait, request.giveUpAt);
+            due.resend.push_back({&request, waited});
             ++it;
         } else {
             due.givenUp.push_back({request.target, request.copiesSent});

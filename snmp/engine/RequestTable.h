@@ -28,9 +28,12 @@ public:
         std::uint32_t target = 0;          // IPv4, host byte order
         bool broadcast = false;            // to a broadcast address: any source may answer, once
         int copiesSent = 1;
-        int retriesLeft = 0;
-        std::chrono::milliseconds retryInterval{0};
-        Clock::time_point deadline;        // next retry, give-up, or end of the broadcast window
+        Clock::time_point sentAt;          // of the first copy
+        Clock::time_point lastSentAt;      // of the latest copy
+        std::chrono::milliseconds wait{0}; // before the copy after the last one sent
+        std::chrono::milliseconds maximumWait{0};
+        Clock::time_point giveUpAt;        // unicast: no copy is sent from here on
+        Clock::time_point deadline;        // next copy, give-up, or end of the broadcast window
         std::set<std::uint32_t> answeredBy; // broadcast: the sources already accepted
     };
 
@@ -48,6 +51,12 @@ public:
         const Request* request = nullptr; // the outstanding request answered, if any
     };
 
+    // A request sent again: the first wait was too short for its agent.
+    struct Resend {
+        const Request* request;
+        std::chrono::milliseconds waited; // since the copy before
+    };
+
     // A unicast request given up: where it went and how often.
     struct GivenUp {
         std::uint32_t target = 0;
@@ -55,8 +64,8 @@ public:
     };
 
     struct Due {
-        std::vector<const Request*> resend; // retry these now (deadline already moved on)
-        std::vector<GivenUp> givenUp;       // unicast requests given up
+        std::vector<Resend> resend;   // send these again now (deadline already moved on)
+        std::vector<GivenUp> givenUp; // unicast requests given up
     };
 
     // How long a completed request id is remembered for duplicate counting.
@@ -84,7 +93,9 @@ public:
     // Abandons every outstanding request; late answers become Unknown.
     void clear();
 
-    // Retries due, unicast requests given up, broadcast windows closed.
+    // Copies due, unicast requests given up, broadcast windows closed. Each
+    // copy of a request waits twice as long as the one before, up to its
+    // maximum wait, and the last wait ends at its give-up time.
     Due takeDue(Clock::time_point now);
     std::optional<Clock::time_point> nextDeadline() const;
     bool empty() const { return m_outstanding.empty(); }

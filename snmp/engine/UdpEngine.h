@@ -2,6 +2,7 @@
 
 #include "EventQueue.h"
 #include "RequestTable.h"
+#include "RttEstimator.h"
 #include "SnmpComponent.h"
 #include "TrapReceiver.h"
 #include "VariableList.h"
@@ -37,13 +38,17 @@ public:
         std::uint16_t agentPort = 161;
         std::uint16_t trapPort = 162;
         QHostAddress trapBindAddress = QHostAddress(QHostAddress::AnyIPv4);
-        std::chrono::milliseconds retryInterval{1000};
-        // Five resends, as Net-SNMP's tools make by default: a request is
-        // lost only when all six copies are, so a walk of the system group
-        // (eight requests) through a link that drops 30 % of datagrams
-        // still completes more than 99 times in 100 (with two resends,
-        // about 80 times).
-        int retries = 5;
+        // The wait before a request is sent again is learnt from each
+        // agent's answers (RttEstimator), within these bounds; before an
+        // agent has answered, it is the initial wait. Each further copy
+        // waits twice as long as the one before, up to the maximum, and a
+        // request is given up once giveUpAfter has passed since its first
+        // copy: an agent that never answers gets six copies in 6 s, as
+        // Net-SNMP's tools send by default.
+        std::chrono::milliseconds initialWait{1000};
+        std::chrono::milliseconds minimumWait{50};
+        std::chrono::milliseconds maximumWait{1000};
+        std::chrono::milliseconds giveUpAfter{6000};
         std::chrono::milliseconds broadcastWindow{3000};
     };
 
@@ -56,6 +61,7 @@ public:
         std::uint64_t duplicates = 0;  // a second answer to a completed request
         std::uint64_t notAdvancing = 0; // GetNext answer not after the requested object
         std::uint64_t retries = 0;     // requests sent again
+        std::uint64_t walkRetries = 0; // the same, since the last Reset (the walk now in progress)
         std::uint64_t timeouts = 0;    // requests given up
         std::uint64_t traps = 0;       // Trap events raised
         std::uint64_t responses = 0;   // Response events raised
@@ -102,6 +108,7 @@ private:
 
     void readRequestSocket();
     void handleResponse(std::span<const std::uint8_t> bytes, const QHostAddress& sender, std::uint16_t senderPort);
+    void learnRoundTrip(const RequestTable::Request& request, RequestTable::Clock::time_point answeredAt);
     void deliverResponse(std::int32_t errorStatus, std::vector<snmp::VarBind> bindings, const std::string& from);
     void deliverTrap(std::int32_t genericTrap, std::int32_t specificTrap, const std::string& agentAddress);
 
@@ -115,6 +122,7 @@ private:
     QTimer m_timer;
     RequestTable::Clock::time_point m_timerDue; // when m_timer fires, while it is active
     RequestTable m_requests;
+    RttEstimator m_roundTrips;
     EventQueue m_events{maxQueuedEvents};
 
     VariableList m_variables;

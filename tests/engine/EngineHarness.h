@@ -56,8 +56,10 @@ inline UdpEngine::Settings loopbackSettings(std::uint16_t agentPort)
     settings.agentPort = agentPort;
     settings.trapPort = 0;
     settings.trapBindAddress = QHostAddress(QHostAddress::LocalHost);
-    settings.retryInterval = 200ms;
-    settings.retries = 2;
+    // Three copies, 200 ms apart, before a request is given up.
+    settings.initialWait = 200ms;
+    settings.maximumWait = 200ms;
+    settings.giveUpAfter = 600ms;
     settings.broadcastWindow = 500ms;
     return settings;
 }

@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QTimer>
+
 #include <algorithm>
+#include <map>
 
 namespace brellan::test {
 namespace {
@@ -123,17 +126,23 @@ TEST(EngineAgainstFakeAgent, ResendsAnUnansweredRequestWithTheSameId)
     EXPECT_EQ(wired.engine.counters().retries, 1u);
 }
 
-// The built-in retry count: an agent behind a lossy link that loses the
-// first five copies of a request still answers the sixth; one that never
+// The built-in timing: an agent that has not answered yet gets a request
+// every second until 6 s have passed, so one behind a lossy link that loses
+// the first five copies still answers the sixth, and one that never
 // answers gets six copies and then nothing more.
-TEST(EngineAgainstFakeAgent, BuiltInRetriesSendSixCopiesBeforeGivingUp)
+TEST(EngineAgainstFakeAgent, BuiltInTimingSendsSixCopiesBeforeGivingUp)
 {
-    const int builtInRetries = UdpEngine::Settings{}.retries;
-    ASSERT_EQ(builtInRetries, 5);
+    const UdpEngine::Settings builtIn;
+    ASSERT_EQ(builtIn.initialWait, 1000ms);
+    ASSERT_EQ(builtIn.maximumWait, 1000ms);
+    ASSERT_EQ(builtIn.giveUpAfter, 6000ms);
 
     FakeAgent lossy;
+    // The built-in timing at a fifth of its pace.
     UdpEngine::Settings settings = loopbackSettings(lossy.port());
-    settings.retries = builtInRetries;
+    settings.initialWait = builtIn.initialWait / 5;
+    settings.maximumWait = builtIn.maximumWait / 5;
+    settings.giveUpAfter = builtIn.giveUpAfter / 5;
     WiredManager wired(settings);
     lossy.script = [&](const FakeAgent::Request& request) {
         if (asks(request, snmp::PduType::GetRequest, sysDescr) && lossy.requests.size() == 6)
@@ -145,6 +154,7 @@ TEST(EngineAgainstFakeAgent, BuiltInRetriesSendSixCopiesBeforeGivingUp)
         << wired.state.statusLine;
     EXPECT_EQ(wired.field(SystemObject::sysDescr), "sixth copy");
     EXPECT_EQ(wired.engine.counters().retries, 5u);
+    EXPECT_EQ(wired.engine.counters().walkRetries, 5u);
     EXPECT_EQ(wired.engine.counters().timeouts, 0u);
 
     FakeAgent silent;
@@ -152,10 +162,50 @@ TEST(EngineAgainstFakeAgent, BuiltInRetriesSendSixCopiesBeforeGivingUp)
     WiredManager unanswered(settings);
     unanswered.select("127.0.0.1");
     ASSERT_TRUE(waitFor([&] { return unanswered.engine.counters().timeouts == 1; }));
-    settle(settings.retryInterval * 2);
+    settle(settings.initialWait * 2);
     EXPECT_EQ(silent.requests.size(), 6u);
     EXPECT_EQ(unanswered.engine.counters().retries, 5u);
     EXPECT_EQ(unanswered.state.statusLine, "No answer from 127.0.0.1 (6 tries)");
+}
+
+// An agent that answers every request after 400 ms, with the built-in
+// timing: the first wait (1 s) teaches the engine its round trip, and no
+// request is sent more than twice.
+TEST(EngineAgainstFakeAgent, SlowAgentGetsAtMostOneExtraCopyPerRequest)
+{
+    FakeAgent slow;
+    UdpEngine::Settings settings = loopbackSettings(slow.port());
+    const UdpEngine::Settings builtIn;
+    settings.initialWait = builtIn.initialWait;
+    settings.minimumWait = builtIn.minimumWait;
+    settings.maximumWait = builtIn.maximumWait;
+    settings.giveUpAfter = builtIn.giveUpAfter;
+    WiredManager wired(settings);
+    const std::vector<std::string> group{sysDescr, sysObjectID, "1.3.6.1.2.1.1.3.0", "1.3.6.1.2.1.1.4.0",
+                                         "1.3.6.1.2.1.1.5.0", "1.3.6.1.2.1.1.6.0", "1.3.6.1.2.1.1.7.0",
+                                         sysORLastChange};
+    std::map<std::int32_t, int> copies;
+    slow.script = [&](const FakeAgent::Request& request) {
+        if (++copies[request.pdu.requestId] > 1)
+            return; // a copy: the answer to the first is on its way
+        const std::string asked = snmp::formatOid(request.pdu.bindings.front().oid);
+        auto next = std::find(group.begin(), group.end(), asked);
+        if (request.pdu.type == snmp::PduType::GetNextRequest && next != group.end())
+            ++next;
+        if (next == group.end())
+            return;
+        const snmp::Message answer = FakeAgent::response(request, *next, FakeAgent::text("slow " + *next));
+        QTimer::singleShot(400ms, [&slow, request, answer] { slow.reply(request, answer); });
+    };
+
+    wired.select("127.0.0.1");
+
+    ASSERT_TRUE(waitFor([&] { return wired.state.statusLine == "Result: 1.3.6.1.2.1.1.8.0 [OK]"; }, 20000))
+        << wired.state.statusLine;
+    EXPECT_EQ(copies.size(), 8u);
+    for (const auto& [id, sent] : copies)
+        EXPECT_LE(sent, 2) << "request " << id;
+    EXPECT_EQ(wired.field(SystemObject::sysServices), "slow 1.3.6.1.2.1.1.7.0");
 }
 
 // A readiness report with nothing to read must not leave the request socket

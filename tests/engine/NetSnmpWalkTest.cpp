@@ -10,7 +10,7 @@
 namespace brellan::test {
 namespace {
 
-constexpr auto lastRetryDone = 200ms * 4; // retryInterval × (retries + 1), and some
+constexpr auto lastRetryDone = 200ms * 4; // the loopback settings' give-up time, and some
 
 #define START_AGENT(agent)                                     \
     ASSERT_TRUE((agent).isRunning()) << (agent).error().toStdString()

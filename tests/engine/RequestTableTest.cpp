@@ -3,6 +3,7 @@
 
 #include "EventQueue.h"
 #include "RequestTable.h"
+#include "RttEstimator.h"
 
 #include <gtest/gtest.h>
 
@@ -24,8 +25,9 @@ RequestTable::Request request(std::int32_t id, bool broadcast)
     result.requestId = id;
     result.firstOid = sysName;
     result.broadcast = broadcast;
-    result.retriesLeft = broadcast ? 0 : 2;
-    result.retryInterval = 1000ms;
+    result.wait = 1000ms;
+    result.maximumWait = 1000ms;
+    result.giveUpAt = start + (broadcast ? 0ms : 3000ms);
     result.deadline = start + (broadcast ? 3000ms : 1000ms);
     return result;
 }
@@ -59,7 +61,7 @@ TEST(RequestTable, UnicastIsRetriedThenGivenUpAndCompletesOnItsFirstAnswer)
     for (const auto at : {1000ms, 2000ms}) {
         const RequestTable::Due due = table.takeDue(start + at);
         ASSERT_EQ(due.resend.size(), 1u) << at.count();
-        EXPECT_EQ(due.resend.front()->requestId, 1);
+        EXPECT_EQ(due.resend.front().request->requestId, 1);
         EXPECT_EQ(table.nextDeadline(), start + at + 1000ms);
     }
     const RequestTable::Due last = table.takeDue(start + 3000ms);
@@ -80,6 +82,42 @@ TEST(RequestTable, ClearAbandonsEverything)
     EXPECT_EQ(table.classify(1, 1, sysName).answer, Answer::Unknown);
     EXPECT_EQ(table.classify(2, 2, sysName).answer, Answer::Unknown);
     EXPECT_TRUE(table.takeDue(start + 10s).givenUp.empty());
+}
+
+// The first wait for a request, after each event, for one agent.
+TEST(RttEstimator, LearnsEachAgentsRoundTripWithinItsBounds)
+{
+    struct Step {
+        const char* what;
+        std::chrono::microseconds sample; // or zero for a timeout after `timedOut`
+        std::chrono::milliseconds timedOut;
+        std::chrono::milliseconds expected;
+    };
+    const std::vector<Step> steps{
+        {"first sample 100 ms: SRTT 100, RTTVAR 50", 100ms, 0ms, 300ms},
+        {"steady 100 ms: RTTVAR 37.5", 100ms, 0ms, 250ms},
+        {"steady again: RTTVAR 28.1", 100ms, 0ms, 213ms},
+        {"a timeout doubles the wait that ran out", 0ms, 213ms, 426ms},
+        {"and the next one again, up to the maximum", 0ms, 426ms, 852ms},
+        {"a valid sample ends the back-off", 100ms, 0ms, 185ms},
+        {"a 4 s sample is held to the maximum", 4000ms, 0ms, 1000ms},
+    };
+    RttEstimator estimator({1000ms, 50ms, 1000ms});
+    const std::uint32_t agent = 0x0A000001;
+    EXPECT_EQ(estimator.timeout(agent), 1000ms) << "an agent not heard yet";
+    for (const Step& step : steps) {
+        if (step.sample > 0us)
+            estimator.addSample(agent, step.sample);
+        else
+            estimator.noteTimeout(agent, step.timedOut);
+        EXPECT_EQ(estimator.timeout(agent), step.expected) << step.what;
+    }
+
+    RttEstimator fast({1000ms, 50ms, 1000ms});
+    for (int i = 0; i < 20; ++i)
+        fast.addSample(agent, 300us);
+    EXPECT_EQ(fast.timeout(agent), 50ms) << "a LAN round trip waits the minimum";
+    EXPECT_EQ(fast.timeout(agent + 1), 1000ms) << "another agent is not affected";
 }
 
 TEST(EventQueue, DropResponsesKeepsQueuedTrapsAndOverflowIsCounted)
