@@ -60,8 +60,16 @@ bool AgentHost::installSnmpFilter(int dropTenths)
     if (dropTenths > 0)
         rules += "    udp dport 161 numgen random mod 10 < " + QByteArray::number(dropTenths) + " counter drop\n";
     rules += "    udp dport 161 counter accept\n"
-             "  }\n"
-             "}\n";
+             "  }\n";
+    // The same share of the agent's answers is lost on the way back.
+    if (dropTenths > 0) {
+        rules += "  chain output {\n"
+                 "    type filter hook output priority 0; policy accept;\n"
+                 "    udp sport 161 numgen random mod 10 < "
+                 + QByteArray::number(dropTenths) + " drop\n"
+                                                    "  }\n";
+    }
+    rules += "}\n";
     removeSnmpFilter(); // a table left from an earlier scenario starts again from zero
     return run("nft", {"-f", "-"}, rules);
 }

@@ -27,7 +27,8 @@ public:
 
     // An nftables table "brellan" whose input chain counts every UDP
     // datagram for port 161 and, when `dropTenths` > 0, first drops about
-    // that many tenths of them at random.
+    // that many tenths of them at random, and whose output chain then drops
+    // as many tenths of the answers.
     bool installSnmpFilter(int dropTenths);
     bool removeSnmpFilter();
     // Datagrams the filter dropped and let through since it was installed.

@@ -14,12 +14,14 @@
 #include <QtGlobal>
 
 #include <algorithm>
+#include <cstdio>
 #include <array>
 #include <iostream>
 #include <map>
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace brellan::lan {
 
@@ -106,6 +108,77 @@ protected:
             }
         }
         EXPECT_FALSE(values[UpTime].isEmpty());
+    }
+
+    struct LossyWalks {
+        int completed = 0;
+        std::vector<double> seconds;    // each walk, from the click to its last answer or its end
+        std::vector<std::uint64_t> resends; // each walk's
+        std::uint64_t dropped = 0;      // requests the filter dropped (answers are dropped as often)
+    };
+
+    // `walks` walks of `lossy` through a filter that drops about 30 % of the
+    // datagrams each way, each walk timed; reports every figure.
+    LossyWalks lossyWalks(const LanAgent& lossy, int walks)
+    {
+        LossyWalks result;
+        op->addAgent(lossy.address, lossy.sysName);
+        AgentHost host(lossy.ns);
+        if (!host.installSnmpFilter(3)) {
+            ADD_FAILURE() << host.error().toStdString();
+            return result;
+        }
+        for (int i = 0; i < walks; ++i) {
+            op->clearSystemValues();
+            const UdpEngine::Counters before = op->engine().counters();
+            const bool complete = walk(lossy, 8);
+            result.seconds.push_back(static_cast<double>(op->sinceSelectMs()) / 1000.0);
+            const UdpEngine::Counters after = op->engine().counters();
+            result.resends.push_back(after.walkRetries);
+            if (complete) {
+                ++result.completed;
+                expectValuesOf(lossy);
+                EXPECT_EQ(op->status(), afterSystemGroup);
+                continue;
+            }
+            report("walk " + std::to_string(i + 1) + " stalled after "
+                   + std::to_string(after.responses - before.responses) + " answers: requests "
+                   + std::to_string(after.requests - before.requests) + ", resends " + std::to_string(after.walkRetries)
+                   + ", given up " + std::to_string(after.timeouts - before.timeouts));
+        }
+        const std::optional<AgentHost::FilterCounts> counts = host.snmpFilterCounts();
+        host.removeSnmpFilter();
+        if (counts)
+            result.dropped = counts->dropped;
+        const std::uint64_t arrived = counts ? counts->dropped + counts->passed : 0;
+        std::string resends;
+        for (const std::uint64_t count : result.resends)
+            resends += (resends.empty() ? "" : " ") + std::to_string(count);
+        report("lossy walks: " + std::to_string(result.completed) + "/" + std::to_string(walks) + " complete; "
+               + std::to_string(result.dropped) + " of " + std::to_string(arrived) + " requests dropped ("
+               + std::to_string(arrived ? 100 * result.dropped / arrived : 0) + " %, answers as often); walk time median "
+               + seconds(median(result.seconds)) + " s, worst " + seconds(worst(result.seconds))
+               + " s; resends per walk: " + resends);
+        return result;
+    }
+
+    static double median(std::vector<double> values)
+    {
+        if (values.empty())
+            return 0;
+        std::sort(values.begin(), values.end());
+        const std::size_t middle = values.size() / 2;
+        return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+    }
+    static double worst(const std::vector<double>& values)
+    {
+        return values.empty() ? 0 : *std::max_element(values.begin(), values.end());
+    }
+    static std::string seconds(double value)
+    {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.2f", value);
+        return text;
     }
 
     static inline std::optional<LanDescription> s_lan;

@@ -169,7 +169,7 @@ echo "test LAN up: $count agents on two segments, ready after ${SECONDS} s"
 # time limit stays below ctest's, so the LAN is always torn down here. It
 # runs in the background so that a signal reaches the traps above at once
 # (cleanup stops it with the agents).
-ip netns exec "$mgr" timeout 300 env QT_QPA_PLATFORM=offscreen MIBS= \
+ip netns exec "$mgr" timeout "${BRELLAN_LAN_TIMEOUT:-300}" env QT_QPA_PLATFORM=offscreen MIBS= \
     BRELLAN_LAN_DESCRIPTION="$description" BRELLAN_LAN_INTERFACES=lo,seg1,seg2 BRELLAN_LAN_ATTACKER="$attacker" \
     "$driver" --gtest_filter='TestLan.*:HostileLan.*' "$@" &
 pids+=($!)
