@@ -133,15 +133,13 @@ Decoded<std::vector<VarBind>> decodeVarBindList(BerReader& pdu)
 
 // PDU ::= SEQUENCE { request-id INTEGER, error-status INTEGER,
 //                    error-index INTEGER, variable-bindings VarBindList }
-Decoded<Pdus> decodePdu(BerReader& pdu, PduType type)
+Decoded<Consumed> decodePdu(BerReader& pdu, Pdu& result)
 {
-    Pdu result;
-    result.type = type;
     DECODE_OR_RETURN(result.requestId, pdu.readInteger32());
     DECODE_OR_RETURN(result.errorStatus, pdu.readInteger32());
     DECODE_OR_RETURN(result.errorIndex, pdu.readInteger32());
     DECODE_OR_RETURN(result.bindings, decodeVarBindList(pdu));
-    return result;
+    return Consumed{};
 }
 
 // Trap-PDU ::= [4] IMPLICIT SEQUENCE { enterprise OBJECT IDENTIFIER,
@@ -149,16 +147,15 @@ Decoded<Pdus> decodePdu(BerReader& pdu, PduType type)
 //                  specific-trap INTEGER, time-stamp TimeTicks,
 //                  variable-bindings VarBindList }
 // NetworkAddress ::= CHOICE { internet IpAddress }
-Decoded<Pdus> decodeTrapPdu(BerReader& pdu)
+Decoded<Consumed> decodeTrapPdu(BerReader& pdu, TrapPdu& trap)
 {
-    TrapPdu trap;
     DECODE_OR_RETURN(trap.enterprise, pdu.readOid());
     DECODE_OR_RETURN(trap.agentAddress, pdu.readIpAddress());
     DECODE_OR_RETURN(trap.genericTrap, pdu.readInteger32());
     DECODE_OR_RETURN(trap.specificTrap, pdu.readInteger32());
     DECODE_OR_RETURN(trap.timeStamp, pdu.readUnsigned32(tag::timeTicks));
     DECODE_OR_RETURN(trap.bindings, decodeVarBindList(pdu));
-    return trap;
+    return Consumed{};
 }
 
 // SNMPv1 carries the PDUs of RFC 1157 ([0] to [4]); SNMPv2c those of
@@ -174,7 +171,7 @@ bool pduAllowed(std::int32_t version, std::uint8_t pduTag)
 }
 
 // PDUs ::= CHOICE { get-request [0] ..., trap [4] Trap-PDU, ... }
-Decoded<Pdus> decodePdus(BerReader& body, std::int32_t version)
+Decoded<Consumed> decodePdus(BerReader& body, std::int32_t version, Pdus& pdus)
 {
     const std::optional<std::uint8_t> pduTag = body.peekTag();
     if (!pduTag)
@@ -182,10 +179,12 @@ Decoded<Pdus> decodePdus(BerReader& body, std::int32_t version)
     if (!pduAllowed(version, *pduTag))
         return DecodeFailure{DecodeError::UnexpectedTag, body.offset()};
     const auto type = static_cast<PduType>(*pduTag);
-    return body.within(*pduTag, [type](BerReader& pdu) -> Decoded<Pdus> {
+    return body.within(*pduTag, [type, &pdus](BerReader& pdu) -> Decoded<Consumed> {
         if (type == PduType::TrapV1)
-            return decodeTrapPdu(pdu);
-        return decodePdu(pdu, type);
+            return decodeTrapPdu(pdu, pdus.emplace<TrapPdu>());
+        Pdu& shape = std::get<Pdu>(pdus);
+        shape.type = type;
+        return decodePdu(pdu, shape);
     });
 }
 
@@ -199,22 +198,31 @@ Decoded<std::int32_t> decodeVersion(BerReader& body)
     return version;
 }
 
-} // namespace
-
 // Message ::= SEQUENCE { version INTEGER { version-1(0) },
 //                        community OCTET STRING, data ANY }
+Decoded<Consumed> decodeMessageBody(BerReader& body, Message& message)
+{
+    DECODE_OR_RETURN(message.version, decodeVersion(body));
+    DECODE_OR_RETURN(const std::span<const std::uint8_t> community, body.readOctets());
+    message.community.assign(community.begin(), community.end());
+    return decodePdus(body, message.version, message.pdu);
+}
+
+} // namespace
+
+// The message is decoded in place, into the result that is returned: a
+// decoded field is never moved from one object to the next on the way out.
 Decoded<Message> decodeMessage(std::span<const std::uint8_t> datagram)
 {
+    Decoded<Message> result = Message{};
     BerReader reader(datagram);
-    Decoded<Message> message = reader.within(tag::sequence, [](BerReader& body) -> Decoded<Message> {
-        DECODE_OR_RETURN(const std::int32_t version, decodeVersion(body));
-        DECODE_OR_RETURN(const std::span<const std::uint8_t> community, body.readOctets());
-        DECODE_OR_RETURN(auto&& pdu, decodePdus(body, version));
-        return Message{version, std::string(community.begin(), community.end()), std::move(pdu)};
-    });
-    if (message && !reader.atEnd())
-        message = reader.finish().failure();
-    return message;
+    Decoded<Consumed> consumed =
+        reader.within(tag::sequence, [&result](BerReader& body) { return decodeMessageBody(body, *result); });
+    if (consumed && !reader.atEnd())
+        consumed = reader.finish().failure();
+    if (!consumed)
+        result = consumed.failure();
+    return result;
 }
 
 } // namespace brellan::snmp
