@@ -8,6 +8,16 @@
 #include <utility>
 
 namespace brellan {
+namespace {
+
+// Opens the latch when the receive thread leaves, however it leaves (after
+// the reader, made later, is gone).
+struct StoppedAtExit {
+    std::latch& stopped;
+    ~StoppedAtExit() { stopped.count_down(); }
+};
+
+} // namespace
 
 TrapReceiver::TrapReceiver(const QHostAddress& address, std::uint16_t port, std::size_t capacity,
                            EventQueue& events, Deliver deliver, QObject* parent)
@@ -30,6 +40,7 @@ TrapReceiver::~TrapReceiver()
 {
     m_events.setIdleHandler({});
     m_thread->quit();
+    m_stopped.wait(); // the receive thread is done with this object
     m_thread->wait();
 }
 
@@ -37,6 +48,7 @@ TrapReceiver::~TrapReceiver()
 // socket is made, used and closed on this thread alone.
 void TrapReceiver::receive(const QHostAddress& address, std::uint16_t port)
 {
+    const StoppedAtExit stopped{m_stopped};
     TrapReader reader(address, port, m_queue);
     m_problem = reader.problem();
     m_boundPort = reader.boundPort();
@@ -47,10 +59,10 @@ void TrapReceiver::receive(const QHostAddress& address, std::uint16_t port)
         connect(&reader, &TrapReader::trapsWaiting, this, &TrapReceiver::deliverWaiting, Qt::QueuedConnection);
     }
     m_bound.count_down(); // from here on the fields above are the GUI thread's
-    if (!bound)
-        return;
-    QEventLoop loop;
-    loop.exec(); // until the destructor quits the thread
+    if (bound) {
+        QEventLoop loop;
+        loop.exec(); // until the destructor quits the thread
+    }
 }
 
 QString TrapReceiver::state() const

@@ -71,7 +71,11 @@ private:
     EventQueue& m_events;
     Deliver m_deliver;
     std::unique_ptr<QThread> m_thread;
+    // Opened by the receive thread once bound, and once it has stopped.
+    // (Standard latches rather than QThread's own waits, so that tools that
+    // check threads, which cannot see inside Qt, see the hand-over too.)
     std::latch m_bound{1};
+    std::latch m_stopped{1};
     // Set by the receive thread before m_bound opens, then fixed.
     QString m_problem;
     std::uint16_t m_boundPort = 0;
