@@ -256,7 +256,7 @@ startup_mb=$(median startup.rss_idle_mb)
     row "Longest stall, 20,000 traps/s for 10 s (ms)" "$(median stall.max_gap_ms)" "" "" "" "<50" \
         "$(verdict "$(median stall.max_gap_ms)" "<" 50)"
     row "  traps logged of those sent" "$(median stall.logged)/$(median stall.sent)" "" "" "" "" ""
-    row "50,000 traps/s for 10 s, 5,000,000 lines: lost" "$(whole "$full_lost")" "" "" "" "0" \
+    row "50,000/s for 10 s into 5,000,000 lines: lost" "$(whole "$full_lost")" "" "" "" "0" \
         "$(verdict "$full_lost" "==" 0)"
     row "  longest stall (ms)" "$(median full.max_gap_ms)" "" "" "" "<50" "$(verdict "$(median full.max_gap_ms)" "<" 50)"
     row "  same, GUI frozen 500 ms twice: lost" "$(whole "$frozen_lost")" "" "" "" "0" "$(verdict "$frozen_lost" "==" 0)"
@@ -264,7 +264,7 @@ startup_mb=$(median startup.rss_idle_mb)
         "$fullflat_ratio" ">=100000" "$(verdict "$fullflat_ours" ">=" 100000)"
     row "  Brellan / snmptrapd" "" "" "" "$fullflat_ratio" ">=10" "$(verdict "$fullflat_ratio" ">=" 10)"
     row "  logged of those sent" "$(whole "$(median fullflat.logged)")/$(whole "$(median fullflat.sent)")" "" "" "" "" ""
-    row "10,000,000 lines: memory per line beyond text" "$(median traplist10m.bytes_per_line_beyond_text)" "" "" "" \
+    row "10,000,000 lines: bytes per line beyond text" "$(median traplist10m.bytes_per_line_beyond_text)" "" "" "" \
         "<32" "$(verdict "$(median traplist10m.bytes_per_line_beyond_text)" "<" 32)"
     row "  resident memory (MB)" "$(median traplist10m.rss_mb)" "" "" "" "" ""
     if [ "$startup_ms" != nan ]; then
