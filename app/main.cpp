@@ -23,8 +23,12 @@ int main(int argc, char* argv[])
 
     try {
         auto engine = std::make_unique<brellan::UdpEngine>();
+        const brellan::UdpEngine& snmp1 = *engine; // owned by form1 from here on
         const QString trapProblem = engine->trapReceiverProblem();
         brellan::Form1 form1(std::move(engine));
+        // Traps lost to a full queue are counted in the trap list's tooltip.
+        QObject::connect(&snmp1, &brellan::UdpEngine::trapReceiverStateChanged, &form1,
+                         &brellan::Form1::showTrapReceiverState);
         if (qEnvironmentVariableIsSet("BRELLAN_REPORT_FIRST_PAINT"))
             new brellan::FirstPaintReport(form1); // owned by form1
         if (qEnvironmentVariableIsSet("BRELLAN_REPORT_TRAP_LINES"))

@@ -3,12 +3,19 @@
 //   bench_traplist --lines 1000000
 //     appends the lines through Form1::appendTrapLine, lets the list view
 //     take them in and repaints it; prints the time, the resident memory it
-//     cost and that memory per line beyond the text itself.
+//     cost, that memory per line beyond the text itself, and the process's
+//     resident size.
 //
-//   bench_traplist --stall --sender PATH [--rate 20000] [--seconds 10]
-//     while bench_trap_send sends traps to the window's engine on
-//     127.0.0.1, a 1 ms timer measures the gaps between its ticks: the
-//     longest gap is the longest time the window could not react.
+//   bench_traplist --stall --sender PATH [--rate 20000] [--seconds 10 | --count N]
+//                  [--prefill LINES] [--freeze-ms MS --freezes K]
+//     fills the list with LINES lines first; then, while bench_trap_send
+//     sends traps to the window's engine on 127.0.0.1 (--rate 0: as fast
+//     as it can), a 1 ms timer measures the gaps between its ticks: the
+//     longest gap is the longest time the window could not react. With
+//     --freezes the GUI thread sleeps MS milliseconds K times during the
+//     flood. Prints what was sent, logged and lost (and where: the trap
+//     queue or the kernel's receive buffers), and lines logged per second
+//     from the first datagram sent to the last line logged.
 //
 // Output: key=value lines.
 
@@ -23,7 +30,12 @@
 #include <QTimer>
 
 #include <charconv>
+#include <chrono>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <thread>
 
 namespace {
 
@@ -108,20 +120,66 @@ int runScale(std::int64_t lines)
     const std::int64_t rssAfter = bench::residentBytes();
 
     std::printf("lines=%lld\nappend_s=%.3f\ntotal_s=%.3f\nrss_delta_mb=%.1f\ntext_mb=%.1f\n"
-                "bytes_per_line_beyond_text=%.1f\n",
+                "bytes_per_line_beyond_text=%.1f\nrss_mb=%.1f\n",
                 static_cast<long long>(lines), static_cast<double>(appended - start) / 1e9,
                 static_cast<double>(shown - start) / 1e9, static_cast<double>(rssAfter - rssBefore) / 1048576.0,
                 static_cast<double>(textBytes) / 1048576.0,
-                static_cast<double>(rssAfter - rssBefore - textBytes) / static_cast<double>(lines));
+                static_cast<double>(rssAfter - rssBefore - textBytes) / static_cast<double>(lines),
+                static_cast<double>(rssAfter) / 1048576.0);
     const std::string_view last = window.form->trapListModel().line(static_cast<std::size_t>(lines - 1));
     return last == maker.next(static_cast<std::size_t>(lines - 1)) ? 0 : 1;
 }
 
-int runStall(const std::string& sender, std::int64_t rate, std::int64_t seconds)
+// The kernel's count of UDP datagrams dropped because a socket's receive
+// buffer was full (Linux, all sockets of the machine).
+long long udpReceiveBufferErrors()
+{
+    std::ifstream snmp("/proc/net/snmp");
+    std::string line;
+    std::vector<std::string> names;
+    while (std::getline(snmp, line)) {
+        if (line.rfind("Udp:", 0) != 0)
+            continue;
+        std::istringstream fields(line.substr(4));
+        std::vector<std::string> values{std::istream_iterator<std::string>(fields), {}};
+        if (names.empty()) {
+            names = values;
+            continue;
+        }
+        for (std::size_t i = 0; i < names.size() && i < values.size(); ++i) {
+            if (names[i] == "RcvbufErrors")
+                return std::atoll(values[i].c_str());
+        }
+    }
+    return 0;
+}
+
+// Puts `lines` lines into the trap list and lets the view take them in.
+void prefill(Window& window, std::int64_t lines)
+{
+    LineMaker maker;
+    for (std::int64_t i = 0; i < lines; ++i)
+        window.form->appendTrapLine(maker.next(static_cast<std::size_t>(i)));
+    window.form->trapListModel().flush();
+    const std::int64_t until = steadyNs() + 300'000'000;
+    while (steadyNs() < until)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+}
+
+struct Flood {
+    std::int64_t rate = 20000; // traps per second; 0: as fast as the sender can
+    std::int64_t count = 0;    // traps to send
+    std::int64_t prefill = 0;  // lines in the list before the first trap
+    std::int64_t freezeMs = 0; // the GUI thread is made to stall this long...
+    std::int64_t freezes = 0;  // ...this many times, spread evenly over the flood
+};
+
+int runFlood(const std::string& sender, const Flood& flood)
 {
     Window window = openWindow();
+    prefill(window, flood.prefill);
     std::vector<double> gapsMs;
-    gapsMs.reserve(static_cast<std::size_t>(seconds * 1200 + 5000));
+    gapsMs.reserve(static_cast<std::size_t>(flood.count / 10 + 20000));
     std::int64_t lastTick = steadyNs();
     QTimer ticker;
     ticker.setTimerType(Qt::PreciseTimer);
@@ -131,28 +189,46 @@ int runStall(const std::string& sender, std::int64_t rate, std::int64_t seconds)
         lastTick = now;
     });
     ticker.start(1);
+    std::int64_t lastLineNs = 0;
+    window.engine->Trap().connect([&](std::int32_t, std::int32_t, const std::string&) { lastLineNs = steadyNs(); });
 
-    const std::int64_t count = rate * seconds;
+    // A stand-in for a slow repaint or a modal drag: the GUI thread sleeps.
+    const std::int64_t floodMs = flood.rate > 0 ? flood.count * 1000 / flood.rate : 1000;
+    for (std::int64_t k = 1; k <= flood.freezes; ++k)
+        QTimer::singleShot(static_cast<int>(k * floodMs / (flood.freezes + 1)), [&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(flood.freezeMs));
+        });
+
+    const long long kernelDropsBefore = udpReceiveBufferErrors();
+    const std::int64_t capMs = floodMs + 10000;
     bench::ChildProcess burst(sender,
                               {"--port", std::to_string(window.engine->boundTrapPort()), "--count",
-                               std::to_string(count), "--rate", std::to_string(rate), "--cap-ms",
-                               std::to_string(seconds * 1000 + 5000)},
+                               std::to_string(flood.count), "--rate", std::to_string(flood.rate), "--cap-ms",
+                               std::to_string(capMs)},
                               "/tmp/bench_traplist_send.out");
     if (!burst.started())
         return 1;
-    const std::int64_t cap = steadyNs() + (seconds + 10) * 1'000'000'000;
+    const std::int64_t cap = steadyNs() + (capMs + 5000) * 1'000'000;
     while (!burst.finished() && steadyNs() < cap)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    const std::int64_t settle = steadyNs() + 500'000'000;
-    while (steadyNs() < settle)
+    // Then until no line has come for half a second.
+    const std::int64_t senderEnd = steadyNs();
+    while (steadyNs() - std::max(lastLineNs, senderEnd) < 500'000'000 && steadyNs() < cap)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     ticker.stop();
 
-    const auto sent = burst.keyValues()["sent"];
-    const auto logged = static_cast<long long>(window.form->trapListModel().storedCount());
-    std::printf("sent=%lld\nlogged=%lld\nticks=%zu\nmax_gap_ms=%.1f\np999_gap_ms=%.2f\nmedian_gap_ms=%.2f\n", sent,
-                logged, gapsMs.size(), bench::percentile(gapsMs, 1.0), bench::percentile(gapsMs, 0.999),
-                bench::percentile(gapsMs, 0.5));
+    auto sent = burst.keyValues();
+    const auto logged = static_cast<long long>(window.form->trapListModel().storedCount()) - flood.prefill;
+    const double seconds = static_cast<double>(lastLineNs - sent["start_ns"]) / 1e9;
+    const UdpEngine::Counters counters = window.engine->counters();
+    std::printf("prefill=%lld\nsent=%lld\nlogged=%lld\nlost=%lld\nseconds=%.3f\nper_s=%.0f\nticks=%zu\n"
+                "max_gap_ms=%.1f\np999_gap_ms=%.2f\nmedian_gap_ms=%.2f\nqueue_dropped=%llu\nkernel_dropped=%lld\n"
+                "rss_mb=%.1f\n",
+                static_cast<long long>(flood.prefill), sent["sent"], logged, sent["sent"] - logged, seconds,
+                seconds > 0 ? static_cast<double>(logged) / seconds : 0.0, gapsMs.size(),
+                bench::percentile(gapsMs, 1.0), bench::percentile(gapsMs, 0.999), bench::percentile(gapsMs, 0.5),
+                static_cast<unsigned long long>(counters.trapsDropped), udpReceiveBufferErrors() - kernelDropsBefore,
+                static_cast<double>(bench::residentBytes()) / 1048576.0);
     return 0;
 }
 
@@ -167,11 +243,18 @@ int main(int argc, char** argv)
     if (args.flag("--stall")) {
         const std::string sender = args.text("--sender");
         if (sender.empty()) {
-            std::fprintf(stderr, "usage: bench_traplist --stall --sender PATH [--rate R] [--seconds S]\n");
+            std::fprintf(stderr, "usage: bench_traplist --stall --sender PATH [--rate R] [--seconds S | --count N]\n"
+                                 "                      [--prefill LINES] [--freeze-ms MS --freezes K]\n");
             return 2;
         }
-        return runStall(sender, std::clamp<std::int64_t>(args.number("--rate", 20000), 1, 1'000'000),
-                        std::clamp<std::int64_t>(args.number("--seconds", 10), 1, 60));
+        Flood flood;
+        flood.rate = std::clamp<std::int64_t>(args.number("--rate", 20000), 0, 1'000'000);
+        const std::int64_t seconds = std::clamp<std::int64_t>(args.number("--seconds", 10), 1, 60);
+        flood.count = std::clamp<std::int64_t>(args.number("--count", flood.rate * seconds), 1, 10'000'000);
+        flood.prefill = std::clamp<std::int64_t>(args.number("--prefill", 0), 0, 50'000'000);
+        flood.freezeMs = std::clamp<std::int64_t>(args.number("--freeze-ms", 0), 0, 5000);
+        flood.freezes = std::clamp<std::int64_t>(args.number("--freezes", 0), 0, 10);
+        return runFlood(sender, flood);
     }
     return runScale(std::clamp<std::int64_t>(args.number("--lines", 1'000'000), 1, 50'000'000));
 }

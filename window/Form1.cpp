@@ -113,12 +113,17 @@ void Form1::showTrapReceiverProblem(const QString& text)
 {
     if (text.isEmpty())
         return;
-    m_lstTrapList->setToolTip(text);
+    showTrapReceiverState(text);
     auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Brellan"), text, QMessageBox::Ok, this);
     box->setObjectName(QStringLiteral("trapReceiverProblem"));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::NonModal);
     box->show();
+}
+
+void Form1::showTrapReceiverState(const QString& text)
+{
+    m_lstTrapList->setToolTip(text);
 }
 
 void Form1::clearAgentRows()

@@ -49,6 +49,9 @@ public:
     // holding up start-up: a box that does not block the window, and the
     // same text as the trap list's tooltip.
     void showTrapReceiverProblem(const QString& text);
+    // Puts what the operator is to know of the trap receiver (how many traps
+    // were lost, say) into the trap list's tooltip; empty clears it.
+    void showTrapReceiverState(const QString& text);
 
     // ManagerState
     void clearAgentRows() override;

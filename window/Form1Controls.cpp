@@ -5,6 +5,7 @@
 #include "Form1.h"
 
 #include "TrapListModel.h"
+#include "TrapListView.h"
 #include "Twips.h"
 
 #include <QApplication>
@@ -86,10 +87,9 @@ void Form1::place(QWidget* control, const TwipsRect& rect) const
 void Form1::createControls()
 {
     m_trapLines = new TrapListModel(this);
-    m_lstTrapList = new QListView(this);
+    m_lstTrapList = new TrapListView(this);
     m_lstTrapList->setObjectName(QStringLiteral("lstTrapList"));
     m_lstTrapList->setModel(m_trapLines);
-    m_lstTrapList->setUniformItemSizes(true);
     m_lstTrapList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_lstTrapList->setSelectionMode(QAbstractItemView::SingleSelection);
     place(m_lstTrapList, {0, 6240, 5775, 645});

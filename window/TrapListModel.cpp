@@ -20,8 +20,7 @@ TrapListModel::TrapListModel(QObject* parent) : QAbstractListModel(parent)
 
 void TrapListModel::append(std::string_view line)
 {
-    m_text.append(line);
-    m_ends.push_back(m_text.size());
+    m_lines.append(line);
     if (!m_flushTimer.isActive())
         m_flushTimer.start();
 }
@@ -29,7 +28,7 @@ void TrapListModel::append(std::string_view line)
 void TrapListModel::flush()
 {
     m_flushTimer.stop();
-    const std::size_t target = std::min(m_ends.size(), maxRows);
+    const std::size_t target = std::min(m_lines.size(), maxRows);
     if (target <= m_announced)
         return;
     beginInsertRows(QModelIndex(), static_cast<int>(m_announced), static_cast<int>(target - 1));
@@ -39,8 +38,7 @@ void TrapListModel::flush()
 
 std::string_view TrapListModel::line(std::size_t index) const
 {
-    const std::size_t begin = index == 0 ? 0 : m_ends.at(index - 1);
-    return std::string_view(m_text).substr(begin, m_ends.at(index) - begin);
+    return m_lines.line(index);
 }
 
 int TrapListModel::rowCount(const QModelIndex& parent) const

@@ -1,22 +1,22 @@
 #pragma once
 
+#include "TrapLineStore.h"
+
 #include <QAbstractListModel>
 #include <QTimer>
 
 #include <cstddef>
-#include <string>
 #include <string_view>
-#include <vector>
 
 namespace brellan {
 
 // The lines of the trap list: append-only, never cleared, one column.
 //
-// Lines are kept as UTF-8 in one growing buffer with an end offset per
-// line, so a million lines cost tens of megabytes rather than a heap block
-// each. Appends are batched: a line is stored at once, but the view hears of
-// new lines once per pass of the event loop, in one insertion, so a burst of
-// traps costs one layout and one repaint instead of one per line.
+// Lines are kept as UTF-8 in a TrapLineStore, so ten million lines cost
+// their text and about 4 bytes each rather than a heap block each. Appends
+// are batched: a line is stored at once, but the view hears of new lines
+// once per pass of the event loop, in one insertion, so a burst of traps
+// costs one update of the view and one repaint instead of one per line.
 class TrapListModel final : public QAbstractListModel {
     Q_OBJECT
 
@@ -30,7 +30,7 @@ public:
     void flush();
 
     // Every line appended so far, announced or not.
-    std::size_t storedCount() const { return m_ends.size(); }
+    std::size_t storedCount() const { return m_lines.size(); }
     std::string_view line(std::size_t index) const;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -38,8 +38,7 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
 private:
-    std::string m_text;
-    std::vector<std::size_t> m_ends; // end offset of each line in m_text
+    TrapLineStore m_lines;
     std::size_t m_announced = 0;     // lines the views know of
     QTimer m_flushTimer;
 };

@@ -24,6 +24,8 @@ void EventQueue::post(Kind kind, std::function<void()> deliver)
         runGuarded(next);
     }
     m_delivering = false;
+    if (m_idle)
+        m_idle();
 }
 
 void EventQueue::dropResponses()

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <utility>
 
 namespace brellan {
 
@@ -23,6 +24,11 @@ public:
     void post(Kind kind, std::function<void()> deliver);
     // Forgets queued responses (traps stay): they answer abandoned requests.
     void dropResponses();
+    // True while a handler runs: what is posted now waits for it.
+    bool busy() const { return m_delivering; }
+    // Called each time the last waiting event has been delivered, so that
+    // a source holding events back while the queue was busy sends them on.
+    void setIdleHandler(std::function<void()> idle) { m_idle = std::move(idle); }
 
     std::uint64_t overflowed() const { return m_overflowed; }
     std::size_t pending() const { return m_pending.size(); }
@@ -37,6 +43,7 @@ private:
 
     std::size_t m_capacity;
     std::deque<Entry> m_pending;
+    std::function<void()> m_idle;
     bool m_delivering = false;
     std::uint64_t m_overflowed = 0;
 };

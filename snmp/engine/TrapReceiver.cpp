@@ -1,83 +1,126 @@
 #include "TrapReceiver.h"
 
-#include "DatagramIo.h"
-#include "Ipv4Text.h"
-#include "TrapInfo.h"
+#include "TrapReader.h"
 
-#include <QVariant>
+#include <QElapsedTimer>
+#include <QEventLoop>
+
+#include <utility>
 
 namespace brellan {
+namespace {
 
-TrapReceiver::TrapReceiver(const QHostAddress& address, std::uint16_t port, QObject* parent)
-    : QObject(parent), m_datagram(maxDatagramSize)
+// Opens the latch when the receive thread leaves, however it leaves (after
+// the reader, made later, is gone).
+struct StoppedAtExit {
+    std::latch& stopped;
+    ~StoppedAtExit() { stopped.count_down(); }
+};
+
+} // namespace
+
+TrapReceiver::TrapReceiver(const QHostAddress& address, std::uint16_t port, std::size_t capacity,
+                           EventQueue& events, Deliver deliver, QObject* parent)
+    : QObject(parent), m_queue(capacity), m_events(events), m_deliver(std::move(deliver))
 {
-    // DontShareAddress: another trap receiver on the port must make this
-    // bind fail rather than silently split the traps with us.
-    if (!m_socket.bind(address, port, QAbstractSocket::DontShareAddress)) {
-        m_problem = bindProblem(m_socket, address, port);
+    m_thread.reset(QThread::create([this, address, port] { receive(address, port); }));
+    m_thread->setObjectName(QStringLiteral("trap receiver"));
+    m_thread->start();
+    m_bound.wait();
+    if (!m_problem.isEmpty())
         qWarning("%s", qPrintable(m_problem));
+    // Traps held back while a handler ran follow as soon as it returns.
+    m_events.setIdleHandler([this] {
+        if (std::exchange(m_waitingForIdle, false))
+            scheduleDelivery();
+    });
+}
+
+TrapReceiver::~TrapReceiver()
+{
+    m_events.setIdleHandler({});
+    m_thread->quit();
+    m_stopped.wait(); // the receive thread is done with this object
+    m_thread->wait();
+}
+
+// The receive thread: the reader lives here from bind to stop, so its
+// socket is made, used and closed on this thread alone.
+void TrapReceiver::receive(const QHostAddress& address, std::uint16_t port)
+{
+    const StoppedAtExit stopped{m_stopped};
+    TrapReader reader(address, port, m_queue);
+    m_problem = reader.problem();
+    m_boundPort = reader.boundPort();
+    m_receiveBufferSize = reader.receiveBufferSize();
+    const bool bound = m_boundPort != 0;
+    if (bound) {
+        m_reader = &reader;
+        connect(&reader, &TrapReader::trapsWaiting, this, &TrapReceiver::deliverWaiting, Qt::QueuedConnection);
+    }
+    m_bound.count_down(); // from here on the fields above are the GUI thread's
+    if (bound) {
+        QEventLoop loop;
+        loop.exec(); // until the destructor quits the thread
+    }
+}
+
+QString TrapReceiver::state() const
+{
+    if (!m_problem.isEmpty())
+        return m_problem;
+    const std::uint64_t dropped = m_queue.counters().dropped;
+    if (dropped == 0)
+        return {};
+    return QStringLiteral("%1 %2 lost: %3 faster than they could be logged, while %4 were waiting.")
+        .arg(QString::number(dropped), dropped == 1 ? QStringLiteral("trap was") : QStringLiteral("traps were"),
+             dropped == 1 ? QStringLiteral("it came") : QStringLiteral("they came"),
+             QString::number(m_queue.capacity()));
+}
+
+void TrapReceiver::runOnReceiveThread(const std::function<void(QObject& reader)>& work)
+{
+    if (m_reader)
+        QMetaObject::invokeMethod(m_reader, [this, &work] { work(*m_reader); }, Qt::BlockingQueuedConnection);
+}
+
+void TrapReceiver::deliverWaiting()
+{
+    m_deliveryScheduled = false;
+    // A handler is still running (it may have opened a dialog, whose event
+    // loop brought us here): its event finishes first, ours follow.
+    if (m_events.busy()) {
+        m_waitingForIdle = true;
         return;
     }
-    // A burst of traps must wait in the kernel, not be dropped, while the
-    // window is busy.
-    m_socket.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, QVariant(receiveBuffer));
-    connect(&m_socket, &QUdpSocket::readyRead, this, &TrapReceiver::readPending);
-}
-
-QString TrapReceiver::bindProblem(const QUdpSocket& socket, const QHostAddress& address, std::uint16_t port)
-{
-    const QString number = QString::number(port);
-    switch (socket.error()) {
-    case QAbstractSocket::AddressInUseError:
-        return QStringLiteral("Traps will not be received: UDP port %1 is in use by another program "
-                              "(stop the other trap receiver and start Brellan again).")
-            .arg(number);
-    case QAbstractSocket::SocketAccessError:
-        return QStringLiteral("Traps will not be received: UDP port %1 needs privilege "
-                              "(run Brellan as root or grant it cap_net_bind_service).")
-            .arg(number);
-    default:
-        return QStringLiteral("Traps will not be received: UDP port %1 on %2 cannot be opened (%3).")
-            .arg(number, address.toString(), socket.errorString());
+    QElapsedTimer slice;
+    slice.start();
+    bool drained = false;
+    while (!drained && slice.nsecsElapsed() < sliceMicroseconds * 1000LL) {
+        const std::vector<ReceivedTrap> traps = m_queue.take(trapsPerTake);
+        drained = traps.size() < trapsPerTake; // the next push tells us again
+        for (const ReceivedTrap& trap : traps)
+            m_events.post(EventQueue::Kind::Trap, [this, trap] { m_deliver(trap); });
     }
+    reportDrops();
+    if (!drained)
+        scheduleDelivery();
 }
 
-std::uint16_t TrapReceiver::boundPort() const
+void TrapReceiver::scheduleDelivery()
 {
-    return m_socket.state() == QAbstractSocket::BoundState ? m_socket.localPort() : 0;
-}
-
-void TrapReceiver::readPending()
-{
-    m_readQueued = false;
-    const bool more = readPass(m_socket, m_datagram, datagramsPerPass,
-                               [this](std::span<const std::uint8_t> bytes, const QHostAddress& sender, quint16) {
-                                   handle(bytes, sender);
-                               });
-    // More waiting: read them on a later pass, after the event loop has had
-    // its turn, so a flood never freezes the window.
-    if (more && !m_readQueued) {
-        m_readQueued = true;
-        QMetaObject::invokeMethod(this, &TrapReceiver::readPending, Qt::QueuedConnection);
-    }
-}
-
-void TrapReceiver::handle(std::span<const std::uint8_t> bytes, const QHostAddress& sender)
-{
-    const std::optional<std::uint32_t> source = ipv4Source(sender);
-    const snmp::Decoded<snmp::Message> message = snmp::decodeMessage(bytes);
-    if (!message || !source) {
-        ++m_counters.malformed;
+    if (std::exchange(m_deliveryScheduled, true))
         return;
-    }
-    const std::optional<snmp::TrapInfo> info = snmp::trapInfo(*message);
-    if (!info) {
-        ++m_counters.unmatched;
+    QMetaObject::invokeMethod(this, &TrapReceiver::deliverWaiting, Qt::QueuedConnection);
+}
+
+void TrapReceiver::reportDrops()
+{
+    const std::uint64_t dropped = m_queue.counters().dropped;
+    if (dropped == m_droppedReported)
         return;
-    }
-    // The address the trap names for its agent, else the one it came from.
-    const std::uint32_t agent = info->agentAddress ? ipv4FromOctets(*info->agentAddress) : *source;
-    emit trapReceived(info->genericTrap, info->specificTrap, ipv4Text(agent));
+    m_droppedReported = dropped;
+    emit stateChanged(state());
 }
 
 } // namespace brellan

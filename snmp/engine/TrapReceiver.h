@@ -1,55 +1,89 @@
 #pragma once
 
+#include "EventQueue.h"
+#include "TrapQueue.h"
+
 #include <QHostAddress>
 #include <QObject>
 #include <QString>
-#include <QUdpSocket>
+#include <QThread>
 
+#include <cstddef>
 #include <cstdint>
-#include <span>
-#include <string>
-#include <vector>
+#include <functional>
+#include <latch>
+#include <memory>
 
 namespace brellan {
 
-// Receives traps on one UDP port: binds the socket (and says why when it
-// cannot), reads what arrives in bounded passes, decodes each datagram and
-// hands every trap on as trapReceived. Traps are taken whatever their
-// community; what is not a trap is counted and dropped.
+class TrapReader;
+
+// Receives traps on one UDP port. A thread of its own drains the socket
+// (TrapReader) into a bounded queue, so traps keep being read while the
+// GUI thread is busy: a long repaint, a modal dialog, a drag. On the GUI
+// thread the queued traps are delivered one at a time, in arrival order,
+// through the engine's EventQueue, in slices that leave the event loop its
+// turns; never while another event's handler runs.
 class TrapReceiver final : public QObject {
     Q_OBJECT
 
 public:
-    struct Counters {
-        std::uint64_t malformed = 0; // failed to decode
-        std::uint64_t unmatched = 0; // decoded, but no trap
-    };
+    using Deliver = std::function<void(const ReceivedTrap&)>;
 
-    TrapReceiver(const QHostAddress& address, std::uint16_t port, QObject* parent = nullptr);
+    // Binds before it returns (problem() says why when that failed).
+    // `capacity` bounds the traps waiting; `deliver` raises one of them.
+    TrapReceiver(const QHostAddress& address, std::uint16_t port, std::size_t capacity, EventQueue& events,
+                 Deliver deliver, QObject* parent = nullptr);
+    // Stops the receive thread, which closes the socket.
+    ~TrapReceiver() override;
 
     // Empty while traps are received; otherwise why they are not, and the fix.
     QString problem() const { return m_problem; }
+    // What the operator is to know of the receiver: the problem, or how
+    // many traps a full queue dropped; empty while all is well.
+    QString state() const;
     // The port the socket is bound to (0 when it is not bound).
-    std::uint16_t boundPort() const;
-    Counters counters() const { return m_counters; }
+    std::uint16_t boundPort() const { return m_boundPort; }
+    // The receive buffer the system granted, in bytes (0 when not bound).
+    int receiveBufferSize() const { return m_receiveBufferSize; }
+    TrapQueue::Counters counters() const { return m_queue.counters(); }
+
+    // Runs `work` on the receive thread, given the reader (whose children
+    // are the socket's objects), and returns when it has run; nothing runs
+    // when the socket is not bound. For tests that reach into the socket.
+    void runOnReceiveThread(const std::function<void(QObject& reader)>& work);
 
 signals:
-    // generic-trap, specific-trap, and the agent's address as dotted text.
-    void trapReceived(std::int32_t genericTrap, std::int32_t specificTrap, const std::string& agentAddress);
+    void stateChanged(const QString& state);
 
 private:
-    static constexpr int datagramsPerPass = 256;
-    static constexpr int receiveBuffer = 4 * 1024 * 1024;
+    // Traps taken from the queue at a time, and the longest the GUI thread
+    // delivers before it lets the event loop run again.
+    static constexpr std::size_t trapsPerTake = 512;
+    static constexpr int sliceMicroseconds = 5000;
 
-    static QString bindProblem(const QUdpSocket& socket, const QHostAddress& address, std::uint16_t port);
-    void readPending();
-    void handle(std::span<const std::uint8_t> bytes, const QHostAddress& sender);
+    void receive(const QHostAddress& address, std::uint16_t port);
+    void deliverWaiting();
+    void scheduleDelivery();
+    void reportDrops();
 
-    QUdpSocket m_socket{this};
+    TrapQueue m_queue;
+    EventQueue& m_events;
+    Deliver m_deliver;
+    std::unique_ptr<QThread> m_thread;
+    // Opened by the receive thread once bound, and once it has stopped.
+    // (Standard latches rather than QThread's own waits, so that tools that
+    // check threads, which cannot see inside Qt, see the hand-over too.)
+    std::latch m_bound{1};
+    std::latch m_stopped{1};
+    // Set by the receive thread before m_bound opens, then fixed.
     QString m_problem;
-    Counters m_counters;
-    bool m_readQueued = false;
-    std::vector<std::uint8_t> m_datagram;
+    std::uint16_t m_boundPort = 0;
+    int m_receiveBufferSize = 0;
+    TrapReader* m_reader = nullptr; // lives on m_thread, while it runs
+    bool m_deliveryScheduled = false;
+    bool m_waitingForIdle = false;
+    std::uint64_t m_droppedReported = 0;
 };
 
 } // namespace brellan

@@ -30,6 +30,8 @@ UdpEngine::UdpEngine(Settings settings, QObject* parent)
       m_settings(std::move(settings)),
       m_requests(std::max(m_settings.broadcastWindow, m_settings.giveUpAfter)),
       m_roundTrips({m_settings.initialWait, m_settings.minimumWait, m_settings.maximumWait}),
+      m_trapReceiver(m_settings.trapBindAddress, m_settings.trapPort, m_settings.trapQueueCapacity, m_events,
+                     [this](const ReceivedTrap& trap) { deliverTrap(trap); }, this),
       m_datagram(maxDatagramSize)
 {
     m_timer.setSingleShot(true);
@@ -41,9 +43,7 @@ UdpEngine::UdpEngine(Settings settings, QObject* parent)
     if (!m_requestSocket.bind(QHostAddress(QHostAddress::AnyIPv4), 0))
         qWarning("SNMP request socket cannot be opened: %s", qPrintable(m_requestSocket.errorString()));
     connect(&m_requestSocket, &QUdpSocket::readyRead, this, &UdpEngine::readRequestSocket);
-
-    m_trapReceiver = new TrapReceiver(m_settings.trapBindAddress, m_settings.trapPort, this);
-    connect(m_trapReceiver, &TrapReceiver::trapReceived, this, &UdpEngine::deliverTrap);
+    connect(&m_trapReceiver, &TrapReceiver::stateChanged, this, &UdpEngine::trapReceiverStateChanged);
 }
 
 UdpEngine::~UdpEngine() = default;

@@ -25,7 +25,8 @@ namespace brellan {
 // The SNMP component for real: SNMPv1 GetRequest/GetNextRequest over UDP,
 // responses matched to their requests, retries, and a trap receiver. It
 // lives on the GUI thread; its events are raised from Qt's event loop, one
-// at a time. This class is the component's face: the variable list, the
+// at a time (traps are read on a thread of the trap receiver's own, but
+// raised here like the rest). This class is the component's face: the variable list, the
 // request table, the trap receiver and the socket helpers do the work.
 class UdpEngine final : public QObject, public SnmpComponent {
     Q_OBJECT
@@ -50,6 +51,8 @@ public:
         std::chrono::milliseconds maximumWait{1000};
         std::chrono::milliseconds giveUpAfter{6000};
         std::chrono::milliseconds broadcastWindow{3000};
+        // Traps received but not yet raised, at most: 12 bytes each.
+        std::size_t trapQueueCapacity = 1'000'000;
     };
 
     // What was dropped and why; for tests, benchmarks and diagnosis.
@@ -67,6 +70,7 @@ public:
         std::uint64_t responses = 0;   // Response events raised
         std::uint64_t requests = 0;    // requests sent (a retry is not a new request)
         std::uint64_t overflowed = 0;  // events lost because too many waited for a busy handler
+        std::uint64_t trapsDropped = 0; // traps lost because the trap queue was full
         std::uint64_t broadcastWalksRefused = 0; // GetNext to a broadcast address, not sent
     };
 
@@ -89,10 +93,15 @@ public:
     void SendGet() override;
 
     // Empty while traps are received; otherwise why they are not, and the fix.
-    QString trapReceiverProblem() const;
+    QString trapReceiverProblem() const { return m_trapReceiver.problem(); }
     // The port the trap socket is bound to (0 when it is not bound).
-    std::uint16_t boundTrapPort() const;
+    std::uint16_t boundTrapPort() const { return m_trapReceiver.boundPort(); }
     Counters counters() const;
+
+signals:
+    // What the operator is to know of the trap receiver changed: the text
+    // (for the trap list's tooltip) says how many traps were lost.
+    void trapReceiverStateChanged(const QString& state);
 
 private:
     static constexpr int datagramsPerPass = 256;
@@ -110,20 +119,21 @@ private:
     void handleResponse(std::span<const std::uint8_t> bytes, const QHostAddress& sender, std::uint16_t senderPort);
     void learnRoundTrip(const RequestTable::Request& request, RequestTable::Clock::time_point answeredAt);
     void deliverResponse(std::int32_t errorStatus, std::vector<snmp::VarBind> bindings, const std::string& from);
-    void deliverTrap(std::int32_t genericTrap, std::int32_t specificTrap, const std::string& agentAddress);
+    void deliverTrap(const ReceivedTrap& trap);
 
     void onTimer();
     void scheduleTimer();
 
     Settings m_settings;
-    // Children of the engine, so that tests can reach their notifiers.
+    // A child of the engine, so that tests can reach its notifier.
     QUdpSocket m_requestSocket{this};
-    TrapReceiver* m_trapReceiver = nullptr;
     QTimer m_timer;
     RequestTable::Clock::time_point m_timerDue; // when m_timer fires, while it is active
     RequestTable m_requests;
     RttEstimator m_roundTrips;
     EventQueue m_events{maxQueuedEvents};
+    // Delivers through m_events, so it is made after it and gone before it.
+    TrapReceiver m_trapReceiver;
 
     VariableList m_variables;
     std::string m_remoteHost;

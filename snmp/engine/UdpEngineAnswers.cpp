@@ -131,12 +131,11 @@ void UdpEngine::reportFailure(const std::string& reason)
     m_events.post(EventQueue::Kind::Response, [this, reason] { raiseRequestFailed(reason); });
 }
 
-void UdpEngine::deliverTrap(std::int32_t genericTrap, std::int32_t specificTrap, const std::string& agentAddress)
+// The trap receiver calls this from m_events, one trap at a time.
+void UdpEngine::deliverTrap(const ReceivedTrap& trap)
 {
-    m_events.post(EventQueue::Kind::Trap, [this, genericTrap, specificTrap, agentAddress] {
-        ++m_counters.traps;
-        raiseTrap(genericTrap, specificTrap, agentAddress);
-    });
+    ++m_counters.traps;
+    raiseTrap(trap.genericTrap, trap.specificTrap, ipv4Text(trap.agentAddress));
 }
 
 // --- Retries and windows ---
@@ -176,21 +175,13 @@ void UdpEngine::scheduleTimer()
 
 // --- Diagnosis ---
 
-QString UdpEngine::trapReceiverProblem() const
-{
-    return m_trapReceiver->problem();
-}
-
-std::uint16_t UdpEngine::boundTrapPort() const
-{
-    return m_trapReceiver->boundPort();
-}
-
 UdpEngine::Counters UdpEngine::counters() const
 {
     Counters counters = m_counters;
-    counters.malformed += m_trapReceiver->counters().malformed;
-    counters.unmatched += m_trapReceiver->counters().unmatched;
+    const TrapQueue::Counters traps = m_trapReceiver.counters();
+    counters.malformed += traps.malformed;
+    counters.unmatched += traps.unmatched;
+    counters.trapsDropped = traps.dropped;
     counters.overflowed = m_events.overflowed();
     return counters;
 }

@@ -34,19 +34,29 @@ inline bool waitFor(const std::function<bool()>& condition, int timeoutMs = pati
 // Lets the event loop run for a while, to show that nothing more happens.
 inline void settle(std::chrono::milliseconds time) { QTest::qWait(static_cast<int>(time.count())); }
 
-// Reports the engine's sockets readable while nothing waits on them, as
-// Qt's GLib event dispatcher does during a burst; returns how many read
-// notifiers it reached.
-inline int reportReadableWhileEmpty(UdpEngine& engine)
+// Reports the sockets under `owner` readable while nothing waits on them,
+// as Qt's GLib event dispatcher does during a burst; returns how many read
+// notifiers it reached. Runs on `owner`'s thread.
+inline int reportReadableWhileEmpty(QObject& owner)
 {
     int reached = 0;
-    for (QSocketNotifier* notifier : engine.findChildren<QSocketNotifier*>()) {
+    for (QSocketNotifier* notifier : owner.findChildren<QSocketNotifier*>()) {
         if (notifier->type() != QSocketNotifier::Read || !notifier->isEnabled())
             continue;
         QEvent activation(QEvent::SockAct);
         QCoreApplication::sendEvent(notifier, &activation);
         ++reached;
     }
+    return reached;
+}
+
+// The same for both of the engine's sockets: the request socket on this
+// thread, the trap socket on the trap receiver's.
+inline int reportReadableWhileEmpty(UdpEngine& engine)
+{
+    int reached = reportReadableWhileEmpty(static_cast<QObject&>(engine));
+    engine.findChild<TrapReceiver*>()->runOnReceiveThread(
+        [&](QObject& reader) { reached += reportReadableWhileEmpty(reader); });
     return reached;
 }
 

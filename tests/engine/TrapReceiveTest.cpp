@@ -5,12 +5,26 @@
 
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QSignalSpy>
 #include <QTimer>
+
+#include <numeric>
+#include <thread>
 
 #include <gtest/gtest.h>
 
 namespace brellan::test {
 namespace {
+
+snmp::Message v1Trap(std::int32_t generic, std::int32_t specific)
+{
+    snmp::TrapPdu trap;
+    trap.enterprise = oid("1.3.6.1.4.1.8072.2.3");
+    trap.agentAddress = {10, 0, 0, 7};
+    trap.genericTrap = generic;
+    trap.specificTrap = specific;
+    return snmp::Message{snmp::versionV1, "anything", trap};
+}
 
 class TrapReceiver : public ::testing::Test {
 protected:
@@ -49,16 +63,6 @@ protected:
     {
         sender.writeDatagram(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()),
                              QHostAddress(QHostAddress::LocalHost), wired.engine.boundTrapPort());
-    }
-
-    static snmp::Message v1Trap(std::int32_t generic, std::int32_t specific)
-    {
-        snmp::TrapPdu trap;
-        trap.enterprise = oid("1.3.6.1.4.1.8072.2.3");
-        trap.agentAddress = {10, 0, 0, 7};
-        trap.genericTrap = generic;
-        trap.specificTrap = specific;
-        return snmp::Message{snmp::versionV1, "anything", trap};
     }
 
     WiredManager wired{loopbackSettings(1)};
@@ -145,19 +149,21 @@ TEST_F(TrapReceiver, EventsWaitForARunningHandlerAndSurviveItsException)
 }
 
 // A burst larger than the default socket buffer holds must all arrive, and
-// reading it must give the event loop turns (the window stays responsive).
-TEST_F(TrapReceiver, BurstIsReadCompletelyInBatchesThatYieldToTheEventLoop)
+// delivering it to a slow handler must give the event loop turns (the
+// window stays responsive).
+TEST_F(TrapReceiver, BurstIsReadCompletelyAndDeliveredInSlicesThatYieldToTheEventLoop)
 {
     constexpr int burst = 2000;
     int ticks = 0;
-    int ticksWhileReading = 0;
+    int ticksWhileDelivering = 0;
     QTimer ticker;
     QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
     wired.engine.Trap().connect([&](std::int32_t, std::int32_t specific, const std::string&) {
         if (specific == 1)
             ticks = 0;
         if (specific == burst)
-            ticksWhileReading = ticks;
+            ticksWhileDelivering = ticks;
+        std::this_thread::sleep_for(100us); // 0.2 s for the burst
     });
 
     for (std::int32_t specific = 1; specific <= burst; ++specific)
@@ -167,7 +173,7 @@ TEST_F(TrapReceiver, BurstIsReadCompletelyInBatchesThatYieldToTheEventLoop)
     ASSERT_TRUE(waitFor([&] { return wired.engine.counters().traps == burst; }))
         << "received " << wired.engine.counters().traps;
     EXPECT_EQ(wired.state.trapLines.back(), "10.0.0.7 enterpriseSpecific: " + std::to_string(burst));
-    EXPECT_GT(ticksWhileReading, 0);
+    EXPECT_GT(ticksWhileDelivering, 0);
 }
 
 // A readiness report with nothing to read must not leave the socket
@@ -181,6 +187,46 @@ TEST_F(TrapReceiver, ReadinessReportedWithNothingWaitingDoesNotStopReception)
             << "trap " << specific << " not received";
     }
     EXPECT_EQ(wired.state.trapLines.back(), "10.0.0.7 enterpriseSpecific: 3");
+}
+
+// While a handler runs, traps wait in the bounded queue, not in the event
+// queue: what does not fit is counted and reported, and what fits follows
+// in order once the handler returns.
+TEST(TrapQueue, AFullQueueCountsAndReportsWhatItDropsAndKeepsTheRestInOrder)
+{
+    UdpEngine::Settings settings = loopbackSettings(1);
+    settings.trapQueueCapacity = 100;
+    WiredManager wired(settings);
+    QSignalSpy reports(&wired.engine, &UdpEngine::trapReceiverStateChanged);
+    QUdpSocket sender;
+    const auto send = [&](std::int32_t specific) {
+        const std::vector<std::uint8_t> bytes = snmp::encodeMessage(v1Trap(6, specific));
+        sender.writeDatagram(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()),
+                             QHostAddress(QHostAddress::LocalHost), wired.engine.boundTrapPort());
+    };
+    std::vector<std::int32_t> seen;
+    wired.engine.Trap().connect([&](std::int32_t, std::int32_t specific, const std::string&) {
+        seen.push_back(specific);
+        if (specific != 1)
+            return;
+        // The "dialog": 300 traps arrive while it is open; 100 fit.
+        for (std::int32_t next = 2; next <= 301; ++next)
+            send(next);
+        settle(300ms);
+        EXPECT_EQ(seen.size(), 1u) << "no trap is raised inside a running handler";
+    });
+
+    send(1);
+
+    ASSERT_TRUE(waitFor([&] { return seen.size() == 101 && !reports.isEmpty(); })) << seen.size();
+    settle(100ms);
+    std::vector<std::int32_t> expected(101);
+    std::iota(expected.begin(), expected.end(), 1);
+    EXPECT_EQ(seen, expected);
+    EXPECT_EQ(wired.state.trapLines.back(), "10.0.0.7 enterpriseSpecific: 101");
+    EXPECT_EQ(wired.engine.counters().trapsDropped, 200u);
+    EXPECT_EQ(reports.last().at(0).toString().toStdString(),
+              "200 traps were lost: they came faster than they could be logged, while 100 were waiting.");
 }
 
 TEST(TrapPort, PortHeldByAnotherProgramIsReportedAndRequestsStillWork)

@@ -1,6 +1,7 @@
-// The trap list's model: every line kept in order, announced to views in
-// one insertion per pass of the event loop.
+// The trap list's model and its store: every line kept in order, announced
+// to views in one insertion per pass of the event loop.
 
+#include "TrapLineStore.h"
 #include "TrapListModel.h"
 
 #include <QSignalSpy>
@@ -51,6 +52,20 @@ TEST(TrapListModelTest, KeepsUtf8TextAndRefusesRowsOutsideTheList)
     EXPECT_FALSE(model.index(0).data(Qt::EditRole).isValid());
     EXPECT_FALSE(model.flags(model.index(0)) & Qt::ItemIsEditable);
     EXPECT_EQ(model.rowCount(model.index(0)), 0) << "a list has no children";
+}
+
+// Lines are stored in blocks of 1024: every line comes back whole across
+// the blocks' edges, and none past the last.
+TEST(TrapLineStoreTest, LinesComeBackWholeAcrossBlocks)
+{
+    TrapLineStore store;
+    const auto lineOf = [](std::size_t i) { return std::string(i % 7, 'x') + std::to_string(i); };
+    for (std::size_t i = 0; i < 2500; ++i)
+        store.append(lineOf(i));
+    ASSERT_EQ(store.size(), 2500U);
+    for (std::size_t i = 0; i < 2500; ++i)
+        ASSERT_EQ(store.line(i), lineOf(i)) << i;
+    EXPECT_THROW(store.line(2500), std::out_of_range);
 }
 
 } // namespace
