@@ -26,8 +26,9 @@ namespace brellan {
 // responses matched to their requests, retries, and a trap receiver. It
 // lives on the GUI thread; its events are raised from Qt's event loop, one
 // at a time (traps are read on a thread of the trap receiver's own, but
-// raised here like the rest). This class is the component's face: the variable list, the
-// request table, the trap receiver and the socket helpers do the work.
+// raised here like the rest). This class is the component's face: the
+// variable list, the request table, the round-trip estimates, the trap
+// receiver and the socket helpers do the work.
 class UdpEngine final : public QObject, public SnmpComponent {
     Q_OBJECT
 
