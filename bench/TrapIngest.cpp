@@ -56,7 +56,8 @@ int main(int argc, char** argv)
     state.trapLines.reserve(static_cast<std::size_t>(std::max<std::int64_t>(count, 0)));
 
     std::int64_t lastLineNs = 0;
-    engine.Trap().connect([&](std::int32_t generic, std::int32_t specific, const std::string& from) {
+    engine.Trap().connect([&](std::int32_t generic, std::int32_t specific, const std::string& from,
+                              const TrapDatagram&) {
         module.onTrap(generic, specific, from);
         lastLineNs = steadyNs();
         if (static_cast<std::int64_t>(state.trapLines.size()) >= count)

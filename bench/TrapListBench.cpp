@@ -190,7 +190,7 @@ int runFlood(const std::string& sender, const Flood& flood)
     });
     ticker.start(1);
     std::int64_t lastLineNs = 0;
-    window.engine->Trap().connect([&](std::int32_t, std::int32_t, const std::string&) { lastLineNs = steadyNs(); });
+    window.engine->Trap().connect([&](std::int32_t, std::int32_t, const std::string&, const TrapDatagram&) { lastLineNs = steadyNs(); });
 
     // A stand-in for a slow repaint or a modal drag: the GUI thread sleeps.
     const std::int64_t floodMs = flood.rate > 0 ? flood.count * 1000 / flood.rate : 1000;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Event.h"
+#include "TrapDatagram.h"
 
 #include <cstdint>
 #include <string>
@@ -25,8 +26,9 @@ class SnmpComponent {
 public:
     // Response(errorStatus, agentAddress): raised once per accepted answer.
     using ResponseEvent = Event<std::int32_t, const std::string&>;
-    // Trap(genericTrap, specificTrap, agentAddress): raised once per trap.
-    using TrapEvent = Event<std::int32_t, std::int32_t, const std::string&>;
+    // Trap(genericTrap, specificTrap, agentAddress, datagram): raised once
+    // per trap; the datagram is the trap as received, for its details.
+    using TrapEvent = Event<std::int32_t, std::int32_t, const std::string&, const TrapDatagram&>;
     // RequestFailed(reason): a request of the current walk ended without an
     // answer to pass on (given up, or stopped because the agent did not move
     // on), in one short line for the status line. Requests abandoned by
@@ -63,9 +65,10 @@ protected:
     {
         m_response.raise(errorStatus, agentAddress);
     }
-    void raiseTrap(std::int32_t genericTrap, std::int32_t specificTrap, const std::string& agentAddress) const
+    void raiseTrap(std::int32_t genericTrap, std::int32_t specificTrap, const std::string& agentAddress,
+                   const TrapDatagram& datagram) const
     {
-        m_trap.raise(genericTrap, specificTrap, agentAddress);
+        m_trap.raise(genericTrap, specificTrap, agentAddress, datagram);
     }
     void raiseRequestFailed(const std::string& reason) const { m_requestFailed.raise(reason); }
 

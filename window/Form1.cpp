@@ -81,7 +81,7 @@ void Form1::wireEvents()
         m_guard->run("Could not show why a request failed", [&] { m_module1.onRequestFailed(reason); });
     });
     m_snmp1->Trap().connect([this](std::int32_t genericTrap, std::int32_t specificTrap,
-                                   const std::string& agentAddress) {
+                                   const std::string& agentAddress, const TrapDatagram&) {
         m_guard->run("Could not log a trap", [&] { m_module1.onTrap(genericTrap, specificTrap, agentAddress); });
     });
 }

@@ -135,7 +135,9 @@ void UdpEngine::reportFailure(const std::string& reason)
 void UdpEngine::deliverTrap(const ReceivedTrap& trap)
 {
     ++m_counters.traps;
-    raiseTrap(trap.genericTrap, trap.specificTrap, ipv4Text(trap.agentAddress));
+    // The datagram itself does not yet travel with the trap: its time alone.
+    raiseTrap(trap.genericTrap, trap.specificTrap, ipv4Text(trap.agentAddress),
+              TrapDatagram{std::chrono::system_clock::now(), 0, 0, {}});
 }
 
 // --- Retries and windows ---

@@ -86,7 +86,8 @@ struct WiredManager {
             manager.onResponse(status, from);
         });
         engine.RequestFailed().connect([this](const std::string& reason) { manager.onRequestFailed(reason); });
-        engine.Trap().connect([this](std::int32_t generic, std::int32_t specific, const std::string& from) {
+        engine.Trap().connect([this](std::int32_t generic, std::int32_t specific, const std::string& from,
+                                     const TrapDatagram&) {
             manager.onTrap(generic, specific, from);
         });
     }

@@ -124,7 +124,7 @@ TEST_F(TrapReceiver, EventsWaitForARunningHandlerAndSurviveItsException)
     int depth = 0;
     int deepest = 0;
     std::vector<std::int32_t> seen;
-    wired.engine.Trap().connect([&](std::int32_t generic, std::int32_t specific, const std::string&) {
+    wired.engine.Trap().connect([&](std::int32_t generic, std::int32_t specific, const std::string&, const TrapDatagram&) {
         ++depth;
         deepest = std::max(deepest, depth);
         seen.push_back(specific);
@@ -158,7 +158,7 @@ TEST_F(TrapReceiver, BurstIsReadCompletelyAndDeliveredInSlicesThatYieldToTheEven
     int ticksWhileDelivering = 0;
     QTimer ticker;
     QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
-    wired.engine.Trap().connect([&](std::int32_t, std::int32_t specific, const std::string&) {
+    wired.engine.Trap().connect([&](std::int32_t, std::int32_t specific, const std::string&, const TrapDatagram&) {
         if (specific == 1)
             ticks = 0;
         if (specific == burst)
@@ -205,7 +205,7 @@ TEST(TrapQueue, AFullQueueCountsAndReportsWhatItDropsAndKeepsTheRestInOrder)
                              QHostAddress(QHostAddress::LocalHost), wired.engine.boundTrapPort());
     };
     std::vector<std::int32_t> seen;
-    wired.engine.Trap().connect([&](std::int32_t, std::int32_t specific, const std::string&) {
+    wired.engine.Trap().connect([&](std::int32_t, std::int32_t specific, const std::string&, const TrapDatagram&) {
         seen.push_back(specific);
         if (specific != 1)
             return;

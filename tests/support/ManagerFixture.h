@@ -17,7 +17,8 @@ protected:
         snmp.Response().connect(
             [this](std::int32_t status, const std::string& from) { manager.onResponse(status, from); });
         snmp.RequestFailed().connect([this](const std::string& reason) { manager.onRequestFailed(reason); });
-        snmp.Trap().connect([this](std::int32_t generic, std::int32_t specific, const std::string& from) {
+        snmp.Trap().connect([this](std::int32_t generic, std::int32_t specific, const std::string& from,
+                               const TrapDatagram&) {
             manager.onTrap(generic, specific, from);
         });
     }

@@ -74,7 +74,7 @@ public:
     }
     void trap(std::int32_t generic, std::int32_t specific, const std::string& from)
     {
-        raiseTrap(generic, specific, from);
+        raiseTrap(generic, specific, from, TrapDatagram{});
     }
 
     // The calls that change the component or send, without the reads.
