@@ -23,7 +23,8 @@ struct TwipsRect {
     int height;
 };
 
-// Each edge is converted on its own and rounded to the nearest pixel.
+// The position and the size are each converted on their own and rounded to
+// the nearest pixel, so a control keeps its size wherever it stands.
 inline QRect twipsToPixels(const TwipsRect& rect, int dpiX, int dpiY)
 {
     return QRect(twipsToPixels(rect.left, dpiX), twipsToPixels(rect.top, dpiY),

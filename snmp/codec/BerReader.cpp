@@ -183,6 +183,10 @@ Decoded<Oid> decodeOid(const BerElement& element)
     std::uint32_t value = 0;
     std::size_t start = 0;
     for (std::size_t i = 0; i < content.size(); ++i) {
+        // X.690 8.19.2: a sub-identifier is encoded in the fewest bytes, so
+        // none starts with 0x80 (06 04 2B 80 80 01 would read as 1.3.1).
+        if (i == start && content[i] == 0x80)
+            return DecodeFailure{DecodeError::PaddedSubidentifier, element.contentOffset + i};
         if (value > (0xFFFFFFFFu >> 7))
             return DecodeFailure{DecodeError::SubidTooLarge, element.contentOffset + start};
         value = (value << 7) | (content[i] & 0x7F);

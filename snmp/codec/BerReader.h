@@ -24,8 +24,9 @@
 
 namespace brellan::snmp {
 
-// SNMP nests at most five deep (message, PDU, binding list, binding, value);
-// anything deeper is hostile.
+// The constructed values a reader may enter, one inside the other. An SNMP
+// message needs four (message, PDU, binding list, binding); the rest is
+// room, and anything deeper is hostile.
 inline constexpr int maxBerDepth = 8;
 
 // One tag-length-value element whose content lies wholly inside its container.

@@ -19,10 +19,31 @@ enum class DecodeError : std::uint8_t {
     NegativeUnsigned, // the sign bit set on a type that is never negative
     OidTooLong,       // more than maxOidLength sub-identifiers
     SubidTooLarge,    // a sub-identifier over 2^32-1
+    PaddedSubidentifier, // a sub-identifier starting with 0x80 (X.690 8.19.2 forbids it)
     NestingTooDeep,
     TrailingBytes,    // content left over inside a container or the datagram
     UnsupportedVersion,
 };
+
+// The reason's own name ("Truncated", ...), for logs and test output.
+constexpr const char* decodeErrorName(DecodeError error)
+{
+    switch (error) {
+    case DecodeError::Truncated: return "Truncated";
+    case DecodeError::LengthOverflow: return "LengthOverflow";
+    case DecodeError::IndefiniteLength: return "IndefiniteLength";
+    case DecodeError::UnexpectedTag: return "UnexpectedTag";
+    case DecodeError::IntegerTooLarge: return "IntegerTooLarge";
+    case DecodeError::NegativeUnsigned: return "NegativeUnsigned";
+    case DecodeError::OidTooLong: return "OidTooLong";
+    case DecodeError::SubidTooLarge: return "SubidTooLarge";
+    case DecodeError::PaddedSubidentifier: return "PaddedSubidentifier";
+    case DecodeError::NestingTooDeep: return "NestingTooDeep";
+    case DecodeError::TrailingBytes: return "TrailingBytes";
+    case DecodeError::UnsupportedVersion: return "UnsupportedVersion";
+    }
+    return "Unknown";
+}
 
 struct DecodeFailure {
     DecodeError reason;

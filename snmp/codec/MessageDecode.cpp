@@ -53,6 +53,11 @@ Decoded<Value> decodeValue(const BerElement& element)
     case tag::null:
         return decodeEmpty<Null>(element);
     case tag::objectIdentifier: {
+        // A zero-length identifier is no identifier X.690 allows, but real
+        // agents send it as a value (a printer's ifSpecific); it is kept,
+        // as an empty one, rather than the whole answer being dropped.
+        if (element.content.empty())
+            return ObjectIdentifier{};
         DECODE_OR_RETURN(Oid&& oid, decodeOid(element));
         return ObjectIdentifier{std::move(oid)};
     }

@@ -132,7 +132,13 @@ void appendValue(Bytes& out, const Value& value)
                    [&](const Null&) { appendTlv(out, tag::null, {}); },
                    [&](const Integer& integer) { appendSigned(out, tag::integer, integer.value); },
                    [&](const OctetString& string) { appendTlv(out, tag::octetString, string.bytes); },
-                   [&](const ObjectIdentifier& identifier) { appendOid(out, identifier.oid); },
+                   [&](const ObjectIdentifier& identifier) {
+                       // The empty value a zero-length identifier decodes to goes back as one.
+                       if (identifier.oid.empty())
+                           appendTlv(out, tag::objectIdentifier, {});
+                       else
+                           appendOid(out, identifier.oid);
+                   },
                    [&](const IpAddress& address) { appendTlv(out, tag::ipAddress, address.octets); },
                    [&](const Counter& counter) { appendUnsigned(out, tag::counter, counter.value); },
                    [&](const Gauge& gauge) { appendUnsigned(out, tag::gauge, gauge.value); },

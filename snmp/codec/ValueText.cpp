@@ -152,7 +152,8 @@ std::string dottedBytes(std::span<const std::uint8_t> bytes)
 } // namespace
 
 // INTEGER signed decimal; Counter and Gauge unsigned decimal; TimeTicks as a
-// duration followed by the raw ticks; OBJECT IDENTIFIER and IpAddress dotted;
+// duration followed by the raw ticks; OBJECT IDENTIFIER and IpAddress dotted
+// (a zero-length identifier as 0.0);
 // NULL empty; OCTET STRING as text when it reads as text, else hexadecimal
 // bytes "00 1A FF"; Opaque (and unknown application types) hexadecimal;
 // Counter64 unsigned decimal; the exception values by their names.
@@ -163,7 +164,10 @@ std::string valueText(const Value& value)
             [](const Null&) { return std::string(); },
             [](const Integer& integer) { return std::to_string(integer.value); },
             [](const OctetString& string) { return displayText(string.bytes).value_or(hexText(string.bytes)); },
-            [](const ObjectIdentifier& identifier) { return formatOid(identifier.oid); },
+            [](const ObjectIdentifier& identifier) {
+                // The empty identifier of a zero-length value reads as the null one.
+                return identifier.oid.empty() ? std::string("0.0") : formatOid(identifier.oid);
+            },
             [](const IpAddress& address) { return dottedBytes(address.octets); },
             [](const Counter& counter) { return std::to_string(counter.value); },
             [](const Gauge& gauge) { return std::to_string(gauge.value); },

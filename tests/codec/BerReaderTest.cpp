@@ -190,6 +190,8 @@ INSTANTIATE_TEST_SUITE_P(
         Case<Oid>{"LargestSubidentifier", hex("06 06 2B 8F FF FF FF 7F"), Oid{1, 3, 0xFFFFFFFFu}},
         Case<Oid>{"SubidentifierTwoTo32", hex("06 06 2B 90 80 80 80 00"), fail(DecodeError::SubidTooLarge, 3)},
         Case<Oid>{"TruncatedMultiByteSubidentifier", hex("06 03 2B 06 81"), fail(DecodeError::Truncated, 5)},
+        // 1.3.1 with its last sub-identifier padded: X.690 8.19.2 forbids it.
+        Case<Oid>{"PaddedSubidentifier", hex("06 04 2B 80 80 01"), fail(DecodeError::PaddedSubidentifier, 3)},
         Case<Oid>{"Empty", hex("06 00"), fail(DecodeError::Truncated, 2)},
         Case<Oid>{"Longest", oidOfLength(maxOidLength), longOid(maxOidLength)},
         Case<Oid>{"OneTooLong", oidOfLength(maxOidLength + 1), fail(DecodeError::OidTooLong, 3 + 127)}),

@@ -18,33 +18,15 @@
 
 namespace brellan::snmp {
 
-inline const char* errorName(DecodeError error)
-{
-    switch (error) {
-    case DecodeError::Truncated: return "Truncated";
-    case DecodeError::LengthOverflow: return "LengthOverflow";
-    case DecodeError::IndefiniteLength: return "IndefiniteLength";
-    case DecodeError::UnexpectedTag: return "UnexpectedTag";
-    case DecodeError::IntegerTooLarge: return "IntegerTooLarge";
-    case DecodeError::NegativeUnsigned: return "NegativeUnsigned";
-    case DecodeError::OidTooLong: return "OidTooLong";
-    case DecodeError::SubidTooLarge: return "SubidTooLarge";
-    case DecodeError::NestingTooDeep: return "NestingTooDeep";
-    case DecodeError::TrailingBytes: return "TrailingBytes";
-    case DecodeError::UnsupportedVersion: return "UnsupportedVersion";
-    }
-    return "?";
-}
-
 // Readable failures in test output (found by argument-dependent lookup).
 inline void PrintTo(DecodeError error, std::ostream* out)
 {
-    *out << errorName(error);
+    *out << decodeErrorName(error);
 }
 
 inline void PrintTo(const DecodeFailure& failure, std::ostream* out)
 {
-    *out << errorName(failure.reason) << " at " << failure.offset;
+    *out << decodeErrorName(failure.reason) << " at " << failure.offset;
 }
 
 } // namespace brellan::snmp
@@ -151,7 +133,7 @@ inline Bytes corpusFile(const std::string& name)
 inline Message decoded(const Decoded<Message>& result)
 {
     if (!result) {
-        throw std::runtime_error("decode failed: " + std::string(errorName(result.failure().reason)) + " at "
+        throw std::runtime_error("decode failed: " + std::string(decodeErrorName(result.failure().reason)) + " at "
                                  + std::to_string(result.failure().offset));
     }
     return *result;

@@ -137,6 +137,20 @@ TEST(DecodeValues, UnknownApplicationTypeKeepsItsBytes)
     EXPECT_EQ(m.bindings()[0].value, Value{Opaque{hex("01 02")}});
 }
 
+TEST(DecodeValues, ZeroLengthObjectIdentifierValueFromAPrinterIsShownAsTheNullIdentifier)
+{
+    // A printer's answer for ifSpecific.1, as it sent it: the value is an
+    // OBJECT IDENTIFIER of no bytes at all (06 00).
+    const Bytes packet = hex("30 2B 02 01 00 04 06 70 75 62 6C 69 63"       // v1, "public"
+                             "A2 1E 02 04 32 FA 7A 02 02 01 00 02 01 00"    // GetResponse, id, no error
+                             "30 10 30 0E 06 0A 2B 06 01 02 01 02 02 01 16 01" // ifSpecific.1
+                             "06 00");
+    const Message m = decoded(decodeMessage(packet));
+    ASSERT_EQ(m.bindings().size(), 1u);
+    EXPECT_EQ(valueText(m.bindings()[0].value), "0.0");
+    EXPECT_EQ(encodeMessage(m), packet) << "and it encodes back as it came";
+}
+
 TEST(DecodeValues, NonMinimalLengthsFromLenientAgentsAreAccepted)
 {
     // The captured response with its outer length in the two-byte long
