@@ -1,5 +1,6 @@
 #include "Form1.h"
 
+#include "ConnectManager.h"
 #include "HandlerGuard.h"
 #include "ListKeySelect.h"
 #include "TrapListModel.h"
@@ -73,16 +74,8 @@ void Form1::wireEvents()
     };
     connect(m_lvwAgentList, &QTreeWidget::clicked, this, selectAgent);
     connect(new ListKeySelect(*m_lvwAgentList), &ListKeySelect::rowChosen, this, selectAgent);
-    m_snmp1->Response().connect([this](std::int32_t errorStatus, const std::string& agentAddress) {
-        m_guard->run("Could not handle an agent's answer",
-                     [&] { m_module1.onResponse(errorStatus, agentAddress); });
-    });
-    m_snmp1->RequestFailed().connect([this](const std::string& reason) {
-        m_guard->run("Could not show why a request failed", [&] { m_module1.onRequestFailed(reason); });
-    });
-    m_snmp1->Trap().connect([this](std::int32_t genericTrap, std::int32_t specificTrap,
-                                   const std::string& agentAddress, const TrapDatagram&) {
-        m_guard->run("Could not log a trap", [&] { m_module1.onTrap(genericTrap, specificTrap, agentAddress); });
+    connectManager(*m_snmp1, m_module1, [this](const char* failure, const std::function<void()>& handler) {
+        m_guard->run(failure, handler);
     });
 }
 

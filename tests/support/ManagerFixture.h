@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ConnectManager.h"
 #include "MemoryState.h"
 #include "Module1.h"
 #include "RecordingComponent.h"
@@ -12,16 +13,7 @@ namespace brellan::test {
 // component's events wired to the handlers as the window wires them.
 class ManagerFixture : public ::testing::Test {
 protected:
-    ManagerFixture()
-    {
-        snmp.Response().connect(
-            [this](std::int32_t status, const std::string& from) { manager.onResponse(status, from); });
-        snmp.RequestFailed().connect([this](const std::string& reason) { manager.onRequestFailed(reason); });
-        snmp.Trap().connect([this](std::int32_t generic, std::int32_t specific, const std::string& from,
-                               const TrapDatagram&) {
-            manager.onTrap(generic, specific, from);
-        });
-    }
+    ManagerFixture() { connectManager(snmp, manager); }
 
     MemoryState state;
     RecordingComponent snmp;

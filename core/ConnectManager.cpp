@@ -1,0 +1,21 @@
+#include "ConnectManager.h"
+
+#include <utility>
+
+namespace brellan {
+
+void connectManager(SnmpComponent& snmp, Module1& manager, HandlerRunner run)
+{
+    snmp.Response().connect([&manager, run](std::int32_t errorStatus, const std::string& agentAddress) {
+        run("Could not handle an agent's answer", [&] { manager.onResponse(errorStatus, agentAddress); });
+    });
+    snmp.RequestFailed().connect([&manager, run](const std::string& reason) {
+        run("Could not show why a request failed", [&] { manager.onRequestFailed(reason); });
+    });
+    snmp.Trap().connect([&manager, run = std::move(run)](std::int32_t genericTrap, std::int32_t specificTrap,
+                                                         const std::string& agentAddress, const TrapDatagram&) {
+        run("Could not log a trap", [&] { manager.onTrap(genericTrap, specificTrap, agentAddress); });
+    });
+}
+
+} // namespace brellan

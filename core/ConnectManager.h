@@ -1,0 +1,25 @@
+#pragma once
+
+#include "Module1.h"
+#include "SnmpComponent.h"
+
+#include <functional>
+
+namespace brellan {
+
+// Runs one event handler. The window's runner catches what the handler
+// raises and tells the operator; runDirectly lets it propagate.
+using HandlerRunner = std::function<void(const char* failure, const std::function<void()>& handler)>;
+
+inline void runDirectly(const char*, const std::function<void()>& handler)
+{
+    handler();
+}
+
+// Wires the component's events to the manager: Response to onResponse,
+// RequestFailed to onRequestFailed, Trap to onTrap (the trap's datagram is
+// for the window, not the manager). Each handler runs through `run`, whose
+// first argument says what failed if it fails.
+void connectManager(SnmpComponent& snmp, Module1& manager, HandlerRunner run = runDirectly);
+
+} // namespace brellan
