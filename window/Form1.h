@@ -40,7 +40,6 @@ public:
     Module1& module1() { return m_module1; }
     SnmpComponent& snmp1() { return *m_snmp1; }
     TrapListModel& trapListModel() { return *m_trapLines; }
-    HandlerGuard& handlerGuard() { return *m_guard; }
 
     // Sets each agent-list column to 0.49 of the list's outer width.
     void resizeColumns();

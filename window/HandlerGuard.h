@@ -40,9 +40,6 @@ public:
         }
     }
 
-    // Reports waiting to be shown (for tests).
-    std::size_t pendingReports() const { return m_pending.size(); }
-
     static constexpr std::size_t maxPending = 8;
 
 private:
