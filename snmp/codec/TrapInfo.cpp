@@ -71,7 +71,9 @@ std::optional<TrapInfo> trapInfo(const Message& message)
             info.agentAddress = trap->agentAddress;
         return info;
     }
-    if (message.type() == PduType::TrapV2)
+    // An InformRequest is a notification that asks for a Response: the same
+    // bindings, the same mapping.
+    if (message.type() == PduType::TrapV2 || message.type() == PduType::InformRequest)
         return v2TrapInfo(message.bindings());
     return std::nullopt;
 }

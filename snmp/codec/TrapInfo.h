@@ -16,7 +16,7 @@ struct TrapInfo {
     std::optional<std::array<std::uint8_t, 4>> agentAddress;
 };
 
-// For a v1 Trap-PDU its own fields; for a v2c trap the mapping of RFC 3584
+// For a v1 Trap-PDU its own fields; for a v2c trap or inform the mapping of RFC 3584
 // section 3.2 from snmpTrapOID.0 (1.3.6.1.6.3.1.1.5.1 to .6 give generic
 // 0 to 5, anything else generic 6 with the last sub-identifier as the
 // specific code). nullopt when the message is no trap or a v2c trap

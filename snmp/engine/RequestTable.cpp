@@ -5,34 +5,32 @@
 
 namespace brellan {
 
-void RequestTable::add(Request request, Clock::time_point now)
+RequestTable::RequestTable(Timing timing)
+    : m_timing(timing),
+      m_linger(std::max(timing.broadcastWindow, timing.giveUpAfter)),
+      m_roundTrips({timing.initialWait, timing.minimumWait, timing.maximumWait})
+{
+}
+
+void RequestTable::add(Sent sent, Clock::time_point now)
 {
     forgetExpired(now);
-    const std::int32_t id = request.requestId;
+    Request request;
+    request.sentAt = now;
+    request.lastSentAt = now;
+    if (sent.broadcast) {
+        // Sent once; answers are taken until the window closes.
+        request.giveUpAt = now;
+        request.deadline = now + m_timing.broadcastWindow;
+        sent.datagram.clear();
+    } else {
+        request.wait = m_roundTrips.timeout(sent.target);
+        request.giveUpAt = now + m_timing.giveUpAfter;
+        request.deadline = now + request.wait;
+    }
+    request.sent = std::move(sent);
+    const std::int32_t id = request.sent.requestId;
     m_outstanding[id] = std::move(request);
-}
-
-const RequestTable::Request* RequestTable::find(std::int32_t requestId) const
-{
-    const auto it = m_outstanding.find(requestId);
-    return it == m_outstanding.end() ? nullptr : &it->second;
-}
-
-RequestTable::Verdict RequestTable::classify(std::int32_t requestId, std::uint32_t source,
-                                             const snmp::Oid& answered) const
-{
-    const Request* request = find(requestId);
-    if (!request)
-        return {m_completed.contains(requestId) ? Answer::Duplicate : Answer::Unknown, nullptr};
-    if (!request->broadcast && source != request->target)
-        return {Answer::WrongSource, request};
-    if (request->broadcast && request->answeredBy.contains(source))
-        return {Answer::Duplicate, request};
-    if (request->type == snmp::PduType::GetRequest && answered != request->firstOid)
-        return {Answer::WrongObject, request};
-    if (request->type == snmp::PduType::GetNextRequest && !(answered > request->firstOid))
-        return {Answer::NotAdvancing, request};
-    return {Answer::New, request};
 }
 
 bool RequestTable::inUse(std::int32_t requestId) const
@@ -40,22 +38,55 @@ bool RequestTable::inUse(std::int32_t requestId) const
     return m_outstanding.contains(requestId) || m_completed.contains(requestId);
 }
 
-void RequestTable::accept(std::int32_t requestId, std::uint32_t source, Clock::time_point now)
+RequestTable::Answer RequestTable::classify(const Request* request, std::int32_t requestId, std::uint32_t source,
+                                            const snmp::Oid& answered) const
 {
-    const auto it = m_outstanding.find(requestId);
-    if (it == m_outstanding.end())
-        return;
-    if (it->second.broadcast) {
-        it->second.answeredBy.insert(source);
-        return;
-    }
-    complete(requestId, now);
+    if (!request)
+        return m_completed.contains(requestId) ? Answer::Duplicate : Answer::Unknown;
+    const Sent& sent = request->sent;
+    if (!sent.broadcast && source != sent.target)
+        return Answer::WrongSource;
+    if (sent.broadcast && request->answeredBy.contains(source))
+        return Answer::Duplicate;
+    if (sent.type == snmp::PduType::GetRequest && answered != sent.firstOid)
+        return Answer::WrongObject;
+    if (sent.type == snmp::PduType::GetNextRequest && !(answered > sent.firstOid))
+        return Answer::NotAdvancing;
+    return Answer::New;
 }
 
-void RequestTable::complete(std::int32_t requestId, Clock::time_point now)
+RequestTable::Verdict RequestTable::answer(std::int32_t requestId, std::uint32_t source, const snmp::Oid& answered,
+                                           Clock::time_point now)
 {
-    if (m_outstanding.erase(requestId) > 0)
-        remember(requestId, now);
+    const auto found = m_outstanding.find(requestId);
+    Request* request = found == m_outstanding.end() ? nullptr : &found->second;
+    Verdict verdict;
+    verdict.answer = classify(request, requestId, source, answered);
+    if (verdict.answer != Answer::New && verdict.answer != Answer::NotAdvancing)
+        return verdict;
+    verdict.broadcast = request->sent.broadcast;
+    if (verdict.answer == Answer::NotAdvancing)
+        verdict.asked = request->sent.firstOid;
+    if (request->sent.broadcast) {
+        request->answeredBy.insert(source);
+        return verdict;
+    }
+    learnRoundTrip(*request, now);
+    m_outstanding.erase(found);
+    remember(requestId, now);
+    return verdict;
+}
+
+// Karn's rule: an answer to a request sent more than once may answer any
+// copy, so only one sent once measures the round trip.
+void RequestTable::learnRoundTrip(const Request& request, Clock::time_point answeredAt)
+{
+    using std::chrono::duration_cast;
+    const std::uint32_t agent = request.sent.target;
+    if (request.copiesSent == 1)
+        m_roundTrips.addSample(agent, duration_cast<RttEstimator::Duration>(answeredAt - request.sentAt));
+    else
+        m_roundTrips.noteAnswerAfterResend(agent, duration_cast<RttEstimator::Duration>(answeredAt - request.lastSentAt));
 }
 
 void RequestTable::clear()
@@ -75,20 +106,22 @@ RequestTable::Due RequestTable::takeDue(Clock::time_point now)
             ++it;
             continue;
         }
-        if (request.broadcast) {
+        if (request.sent.broadcast) {
             // The window has closed; answers after it are duplicates for a while.
-            remember(request.requestId, now);
+            remember(it->first, now);
             it = m_outstanding.erase(it);
         } else if (now < request.giveUpAt) {
-            const std::chrono::milliseconds waited = request.wait;
+            // The first copy's wait ran out: the agent's wait backs off.
+            if (request.copiesSent == 1)
+                m_roundTrips.noteTimeout(request.sent.target, request.wait);
             ++request.copiesSent;
             request.lastSentAt = now;
-            request.wait = std::min(request.wait * 2, request.maximumWait);
+            request.wait = std::min(request.wait * 2, m_timing.maximumWait);
             request.deadline = std::min(now + request.wait, request.giveUpAt);
-            due.resend.push_back({&request, waited});
+            due.resend.push_back({request.sent.target, request.sent.datagram});
             ++it;
         } else {
-            due.givenUp.push_back({request.target, request.copiesSent});
+            due.givenUp.push_back({request.sent.target, request.copiesSent});
             it = m_outstanding.erase(it);
         }
     }

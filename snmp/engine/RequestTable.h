@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Message.h"
+#include "RttEstimator.h"
 
 #include <chrono>
 #include <cstdint>
@@ -12,29 +13,40 @@
 
 namespace brellan {
 
-// The requests the engine waits an answer for, their retry and broadcast
-// deadlines, and the ids of requests completed a short while ago (so that a
-// second copy of an answer is told apart from an answer nobody asked for).
-// Knows nothing of sockets: the engine sends, this table decides.
+// The requests the engine waits an answer for, and everything about their
+// timing: each request's waits, learnt from its agent's round trips
+// (RttEstimator), its copies and its give-up time, the window in which a
+// broadcast is answered, and the ids of requests completed a short while
+// ago (so that a second copy of an answer is told apart from an answer
+// nobody asked for). Knows nothing of sockets: the engine sends what this
+// table says, and tells it what came back. Every result is a value: no
+// reference into the table outlives the call that returned it.
 class RequestTable {
 public:
     using Clock = std::chrono::steady_clock;
 
-    struct Request {
+    struct Timing {
+        // The wait before a request is sent again is learnt from each
+        // agent's answers, within [minimumWait, maximumWait]; before an
+        // agent has answered, it is initialWait. Each further copy waits
+        // twice as long as the one before, up to maximumWait, and a request
+        // is given up once giveUpAfter has passed since its first copy.
+        std::chrono::milliseconds initialWait{1000};
+        std::chrono::milliseconds minimumWait{50};
+        std::chrono::milliseconds maximumWait{1000};
+        std::chrono::milliseconds giveUpAfter{6000};
+        // A broadcast is sent once and answered until this has passed.
+        std::chrono::milliseconds broadcastWindow{3000};
+    };
+
+    // A request just sent.
+    struct Sent {
         std::int32_t requestId = 0;
         snmp::PduType type = snmp::PduType::GetRequest;
-        snmp::Oid firstOid;                // the object asked for first (walk guard)
-        std::vector<std::uint8_t> datagram; // sent again, unchanged, on a retry
-        std::uint32_t target = 0;          // IPv4, host byte order
-        bool broadcast = false;            // to a broadcast address: any source may answer, once
-        int copiesSent = 1;
-        Clock::time_point sentAt;          // of the first copy
-        Clock::time_point lastSentAt;      // of the latest copy
-        std::chrono::milliseconds wait{0}; // before the copy after the last one sent
-        std::chrono::milliseconds maximumWait{0};
-        Clock::time_point giveUpAt;        // unicast: no copy is sent from here on
-        Clock::time_point deadline;        // next copy, give-up, or end of the broadcast window
-        std::set<std::uint32_t> answeredBy; // broadcast: the sources already accepted
+        snmp::Oid firstOid;                 // the object asked for first (walk guard)
+        std::uint32_t target = 0;           // IPv4, host byte order
+        bool broadcast = false;             // any source may answer, once each
+        std::vector<std::uint8_t> datagram; // unicast: sent again, unchanged, on a retry
     };
 
     enum class Answer {
@@ -48,13 +60,14 @@ public:
 
     struct Verdict {
         Answer answer = Answer::Unknown;
-        const Request* request = nullptr; // the outstanding request answered, if any
+        bool broadcast = false; // the request answered was a broadcast
+        snmp::Oid asked;        // NotAdvancing: the object the GetNext asked after
     };
 
-    // A request sent again: the first wait was too short for its agent.
+    // A copy to send again now: the first wait was too short for its agent.
     struct Resend {
-        const Request* request;
-        std::chrono::milliseconds waited; // since the copy before
+        std::uint32_t target = 0;
+        std::vector<std::uint8_t> datagram;
     };
 
     // A unicast request given up: where it went and how often.
@@ -64,51 +77,67 @@ public:
     };
 
     struct Due {
-        std::vector<Resend> resend;   // send these again now (deadline already moved on)
-        std::vector<GivenUp> givenUp; // unicast requests given up
+        std::vector<Resend> resend;
+        std::vector<GivenUp> givenUp;
     };
 
-    // How long a completed request id is remembered for duplicate counting.
-    explicit RequestTable(std::chrono::milliseconds linger) : m_linger(linger) {}
+    explicit RequestTable(Timing timing);
 
-    void add(Request request, Clock::time_point now);
+    // Records a request sent at `now`, and when its next copy, its give-up
+    // or the end of its broadcast window is due.
+    void add(Sent sent, Clock::time_point now);
     // Whether `requestId` is outstanding or completed lately: a new request
     // must not take it.
     bool inUse(std::int32_t requestId) const;
 
     // What an answer from `source` with request id `requestId`, whose first
-    // binding names `answered`, is to the requests outstanding. An answer
-    // counts only when it comes from whom was asked (any source, for a
-    // broadcast) and answers what was asked (RFC 1157 4.1.2: the bindings
-    // of a response correspond to those of the request).
+    // binding names `answered`, is to the requests outstanding, and takes it
+    // when it answers one (New or NotAdvancing): a unicast request is then
+    // complete and its round trip learnt, a broadcast notes the source and
+    // stays open until its window closes. An answer counts only when it
+    // comes from whom was asked (any source, for a broadcast) and answers
+    // what was asked (RFC 1157 4.1.2: the bindings of a response correspond
+    // to those of the request).
     //
     // The walk guard is part of it: an answer to GetNext that does not move
     // past the object asked for (an agent at the end of its view echoing
     // the request with noSuchName, or a broken agent) would make the walk
-    // ask the same question forever, so it is NotAdvancing and not passed on.
-    Verdict classify(std::int32_t requestId, std::uint32_t source, const snmp::Oid& answered) const;
-    // Takes an answer (passed on or not): a unicast request is complete, a
-    // broadcast one notes the source and stays open until its window closes.
-    void accept(std::int32_t requestId, std::uint32_t source, Clock::time_point now);
+    // ask the same question forever, so it is NotAdvancing.
+    Verdict answer(std::int32_t requestId, std::uint32_t source, const snmp::Oid& answered, Clock::time_point now);
     // Abandons every outstanding request; late answers become Unknown.
     void clear();
 
-    // Copies due, unicast requests given up, broadcast windows closed. Each
-    // copy of a request waits twice as long as the one before, up to its
-    // maximum wait, and the last wait ends at its give-up time.
+    // Copies due, unicast requests given up, broadcast windows closed, at
+    // `now`. Each copy of a request waits twice as long as the one before,
+    // up to the maximum wait, and the last wait ends at its give-up time.
     Due takeDue(Clock::time_point now);
     std::optional<Clock::time_point> nextDeadline() const;
     bool empty() const { return m_outstanding.empty(); }
+    const Timing& timing() const { return m_timing; }
 
 private:
-    const Request* find(std::int32_t requestId) const;
-    void complete(std::int32_t requestId, Clock::time_point now);
+    struct Request {
+        Sent sent;
+        int copiesSent = 1;
+        Clock::time_point sentAt;          // of the first copy
+        Clock::time_point lastSentAt;      // of the latest copy
+        std::chrono::milliseconds wait{0}; // before the copy after the last one sent
+        Clock::time_point giveUpAt;        // unicast: no copy is sent from here on
+        Clock::time_point deadline;        // next copy, give-up, or end of the broadcast window
+        std::set<std::uint32_t> answeredBy; // broadcast: the sources already heard
+    };
+
+    Answer classify(const Request* request, std::int32_t requestId, std::uint32_t source,
+                    const snmp::Oid& answered) const;
+    void learnRoundTrip(const Request& request, Clock::time_point answeredAt);
     void remember(std::int32_t requestId, Clock::time_point now);
     void forgetExpired(Clock::time_point now);
 
     static constexpr std::size_t maxRemembered = 4096;
 
-    std::chrono::milliseconds m_linger;
+    const Timing m_timing;
+    const std::chrono::milliseconds m_linger; // how long a completed id is remembered
+    RttEstimator m_roundTrips;
     std::map<std::int32_t, Request> m_outstanding;
     // Completed ids in completion order, with the time they are forgotten.
     std::deque<std::pair<std::int32_t, Clock::time_point>> m_completedOrder;

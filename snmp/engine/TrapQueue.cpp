@@ -1,29 +1,41 @@
 #include "TrapQueue.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace brellan {
 
-bool TrapQueue::push(std::span<const ReceivedTrap> traps, std::uint64_t malformed, std::uint64_t unmatched)
+TrapQueue::Pushed TrapQueue::push(ReceivedTrap&& trap)
 {
     const std::lock_guard lock(m_mutex);
+    const std::size_t size = trap.datagram.size();
+    if (m_traps.size() >= m_limits.traps || size > m_limits.bytes - std::min(m_bytes, m_limits.bytes)) {
+        ++m_counters.dropped;
+        m_counters.waitingAtLastDrop = m_traps.size();
+        return Pushed::Dropped;
+    }
     const bool wasEmpty = m_traps.empty();
-    const std::size_t room = m_capacity - std::min(m_capacity, m_traps.size());
-    const std::size_t kept = std::min(room, traps.size());
-    m_traps.insert(m_traps.end(), traps.begin(), traps.begin() + static_cast<std::ptrdiff_t>(kept));
-    m_counters.dropped += traps.size() - kept;
-    m_counters.malformed += malformed;
-    m_counters.unmatched += unmatched;
-    return wasEmpty && kept > 0;
+    m_bytes += size;
+    m_traps.push_back(std::move(trap));
+    return wasEmpty ? Pushed::QueuedIntoEmpty : Pushed::Queued;
 }
 
-std::vector<ReceivedTrap> TrapQueue::take(std::size_t limit)
+void TrapQueue::countNotATrap()
 {
     const std::lock_guard lock(m_mutex);
-    const auto count = static_cast<std::ptrdiff_t>(std::min(limit, m_traps.size()));
-    std::vector<ReceivedTrap> taken(m_traps.begin(), m_traps.begin() + count);
-    m_traps.erase(m_traps.begin(), m_traps.begin() + count);
-    return taken;
+    ++m_counters.notTraps;
+}
+
+std::size_t TrapQueue::take(std::size_t limit, std::deque<ReceivedTrap>& into)
+{
+    const std::lock_guard lock(m_mutex);
+    const std::size_t count = std::min(limit, m_traps.size());
+    const auto end = m_traps.begin() + static_cast<std::ptrdiff_t>(count);
+    for (auto it = m_traps.begin(); it != end; ++it)
+        m_bytes -= it->datagram.size();
+    into.insert(into.end(), std::make_move_iterator(m_traps.begin()), std::make_move_iterator(end));
+    m_traps.erase(m_traps.begin(), end);
+    return count;
 }
 
 TrapQueue::Counters TrapQueue::counters() const

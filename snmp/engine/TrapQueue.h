@@ -1,52 +1,68 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <mutex>
-#include <span>
 #include <vector>
 
 namespace brellan {
 
-// One decoded trap as the receive thread hands it on: what the Trap event
-// carries, with the agent's address still a number (host byte order).
+// One trap as the receive thread hands it over: what the Trap event
+// carries, with the addresses still numbers (IPv4, host byte order).
 struct ReceivedTrap {
     std::int32_t genericTrap = 0;
     std::int32_t specificTrap = 0;
-    std::uint32_t agentAddress = 0;
+    std::uint32_t agentAddress = 0; // the one the trap names, else its source
+    std::uint32_t sourceAddress = 0;
+    std::uint16_t sourcePort = 0;
+    std::chrono::steady_clock::time_point arrived;    // orders it among the answers
+    std::chrono::system_clock::time_point receivedAt; // what the operator is told
+    std::vector<std::uint8_t> datagram;               // as received
 };
 
 // The traps between the receive thread and the GUI thread: first in, first
-// out, bounded, so a window that cannot keep up costs a known amount of
-// memory (12 bytes a trap) and never more. What does not fit is counted,
-// never silently lost. The one lock of the engine guards it; the receive
-// thread holds it once per read pass, the GUI thread once per slice taken.
+// out, and bounded both in traps and in the bytes of their datagrams, so a
+// window that cannot keep up, or a host that floods it with large traps,
+// costs a known amount of memory and never more. What does not fit is
+// counted, never silently lost. The one lock of the engine guards it.
 class TrapQueue {
 public:
+    struct Limits {
+        std::size_t traps = 0;
+        std::size_t bytes = 0; // of the datagrams
+    };
     struct Counters {
-        std::uint64_t malformed = 0; // datagrams that failed to decode
-        std::uint64_t unmatched = 0; // decoded, but no trap
-        std::uint64_t dropped = 0;   // traps that found the queue full
+        std::uint64_t notTraps = 0;           // decoded, but no trap
+        std::uint64_t dropped = 0;            // traps that found the queue full
+        std::size_t waitingAtLastDrop = 0;    // traps waiting when the last one was dropped
     };
 
-    explicit TrapQueue(std::size_t capacity) : m_capacity(capacity) {}
+    explicit TrapQueue(Limits limits) : m_limits(limits) {}
 
-    // Receive thread: appends what fits of `traps` and counts the rest as
-    // dropped, with one pass's count of datagrams that were no trap. True
-    // when the queue was empty before: the GUI thread must be told, since
-    // it stops looking once it has emptied the queue.
-    bool push(std::span<const ReceivedTrap> traps, std::uint64_t malformed, std::uint64_t unmatched);
-    // GUI thread: removes and returns the oldest traps, at most `limit`.
-    std::vector<ReceivedTrap> take(std::size_t limit);
+    enum class Pushed {
+        Dropped,         // it did not fit, and was counted
+        Queued,
+        QueuedIntoEmpty, // the GUI thread must be told: it stops looking once it has emptied the queue
+    };
+    // Receive thread: appends the trap, or counts it as dropped when it does
+    // not fit.
+    Pushed push(ReceivedTrap&& trap);
+    // Receive thread: a datagram that decoded but was no trap.
+    void countNotATrap();
+    // GUI thread: moves the oldest traps, at most `limit`, to the end of
+    // `into`; returns how many.
+    std::size_t take(std::size_t limit, std::deque<ReceivedTrap>& into);
 
     Counters counters() const;
-    std::size_t capacity() const { return m_capacity; }
+    Limits limits() const { return m_limits; }
 
 private:
-    const std::size_t m_capacity;
+    const Limits m_limits;
     mutable std::mutex m_mutex;
     std::deque<ReceivedTrap> m_traps;
+    std::size_t m_bytes = 0;
     Counters m_counters;
 };
 

@@ -1,27 +1,46 @@
 #include "TrapReceiver.h"
 
-#include "TrapReader.h"
+#include "Ipv4Text.h"
+#include "TrapInfo.h"
 
-#include <QElapsedTimer>
 #include <QEventLoop>
 
-#include <utility>
+#include <stdexcept>
 
 namespace brellan {
 namespace {
 
 // Opens the latch when the receive thread leaves, however it leaves (after
-// the reader, made later, is gone).
+// the socket, made later, is gone).
 struct StoppedAtExit {
     std::latch& stopped;
     ~StoppedAtExit() { stopped.count_down(); }
 };
 
+// RFC 3416 4.2.7: the Response to an InformRequest carries its request-id
+// and bindings, with no error. Nothing when it cannot be encoded, or would
+// be larger than the inform: an answer never amplifies what was sent.
+std::optional<std::vector<std::uint8_t>> informResponse(const snmp::Message& inform, std::size_t informSize)
+{
+    snmp::Message response = inform;
+    auto& pdu = std::get<snmp::Pdu>(response.pdu);
+    pdu.type = snmp::PduType::GetResponse;
+    pdu.errorStatus = 0;
+    pdu.errorIndex = 0;
+    try {
+        std::vector<std::uint8_t> bytes = snmp::encodeMessage(response);
+        if (bytes.size() <= informSize)
+            return bytes;
+    } catch (const std::invalid_argument&) {
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
-TrapReceiver::TrapReceiver(const QHostAddress& address, std::uint16_t port, std::size_t capacity,
-                           EventQueue& events, Deliver deliver, QObject* parent)
-    : QObject(parent), m_queue(capacity), m_events(events), m_deliver(std::move(deliver))
+TrapReceiver::TrapReceiver(const QHostAddress& address, std::uint16_t port, TrapQueue::Limits limits,
+                           QObject* parent)
+    : QObject(parent), m_queue(limits)
 {
     m_thread.reset(QThread::create([this, address, port] { receive(address, port); }));
     m_thread->setObjectName(QStringLiteral("trap receiver"));
@@ -29,35 +48,30 @@ TrapReceiver::TrapReceiver(const QHostAddress& address, std::uint16_t port, std:
     m_bound.wait();
     if (!m_problem.isEmpty())
         qWarning("%s", qPrintable(m_problem));
-    // Traps held back while a handler ran follow as soon as it returns.
-    m_events.setIdleHandler([this] {
-        if (std::exchange(m_waitingForIdle, false))
-            scheduleDelivery();
-    });
 }
 
 TrapReceiver::~TrapReceiver()
 {
-    m_events.setIdleHandler({});
     m_thread->quit();
     m_stopped.wait(); // the receive thread is done with this object
     m_thread->wait();
 }
 
-// The receive thread: the reader lives here from bind to stop, so its
-// socket is made, used and closed on this thread alone.
+// The receive thread: the socket lives here from bind to stop, so it is
+// made, used and closed on this thread alone.
 void TrapReceiver::receive(const QHostAddress& address, std::uint16_t port)
 {
     const StoppedAtExit stopped{m_stopped};
-    TrapReader reader(address, port, m_queue);
-    m_problem = reader.problem();
-    m_boundPort = reader.boundPort();
-    m_receiveBufferSize = reader.receiveBufferSize();
+    SnmpSocket socket(datagramsPerPass,
+                      [this, &socket](SnmpSocket::Received& received) { take(socket, received); });
+    // DontShareAddress: another trap receiver on the port must make this
+    // bind fail rather than silently split the traps with us.
+    if (const auto failure = socket.bind(address, port, QAbstractSocket::DontShareAddress))
+        m_problem = bindProblem(*failure, address, port);
+    m_boundPort = socket.boundPort();
     const bool bound = m_boundPort != 0;
-    if (bound) {
-        m_reader = &reader;
-        connect(&reader, &TrapReader::trapsWaiting, this, &TrapReceiver::deliverWaiting, Qt::QueuedConnection);
-    }
+    if (bound)
+        m_socket = &socket;
     m_bound.count_down(); // from here on the fields above are the GUI thread's
     if (bound) {
         QEventLoop loop;
@@ -65,62 +79,79 @@ void TrapReceiver::receive(const QHostAddress& address, std::uint16_t port)
     }
 }
 
+// On the receive thread. Traps are taken whatever their community; what is
+// not a trap is counted and dropped.
+void TrapReceiver::take(SnmpSocket& socket, SnmpSocket::Received& received)
+{
+    const std::optional<snmp::TrapInfo> info = snmp::trapInfo(received.message);
+    if (!info) {
+        m_queue.countNotATrap();
+        return;
+    }
+    ReceivedTrap trap;
+    trap.genericTrap = info->genericTrap;
+    trap.specificTrap = info->specificTrap;
+    trap.agentAddress = info->agentAddress ? ipv4FromOctets(*info->agentAddress) : received.source;
+    trap.sourceAddress = received.source;
+    trap.sourcePort = received.sourcePort;
+    trap.arrived = std::chrono::steady_clock::now();
+    trap.receivedAt = std::chrono::system_clock::now();
+    trap.datagram.assign(received.bytes.begin(), received.bytes.end());
+    const bool inform = received.message.type() == snmp::PduType::InformRequest;
+    const TrapQueue::Pushed pushed = m_queue.push(std::move(trap));
+    if (pushed == TrapQueue::Pushed::Dropped)
+        return; // not acknowledged, so an agent sends its inform again
+    if (inform)
+        acknowledge(socket, received);
+    if (pushed == TrapQueue::Pushed::QueuedIntoEmpty)
+        emit trapsWaiting();
+}
+
+void TrapReceiver::acknowledge(SnmpSocket& socket, const SnmpSocket::Received& inform)
+{
+    const std::optional<std::vector<std::uint8_t>> response = informResponse(inform.message, inform.bytes.size());
+    if (!response)
+        return;
+    if (const auto refused = socket.send(*response, QHostAddress(inform.source), inform.sourcePort))
+        qWarning("Inform from %s not acknowledged: %s", ipv4Text(inform.source).c_str(), refused->c_str());
+}
+
+QString TrapReceiver::bindProblem(const SnmpSocket::BindFailure& failure, const QHostAddress& address,
+                                  std::uint16_t port)
+{
+    const QString number = QString::number(port);
+    switch (failure.error) {
+    case QAbstractSocket::AddressInUseError:
+        return QStringLiteral("Traps will not be received: UDP port %1 is in use by another program "
+                              "(stop the other trap receiver and start Brellan again).")
+            .arg(number);
+    case QAbstractSocket::SocketAccessError:
+        return QStringLiteral("Traps will not be received: UDP port %1 needs privilege "
+                              "(run Brellan as root or grant it cap_net_bind_service).")
+            .arg(number);
+    default:
+        return QStringLiteral("Traps will not be received: UDP port %1 on %2 cannot be opened (%3).")
+            .arg(number, address.toString(), failure.text);
+    }
+}
+
 QString TrapReceiver::state() const
 {
     if (!m_problem.isEmpty())
         return m_problem;
-    const std::uint64_t dropped = m_queue.counters().dropped;
-    if (dropped == 0)
+    const TrapQueue::Counters counters = m_queue.counters();
+    if (counters.dropped == 0)
         return {};
+    const std::uint64_t dropped = counters.dropped;
     return QStringLiteral("%1 %2 lost: %3 faster than they could be logged, while %4 were waiting.")
         .arg(QString::number(dropped), dropped == 1 ? QStringLiteral("trap was") : QStringLiteral("traps were"),
              dropped == 1 ? QStringLiteral("it came") : QStringLiteral("they came"),
-             QString::number(m_queue.capacity()));
+             QString::number(counters.waitingAtLastDrop));
 }
 
-void TrapReceiver::runOnReceiveThread(const std::function<void(QObject& reader)>& work)
+SnmpSocket::Counters TrapReceiver::socketCounters() const
 {
-    if (m_reader)
-        QMetaObject::invokeMethod(m_reader, [this, &work] { work(*m_reader); }, Qt::BlockingQueuedConnection);
-}
-
-void TrapReceiver::deliverWaiting()
-{
-    m_deliveryScheduled = false;
-    // A handler is still running (it may have opened a dialog, whose event
-    // loop brought us here): its event finishes first, ours follow.
-    if (m_events.busy()) {
-        m_waitingForIdle = true;
-        return;
-    }
-    QElapsedTimer slice;
-    slice.start();
-    bool drained = false;
-    while (!drained && slice.nsecsElapsed() < sliceMicroseconds * 1000LL) {
-        const std::vector<ReceivedTrap> traps = m_queue.take(trapsPerTake);
-        drained = traps.size() < trapsPerTake; // the next push tells us again
-        for (const ReceivedTrap& trap : traps)
-            m_events.post(EventQueue::Kind::Trap, [this, trap] { m_deliver(trap); });
-    }
-    reportDrops();
-    if (!drained)
-        scheduleDelivery();
-}
-
-void TrapReceiver::scheduleDelivery()
-{
-    if (std::exchange(m_deliveryScheduled, true))
-        return;
-    QMetaObject::invokeMethod(this, &TrapReceiver::deliverWaiting, Qt::QueuedConnection);
-}
-
-void TrapReceiver::reportDrops()
-{
-    const std::uint64_t dropped = m_queue.counters().dropped;
-    if (dropped == m_droppedReported)
-        return;
-    m_droppedReported = dropped;
-    emit stateChanged(state());
+    return m_socket ? m_socket->counters() : SnmpSocket::Counters{};
 }
 
 } // namespace brellan

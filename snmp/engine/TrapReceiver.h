@@ -1,6 +1,6 @@
 #pragma once
 
-#include "EventQueue.h"
+#include "SnmpSocket.h"
 #include "TrapQueue.h"
 
 #include <QHostAddress>
@@ -8,32 +8,26 @@
 #include <QString>
 #include <QThread>
 
-#include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <latch>
 #include <memory>
 
 namespace brellan {
 
-class TrapReader;
-
-// Receives traps on one UDP port. A thread of its own drains the socket
-// (TrapReader) into a bounded queue, so traps keep being read while the
-// GUI thread is busy: a long repaint, a modal dialog, a drag. On the GUI
-// thread the queued traps are delivered one at a time, in arrival order,
-// through the engine's EventQueue, in slices that leave the event loop its
-// turns; never while another event's handler runs.
+// Receives traps on one UDP port and hands them over. A thread of its own
+// reads the socket (an SnmpSocket, which decodes and checks each datagram),
+// turns each trap into a ReceivedTrap and puts it into a bounded queue, so
+// traps keep being read while the GUI thread is busy: a long repaint, a
+// modal dialog, a drag. It acknowledges each SNMPv2c InformRequest it
+// queued with one Response, as RFC 3416 section 4.2.7 asks. The engine
+// takes the traps from the queue when trapsWaiting() says there are some.
 class TrapReceiver final : public QObject {
     Q_OBJECT
 
 public:
-    using Deliver = std::function<void(const ReceivedTrap&)>;
-
     // Binds before it returns (problem() says why when that failed).
-    // `capacity` bounds the traps waiting; `deliver` raises one of them.
-    TrapReceiver(const QHostAddress& address, std::uint16_t port, std::size_t capacity, EventQueue& events,
-                 Deliver deliver, QObject* parent = nullptr);
+    TrapReceiver(const QHostAddress& address, std::uint16_t port, TrapQueue::Limits limits,
+                 QObject* parent = nullptr);
     // Stops the receive thread, which closes the socket.
     ~TrapReceiver() override;
 
@@ -44,32 +38,26 @@ public:
     QString state() const;
     // The port the socket is bound to (0 when it is not bound).
     std::uint16_t boundPort() const { return m_boundPort; }
-    // The receive buffer the system granted, in bytes (0 when not bound).
-    int receiveBufferSize() const { return m_receiveBufferSize; }
-    TrapQueue::Counters counters() const { return m_queue.counters(); }
 
-    // Runs `work` on the receive thread, given the reader (whose children
-    // are the socket's objects), and returns when it has run; nothing runs
-    // when the socket is not bound. For tests that reach into the socket.
-    void runOnReceiveThread(const std::function<void(QObject& reader)>& work);
+    TrapQueue& queue() { return m_queue; }
+    const TrapQueue& queue() const { return m_queue; }
+    SnmpSocket::Counters socketCounters() const;
 
 signals:
-    void stateChanged(const QString& state);
+    // Traps were put into a queue that was empty (raised on the receive
+    // thread; connect with a queued connection).
+    void trapsWaiting();
 
 private:
-    // Traps taken from the queue at a time, and the longest the GUI thread
-    // delivers before it lets the event loop run again.
-    static constexpr std::size_t trapsPerTake = 512;
-    static constexpr int sliceMicroseconds = 5000;
+    static constexpr int datagramsPerPass = 1024;
 
     void receive(const QHostAddress& address, std::uint16_t port);
-    void deliverWaiting();
-    void scheduleDelivery();
-    void reportDrops();
+    void take(SnmpSocket& socket, SnmpSocket::Received& received);
+    static void acknowledge(SnmpSocket& socket, const SnmpSocket::Received& inform);
+    static QString bindProblem(const SnmpSocket::BindFailure& failure, const QHostAddress& address,
+                               std::uint16_t port);
 
     TrapQueue m_queue;
-    EventQueue& m_events;
-    Deliver m_deliver;
     std::unique_ptr<QThread> m_thread;
     // Opened by the receive thread once bound, and once it has stopped.
     // (Standard latches rather than QThread's own waits, so that tools that
@@ -79,11 +67,7 @@ private:
     // Set by the receive thread before m_bound opens, then fixed.
     QString m_problem;
     std::uint16_t m_boundPort = 0;
-    int m_receiveBufferSize = 0;
-    TrapReader* m_reader = nullptr; // lives on m_thread, while it runs
-    bool m_deliveryScheduled = false;
-    bool m_waitingForIdle = false;
-    std::uint64_t m_droppedReported = 0;
+    const SnmpSocket* m_socket = nullptr; // lives on m_thread while it runs
 };
 
 } // namespace brellan

@@ -5,7 +5,6 @@
 #include "UdpEngine.h"
 
 #include "BroadcastRoutes.h"
-#include "DatagramIo.h"
 #include "Ipv4Text.h"
 #include "SnmpError.h"
 
@@ -17,9 +16,13 @@
 namespace brellan {
 namespace {
 
-using Clock = RequestTable::Clock;
-
 constexpr std::uint32_t limitedBroadcast = 0xFFFFFFFFu;
+
+RequestTable::Timing timingOf(const UdpEngine::Settings& settings)
+{
+    return {settings.initialWait, settings.minimumWait, settings.maximumWait, settings.giveUpAfter,
+            settings.broadcastWindow};
+}
 
 } // namespace
 
@@ -28,22 +31,21 @@ UdpEngine::UdpEngine(QObject* parent) : UdpEngine(Settings{}, parent) {}
 UdpEngine::UdpEngine(Settings settings, QObject* parent)
     : QObject(parent),
       m_settings(std::move(settings)),
-      m_requests(std::max(m_settings.broadcastWindow, m_settings.giveUpAfter)),
-      m_roundTrips({m_settings.initialWait, m_settings.minimumWait, m_settings.maximumWait}),
-      m_trapReceiver(m_settings.trapBindAddress, m_settings.trapPort, m_settings.trapQueueCapacity, m_events,
-                     [this](const ReceivedTrap& trap) { deliverTrap(trap); }, this),
-      m_datagram(maxDatagramSize)
+      m_requestSocket(answersPerPass, [this](SnmpSocket::Received& received) { takeAnswer(received); }, this),
+      m_requests(timingOf(m_settings)),
+      m_trapReceiver(m_settings.trapBindAddress, m_settings.trapPort,
+                     {m_settings.trapQueueCapacity, m_settings.trapQueueBytes}, this)
 {
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &UdpEngine::onTimer);
 
     // The request socket takes whatever port the system gives it; answers
-    // come back to it, broadcasts leave through it.
-    if (!m_requestSocket.bind(QHostAddress(QHostAddress::AnyIPv4), 0))
-        qWarning("SNMP request socket cannot be opened: %s", qPrintable(m_requestSocket.errorString()));
-    connect(&m_requestSocket, &QUdpSocket::readyRead, this, &UdpEngine::readRequestSocket);
-    connect(&m_trapReceiver, &TrapReceiver::stateChanged, this, &UdpEngine::trapReceiverStateChanged);
+    // come back to it, from the agent port, and broadcasts leave through it.
+    if (const auto failure = m_requestSocket.bind(QHostAddress(QHostAddress::AnyIPv4), 0))
+        qWarning("SNMP request socket cannot be opened: %s", qPrintable(failure->text));
+    m_requestSocket.acceptOnlyFromPort(m_settings.agentPort);
+    connect(&m_trapReceiver, &TrapReceiver::trapsWaiting, this, &UdpEngine::deliverPending, Qt::QueuedConnection);
 }
 
 UdpEngine::~UdpEngine() = default;
@@ -75,7 +77,8 @@ std::string UdpEngine::VarValue(int index) const
 // later send fails instead of reaching the previous agent.
 void UdpEngine::setRemoteHost(const std::string& host)
 {
-    if (!parseIpv4Text(host)) {
+    m_target = parseIpv4Text(host);
+    if (!m_target) {
         m_remoteHost.clear();
         throw SnmpError("Invalid agent address \"" + host
                         + "\": expected an IPv4 address in dotted decimal such as 192.168.1.20");
@@ -88,10 +91,12 @@ std::string UdpEngine::RemoteHost() const
     return m_remoteHost;
 }
 
+// Abandons every request outstanding and every answer not yet raised (traps
+// stay): a new request set-up follows.
 void UdpEngine::Reset()
 {
     m_requests.clear();
-    m_events.dropResponses();
+    m_pending.clear();
     m_variables.clear();
     m_counters.walkRetries = 0;
     scheduleTimer();
@@ -109,37 +114,42 @@ void UdpEngine::SendGetNext()
     send(snmp::PduType::GetNextRequest);
 }
 
-std::uint32_t UdpEngine::remoteAddress() const
-{
-    const std::optional<std::uint32_t> address = parseIpv4Text(m_remoteHost);
-    if (!address)
-        throw SnmpError("Nothing to send: no agent address is set (RemoteHost)");
-    return *address;
-}
-
 // A request id from the system's cryptographic random source: 31 bits,
 // positive, and none outstanding or lately completed. A host that sees one
 // request learns nothing of the next one's id.
-std::int32_t UdpEngine::takeRequestId() const
+std::int32_t UdpEngine::takeRequestId()
 {
     while (true) {
-        const auto id = static_cast<std::int32_t>(QRandomGenerator::system()->generate() & 0x7FFFFFFFu);
+        if (m_randomIdsUsed == m_randomIds.size()) {
+            QRandomGenerator::system()->fillRange(m_randomIds.data(), m_randomIds.size());
+            m_randomIdsUsed = 0;
+        }
+        const auto id = static_cast<std::int32_t>(m_randomIds[m_randomIdsUsed++] & 0x7FFFFFFFu);
         if (id != 0 && !m_requests.inUse(id))
             return id;
     }
 }
 
-bool UdpEngine::isBroadcastAddress(std::uint32_t address) const
+bool UdpEngine::isBroadcastAddress(std::uint32_t address)
 {
-    return address == limitedBroadcast || m_directedBroadcasts.contains(address);
+    if (address == limitedBroadcast)
+        return true;
+    const Clock::time_point now = Clock::now();
+    if (!m_broadcastsReadAt || now - *m_broadcastsReadAt >= std::chrono::seconds(1)) {
+        m_directedBroadcasts = directedBroadcastAddresses();
+        m_broadcastsReadAt = now;
+    }
+    return m_directedBroadcasts.contains(address);
 }
 
+// Encodes, sends and records the request; its timing is the request
+// table's to decide.
 void UdpEngine::send(snmp::PduType type)
 {
     std::vector<snmp::Oid> oids = m_variables.requestOids();
-    const std::uint32_t target = remoteAddress();
-    if (type == snmp::PduType::GetRequest)
-        m_directedBroadcasts = directedBroadcastAddresses();
+    if (!m_target)
+        throw SnmpError("Nothing to send: no agent address is set (RemoteHost)");
+    const std::uint32_t target = *m_target;
     // Every agent answers a broadcast, and a walk that went on there would
     // send a broadcast for each answer: a walk never continues at one.
     const bool broadcast = isBroadcastAddress(target);
@@ -149,41 +159,18 @@ void UdpEngine::send(snmp::PduType type)
     }
     const std::int32_t id = takeRequestId();
     std::vector<std::uint8_t> datagram = snmp::encodeRequest(type, m_settings.community, id, oids);
-
     if (target == limitedBroadcast)
         sendBroadcast(datagram);
     else
         sendUnicast(datagram, target);
     ++m_counters.requests;
-
-    RequestTable::Request request;
-    request.requestId = id;
-    request.type = type;
-    request.firstOid = std::move(oids.front());
-    request.target = target;
-    request.broadcast = broadcast;
-    const Clock::time_point now = Clock::now();
-    request.sentAt = now;
-    request.lastSentAt = now;
-    if (broadcast) {
-        // Sent once; answers are taken until the window closes.
-        request.giveUpAt = now;
-        request.deadline = now + m_settings.broadcastWindow;
-    } else {
-        request.wait = m_roundTrips.timeout(target);
-        request.maximumWait = m_settings.maximumWait;
-        request.giveUpAt = now + m_settings.giveUpAfter;
-        request.deadline = now + request.wait;
-    }
-    if (!broadcast)
-        request.datagram = std::move(datagram);
-    m_requests.add(std::move(request), now);
+    m_requests.add({id, type, std::move(oids.front()), target, broadcast, std::move(datagram)}, Clock::now());
     scheduleTimer();
 }
 
 void UdpEngine::sendUnicast(std::span<const std::uint8_t> datagram, std::uint32_t target)
 {
-    if (const auto refused = sendDatagram(m_requestSocket, datagram, QHostAddress(target), m_settings.agentPort))
+    if (const auto refused = m_requestSocket.send(datagram, QHostAddress(target), m_settings.agentPort))
         throw SnmpError("Cannot send the request to " + ipv4Text(target) + ": " + *refused);
 }
 
@@ -196,7 +183,7 @@ void UdpEngine::sendBroadcast(std::span<const std::uint8_t> datagram)
     const QHostAddress everyone(QHostAddress::Broadcast);
     const QList<BroadcastRoute> routes = broadcastRoutes();
     if (routes.isEmpty()) {
-        if (const auto refused = sendDatagram(m_requestSocket, datagram, everyone, m_settings.agentPort))
+        if (const auto refused = m_requestSocket.send(datagram, everyone, m_settings.agentPort))
             throw SnmpError("Cannot send the broadcast request to 255.255.255.255: " + *refused);
         return;
     }
@@ -204,8 +191,7 @@ void UdpEngine::sendBroadcast(std::span<const std::uint8_t> datagram)
     std::string failures;
     int sent = 0;
     for (const BroadcastRoute& route : routes) {
-        const auto refused =
-            sendDatagram(m_requestSocket, datagram, everyone, m_settings.agentPort, route.interfaceIndex);
+        const auto refused = m_requestSocket.send(datagram, everyone, m_settings.agentPort, route.interfaceIndex);
         if (!refused) {
             ++sent;
             continue;

@@ -1,9 +1,34 @@
 #pragma once
 
-#include "EventQueue.h"
+// The SNMP component for real: SNMPv1 GetRequest/GetNextRequest over UDP,
+// answers matched to their requests, retries, and a trap receiver. It lives
+// on the GUI thread and raises its events there, one at a time.
+//
+// The road of an answer, all on the GUI thread:
+//   SnmpSocket::readPass, take    read, decode, check the source port   SnmpSocket.cpp
+//   UdpEngine::takeAnswer         ours? answers which request?          UdpEngineAnswers.cpp
+//     (RequestTable::answer: from whom was asked, what was asked, walk guard)
+//   UdpEngine::post, deliverPending, raise                              UdpEngineDelivery.cpp
+//     the answer becomes the variable list, then Response is raised
+//   the manager's onResponse (wired by connectManager), which may SendGetNext
+//
+// The road of a trap, read on a thread of its own:
+//   SnmpSocket::readPass, take    read, decode                          SnmpSocket.cpp
+//   TrapReceiver::take            a trap? queue it (inform: answer it)   TrapReceiver.cpp
+//   TrapQueue::push, then trapsWaiting to the GUI thread                TrapQueue.cpp
+//   UdpEngine::deliverPending, raise: Trap                              UdpEngineDelivery.cpp
+//   the manager's onTrap, which appends the line to the window's list
+//
+// Answers and traps are raised in the order they were read, never while
+// another event's handler runs (it may have opened a dialog, whose event
+// loop lets more datagrams in), and in slices that leave the event loop its
+// turns. Requests are sent by UdpEngine.cpp; when to send a copy again or
+// give a request up is the RequestTable's to say, and the timer here sends
+// what it says (UdpEngineAnswers.cpp).
+
 #include "RequestTable.h"
-#include "RttEstimator.h"
 #include "SnmpComponent.h"
+#include "SnmpSocket.h"
 #include "TrapReceiver.h"
 #include "VariableList.h"
 
@@ -11,24 +36,20 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
-#include <QUdpSocket>
 
+#include <array>
 #include <chrono>
 #include <cstdint>
+#include <deque>
+#include <optional>
 #include <set>
 #include <span>
 #include <string>
+#include <variant>
 #include <vector>
 
 namespace brellan {
 
-// The SNMP component for real: SNMPv1 GetRequest/GetNextRequest over UDP,
-// responses matched to their requests, retries, and a trap receiver. It
-// lives on the GUI thread; its events are raised from Qt's event loop, one
-// at a time (traps are read on a thread of the trap receiver's own, but
-// raised here like the rest). This class is the component's face: the
-// variable list, the request table, the round-trip estimates, the trap
-// receiver and the socket helpers do the work.
 class UdpEngine final : public QObject, public SnmpComponent {
     Q_OBJECT
 
@@ -40,39 +61,40 @@ public:
         std::uint16_t agentPort = 161;
         std::uint16_t trapPort = 162;
         QHostAddress trapBindAddress = QHostAddress(QHostAddress::AnyIPv4);
-        // The wait before a request is sent again is learnt from each
-        // agent's answers (RttEstimator), within these bounds; before an
-        // agent has answered, it is the initial wait. Each further copy
-        // waits twice as long as the one before, up to the maximum, and a
-        // request is given up once giveUpAfter has passed since its first
-        // copy: an agent that never answers gets six copies in 6 s, as
-        // Net-SNMP's tools send by default.
+        // An agent that never answers gets six copies in 6 s, as Net-SNMP's
+        // tools send by default; see RequestTable::Timing.
         std::chrono::milliseconds initialWait{1000};
         std::chrono::milliseconds minimumWait{50};
         std::chrono::milliseconds maximumWait{1000};
         std::chrono::milliseconds giveUpAfter{6000};
         std::chrono::milliseconds broadcastWindow{3000};
-        // Traps received but not yet raised, at most: 12 bytes each.
-        std::size_t trapQueueCapacity = 1'000'000;
+        // Traps received but not yet raised, at most, and their datagrams'
+        // bytes at most (a trap waiting costs its datagram and about 100 bytes).
+        std::size_t trapQueueCapacity = 250'000;
+        std::size_t trapQueueBytes = 64 * 1024 * 1024;
     };
 
     // What was dropped and why; for tests, benchmarks and diagnosis.
     struct Counters {
-        std::uint64_t malformed = 0;   // failed to decode
-        std::uint64_t unmatched = 0;   // wrong version, community, request id or PDU type
-        std::uint64_t wrongSource = 0; // not from the address and port asked
-        std::uint64_t wrongObject = 0; // a GetRequest answered with another object
-        std::uint64_t duplicates = 0;  // a second answer to a completed request
+        // The request socket and its answers.
+        std::uint64_t malformed = 0;    // failed to decode, no IPv4 sender, or no bindings
+        std::uint64_t unmatched = 0;    // wrong version, community, request id or PDU type
+        std::uint64_t wrongSource = 0;  // not from the address and port asked
+        std::uint64_t wrongObject = 0;  // a GetRequest answered with another object
+        std::uint64_t duplicates = 0;   // a second answer to a completed request
         std::uint64_t notAdvancing = 0; // GetNext answer not after the requested object
-        std::uint64_t retries = 0;     // requests sent again
-        std::uint64_t walkRetries = 0; // the same, since the last Reset (the walk now in progress)
-        std::uint64_t timeouts = 0;    // requests given up
-        std::uint64_t traps = 0;       // Trap events raised
-        std::uint64_t responses = 0;   // Response events raised
-        std::uint64_t requests = 0;    // requests sent (a retry is not a new request)
-        std::uint64_t overflowed = 0;  // events lost because too many waited for a busy handler
-        std::uint64_t trapsDropped = 0; // traps lost because the trap queue was full
+        std::uint64_t retries = 0;      // requests sent again
+        std::uint64_t walkRetries = 0;  // the same, since the last Reset (the walk now in progress)
+        std::uint64_t timeouts = 0;     // requests given up
+        std::uint64_t responses = 0;    // Response events raised
+        std::uint64_t requests = 0;     // requests sent (a retry is not a new request)
+        std::uint64_t overflowed = 0;   // answers lost because too many waited for a busy handler
         std::uint64_t broadcastWalksRefused = 0; // GetNext to a broadcast address, not sent
+        // The trap socket and its traps.
+        std::uint64_t trapsMalformed = 0; // failed to decode, or no IPv4 sender
+        std::uint64_t notTraps = 0;       // decoded, but no trap
+        std::uint64_t traps = 0;          // Trap events raised
+        std::uint64_t trapsDropped = 0;   // lost because the trap queue was full
     };
 
     // (Two constructors rather than a defaulted Settings argument: a nested
@@ -105,45 +127,77 @@ signals:
     void trapReceiverStateChanged(const QString& state);
 
 private:
-    static constexpr int datagramsPerPass = 256;
-    static constexpr std::size_t maxQueuedEvents = 100000;
+    using Clock = RequestTable::Clock;
 
+    // An answer matched to its request, or why a request of the walk ended
+    // without one, waiting to be raised.
+    struct Answer {
+        std::int32_t errorStatus = 0;
+        std::vector<snmp::VarBind> bindings;
+        std::uint32_t from = 0;
+    };
+    struct Failure {
+        std::string reason;
+    };
+    struct Pending {
+        Clock::time_point arrived;
+        std::variant<Answer, Failure> event;
+    };
+
+    static constexpr int answersPerPass = 256;
+    static constexpr std::size_t maxPending = 100000;
+    static constexpr std::size_t trapsPerTake = 512;
+    // The longest the GUI thread raises events before the event loop has its turn.
+    static constexpr std::chrono::nanoseconds deliverySlice{std::chrono::milliseconds(5)};
+
+    // Sending (UdpEngine.cpp)
     void send(snmp::PduType type);
-    std::uint32_t remoteAddress() const;
-    std::int32_t takeRequestId() const;
-    bool isBroadcastAddress(std::uint32_t address) const;
-    void reportFailure(const std::string& reason);
+    std::int32_t takeRequestId();
+    bool isBroadcastAddress(std::uint32_t address);
     void sendUnicast(std::span<const std::uint8_t> datagram, std::uint32_t target);
     void sendBroadcast(std::span<const std::uint8_t> datagram);
 
-    void readRequestSocket();
-    void handleResponse(std::span<const std::uint8_t> bytes, const QHostAddress& sender, std::uint16_t senderPort);
-    void learnRoundTrip(const RequestTable::Request& request, RequestTable::Clock::time_point answeredAt);
-    void deliverResponse(std::int32_t errorStatus, std::vector<snmp::VarBind> bindings, const std::string& from);
-    void deliverTrap(const ReceivedTrap& trap);
-
+    // Answers and retries (UdpEngineAnswers.cpp)
+    void takeAnswer(SnmpSocket::Received& received);
     void onTimer();
     void scheduleTimer();
 
+    // Delivery (UdpEngineDelivery.cpp)
+    void post(Pending pending);
+    void deliverPending();
+    bool deliverNext();
+    void scheduleDelivery();
+    void raise(Answer& answer);
+    void raise(const Failure& failure);
+    void raise(const ReceivedTrap& trap);
+    void reportTrapDrops();
+
     Settings m_settings;
-    // A child of the engine, so that tests can reach its notifier.
-    QUdpSocket m_requestSocket{this};
-    QTimer m_timer;
-    RequestTable::Clock::time_point m_timerDue; // when m_timer fires, while it is active
+    SnmpSocket m_requestSocket;
     RequestTable m_requests;
-    RttEstimator m_roundTrips;
-    EventQueue m_events{maxQueuedEvents};
-    // Delivers through m_events, so it is made after it and gone before it.
+    QTimer m_timer;
+    Clock::time_point m_timerDue; // when m_timer fires, while it is active
     TrapReceiver m_trapReceiver;
 
     VariableList m_variables;
     std::string m_remoteHost;
-    // The directed broadcast addresses of the local networks, as they were
-    // at the last SendGet (a walk's GetNexts are checked against them).
+    std::optional<std::uint32_t> m_target; // m_remoteHost as an address
+    // The directed broadcast addresses of the local networks, and when they
+    // were read: reading them asks the system for every interface, which
+    // costs more than the request they guard, so they are read again at
+    // most once a second.
     std::set<std::uint32_t> m_directedBroadcasts;
+    std::optional<Clock::time_point> m_broadcastsReadAt;
+    // Random request ids, drawn from the system a batch at a time.
+    std::array<std::uint32_t, 32> m_randomIds{};
+    std::size_t m_randomIdsUsed = m_randomIds.size();
+
+    std::deque<Pending> m_pending;     // answers and failures to raise
+    std::deque<ReceivedTrap> m_traps;  // traps taken from the queue, to raise
+    bool m_delivering = false;
+    bool m_deliveryScheduled = false;
+    std::uint64_t m_trapDropsReported = 0;
     Counters m_counters;
-    bool m_requestReadQueued = false;
-    std::vector<std::uint8_t> m_datagram;
 };
 
 } // namespace brellan

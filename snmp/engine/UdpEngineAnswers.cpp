@@ -1,18 +1,15 @@
-// The engine's receiving side: answers matched to their requests and
-// handed to the manager, traps handed on, copies sent again and requests
-// given up, with what the status line says about those.
+// The engine's receiving side: answers matched to their requests, copies
+// sent again and requests given up, with what the status line says about
+// those.
 
 #include "UdpEngine.h"
 
-#include "DatagramIo.h"
 #include "Ipv4Text.h"
 
 #include <algorithm>
 
 namespace brellan {
 namespace {
-
-using Clock = RequestTable::Clock;
 
 std::string noAnswerText(std::uint32_t agent, int copiesSent)
 {
@@ -37,45 +34,25 @@ std::string walkStoppedText(std::uint32_t agent, const snmp::Pdu& answer, const 
 
 } // namespace
 
-// --- Receiving ---
+// --- Answers ---
 
-void UdpEngine::readRequestSocket()
+// Each datagram the request socket decoded, from the agent port.
+void UdpEngine::takeAnswer(SnmpSocket::Received& received)
 {
-    m_requestReadQueued = false;
-    const bool more = readPass(m_requestSocket, m_datagram, datagramsPerPass,
-                               [this](std::span<const std::uint8_t> bytes, const QHostAddress& sender,
-                                      quint16 senderPort) { handleResponse(bytes, sender, senderPort); });
-    // More waiting: read them on a later pass, after the event loop has had
-    // its turn, so a flood never freezes the window.
-    if (more && !m_requestReadQueued) {
-        m_requestReadQueued = true;
-        QMetaObject::invokeMethod(this, &UdpEngine::readRequestSocket, Qt::QueuedConnection);
-    }
-}
-
-void UdpEngine::handleResponse(std::span<const std::uint8_t> bytes, const QHostAddress& sender,
-                               std::uint16_t senderPort)
-{
-    const std::optional<std::uint32_t> source = ipv4Source(sender);
-    snmp::Decoded<snmp::Message> message = snmp::decodeMessage(bytes);
-    // The core reads binding 1 of every answer: one without bindings is broken.
-    if (!message || !source || message->bindings().empty()) {
-        ++m_counters.malformed;
-        return;
-    }
-    auto* response = std::get_if<snmp::Pdu>(&message->pdu);
-    if (message->version != snmp::versionV1 || message->community != m_settings.community || !response
-        || response->type != snmp::PduType::GetResponse) {
+    auto* response = std::get_if<snmp::Pdu>(&received.message.pdu);
+    if (received.message.version != snmp::versionV1 || received.message.community != m_settings.community
+        || !response || response->type != snmp::PduType::GetResponse) {
         ++m_counters.unmatched;
         return;
     }
-    // Agents answer from the agent port; anything else is not an answer.
-    if (senderPort != m_settings.agentPort) {
-        ++m_counters.wrongSource;
+    // The manager reads binding 1 of every answer: one without bindings is broken.
+    if (response->bindings.empty()) {
+        ++m_counters.malformed;
         return;
     }
-    const snmp::Oid& answered = response->bindings.front().oid;
-    const RequestTable::Verdict verdict = m_requests.classify(response->requestId, *source, answered);
+    const Clock::time_point now = Clock::now();
+    const RequestTable::Verdict verdict =
+        m_requests.answer(response->requestId, received.source, response->bindings.front().oid, now);
     switch (verdict.answer) {
     case RequestTable::Answer::Unknown: ++m_counters.unmatched; return;
     case RequestTable::Answer::Duplicate: ++m_counters.duplicates; return;
@@ -84,81 +61,33 @@ void UdpEngine::handleResponse(std::span<const std::uint8_t> bytes, const QHostA
     case RequestTable::Answer::NotAdvancing: break;
     case RequestTable::Answer::New: break;
     }
-    const bool stopsTheWalk = verdict.answer == RequestTable::Answer::NotAdvancing;
-    const std::string stoppedText = stopsTheWalk ? walkStoppedText(*source, *response, verdict.request->firstOid) : "";
-    const bool unicast = !verdict.request->broadcast;
-    const Clock::time_point now = Clock::now();
-    if (unicast)
-        learnRoundTrip(*verdict.request, now);
-    m_requests.accept(response->requestId, *source, now); // `verdict.request` is gone from here on
     scheduleTimer();
-    if (!stopsTheWalk) {
-        deliverResponse(response->errorStatus, std::move(response->bindings), ipv4Text(*source));
+    if (verdict.answer == RequestTable::Answer::New) {
+        post({now, Answer{response->errorStatus, std::move(response->bindings), received.source}});
         return;
     }
     ++m_counters.notAdvancing;
-    if (unicast)
-        reportFailure(stoppedText);
+    if (!verdict.broadcast)
+        post({now, Failure{walkStoppedText(received.source, *response, verdict.asked)}});
 }
 
-// Karn's rule: an answer to a request sent more than once may answer any
-// copy, so only one sent once measures the round trip.
-void UdpEngine::learnRoundTrip(const RequestTable::Request& request, Clock::time_point answeredAt)
-{
-    using std::chrono::duration_cast;
-    if (request.copiesSent == 1)
-        m_roundTrips.addSample(request.target, duration_cast<RttEstimator::Duration>(answeredAt - request.sentAt));
-    else
-        m_roundTrips.noteAnswerAfterResend(request.target,
-                                           duration_cast<RttEstimator::Duration>(answeredAt - request.lastSentAt));
-}
-
-void UdpEngine::deliverResponse(std::int32_t errorStatus, std::vector<snmp::VarBind> bindings,
-                                const std::string& from)
-{
-    m_events.post(EventQueue::Kind::Response, [this, errorStatus, bindings = std::move(bindings), from] {
-        // The handler reads the answer through VarOid(i)/VarValue(i), and
-        // SendGetNext asks for what follows it.
-        m_variables.replaceWith(bindings);
-        ++m_counters.responses;
-        raiseResponse(errorStatus, from);
-    });
-}
-
-// Raised like a response, in order with them, and dropped with them by Reset.
-void UdpEngine::reportFailure(const std::string& reason)
-{
-    m_events.post(EventQueue::Kind::Response, [this, reason] { raiseRequestFailed(reason); });
-}
-
-// The trap receiver calls this from m_events, one trap at a time.
-void UdpEngine::deliverTrap(const ReceivedTrap& trap)
-{
-    ++m_counters.traps;
-    // The datagram itself does not yet travel with the trap: its time alone.
-    raiseTrap(trap.genericTrap, trap.specificTrap, ipv4Text(trap.agentAddress),
-              TrapDatagram{std::chrono::system_clock::now(), 0, 0, {}});
-}
-
-// --- Retries and windows ---
+// --- Retries ---
 
 void UdpEngine::onTimer()
 {
-    const RequestTable::Due due = m_requests.takeDue(Clock::now());
+    const Clock::time_point now = Clock::now();
+    const RequestTable::Due due = m_requests.takeDue(now);
     m_counters.timeouts += due.givenUp.size();
-    for (const auto& [request, waited] : due.resend) {
+    for (const RequestTable::Resend& copy : due.resend) {
         // Same datagram, same request id: an answer to any copy completes it.
         ++m_counters.retries;
         ++m_counters.walkRetries;
-        if (request->copiesSent == 2)
-            m_roundTrips.noteTimeout(request->target, waited);
-        if (const auto refused =
-                sendDatagram(m_requestSocket, request->datagram, QHostAddress(request->target), m_settings.agentPort))
-            qWarning("SNMP request to %s not sent again: %s", ipv4Text(request->target).c_str(), refused->c_str());
+        if (const auto refused = m_requestSocket.send(copy.datagram, QHostAddress(copy.target), m_settings.agentPort))
+            qWarning("SNMP request to %s not sent again: %s", ipv4Text(copy.target).c_str(), refused->c_str());
     }
-    for (const RequestTable::GivenUp& request : due.givenUp)
-        reportFailure(noAnswerText(request.target, request.copiesSent));
     scheduleTimer();
+    for (const RequestTable::GivenUp& request : due.givenUp)
+        post({now, Failure{noAnswerText(request.target, request.copiesSent)}});
 }
 
 // A timer already armed for an earlier moment is left alone: when it
@@ -173,19 +102,6 @@ void UdpEngine::scheduleTimer()
     m_timerDue = *next;
     const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*next - Clock::now());
     m_timer.start(std::max(wait, std::chrono::milliseconds(0)));
-}
-
-// --- Diagnosis ---
-
-UdpEngine::Counters UdpEngine::counters() const
-{
-    Counters counters = m_counters;
-    const TrapQueue::Counters traps = m_trapReceiver.counters();
-    counters.malformed += traps.malformed;
-    counters.unmatched += traps.unmatched;
-    counters.trapsDropped = traps.dropped;
-    counters.overflowed = m_events.overflowed();
-    return counters;
 }
 
 } // namespace brellan

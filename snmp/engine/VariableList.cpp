@@ -24,10 +24,7 @@ void VariableList::setOid(int index, const std::string& dottedOid)
         throw SnmpError("Invalid object identifier \"" + dottedOid
                         + "\": expected dotted decimal such as 1.3.6.1.2.1.1.5.0");
     }
-    Variable& slot = m_variables[static_cast<std::size_t>(index - 1)];
-    slot.oidText = snmp::formatOid(*parsed);
-    slot.oid = std::move(parsed);
-    slot.value.clear();
+    m_variables[static_cast<std::size_t>(index - 1)] = {std::move(parsed), snmp::Value{}};
 }
 
 const VariableList::Variable& VariableList::at(const char* member, int index) const
@@ -39,14 +36,16 @@ const VariableList::Variable& VariableList::at(const char* member, int index) co
     return m_variables[static_cast<std::size_t>(index - 1)];
 }
 
-const std::string& VariableList::oidText(const char* member, int index) const
+// An identifier not yet written reads as empty.
+std::string VariableList::oidText(const char* member, int index) const
 {
-    return at(member, index).oidText;
+    const std::optional<snmp::Oid>& oid = at(member, index).oid;
+    return oid ? snmp::formatOid(*oid) : std::string();
 }
 
-const std::string& VariableList::valueText(const char* member, int index) const
+std::string VariableList::valueText(const char* member, int index) const
 {
-    return at(member, index).value;
+    return snmp::valueText(at(member, index).value);
 }
 
 std::vector<snmp::Oid> VariableList::requestOids() const
@@ -64,12 +63,12 @@ std::vector<snmp::Oid> VariableList::requestOids() const
     return oids;
 }
 
-void VariableList::replaceWith(const std::vector<snmp::VarBind>& bindings)
+void VariableList::replaceWith(std::vector<snmp::VarBind>&& bindings)
 {
     m_variables.clear();
     m_variables.reserve(bindings.size());
-    for (const snmp::VarBind& binding : bindings)
-        m_variables.push_back({binding.oid, snmp::formatOid(binding.oid), snmp::valueText(binding.value)});
+    for (snmp::VarBind& binding : bindings)
+        m_variables.push_back({std::move(binding.oid), std::move(binding.value)});
 }
 
 } // namespace brellan

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ConnectManager.h"
 #include "MemoryState.h"
 #include "Message.h"
 #include "Module1.h"
@@ -50,16 +51,6 @@ inline int reportReadableWhileEmpty(QObject& owner)
     return reached;
 }
 
-// The same for both of the engine's sockets: the request socket on this
-// thread, the trap socket on the trap receiver's.
-inline int reportReadableWhileEmpty(UdpEngine& engine)
-{
-    int reached = reportReadableWhileEmpty(static_cast<QObject&>(engine));
-    engine.findChild<TrapReceiver*>()->runOnReceiveThread(
-        [&](QObject& reader) { reached += reportReadableWhileEmpty(reader); });
-    return reached;
-}
-
 inline UdpEngine::Settings loopbackSettings(std::uint16_t agentPort)
 {
     UdpEngine::Settings settings;
@@ -77,19 +68,14 @@ inline UdpEngine::Settings loopbackSettings(std::uint16_t agentPort)
 inline snmp::Oid oid(const std::string& dotted) { return snmp::parseOid(dotted).value(); }
 
 // The real engine under the real manager, wired as the window wires them,
-// with every Response the dispatcher sees recorded (by VarOid(1)).
+// with every Response the dispatcher sees recorded (by VarOid(1)). What a
+// handler raises is recorded too, as the window would report it.
 struct WiredManager {
     explicit WiredManager(const UdpEngine::Settings& settings) : engine(settings)
     {
-        engine.Response().connect([this](std::int32_t status, const std::string& from) {
-            dispatched.push_back(engine.VarOid(1));
-            manager.onResponse(status, from);
-        });
-        engine.RequestFailed().connect([this](const std::string& reason) { manager.onRequestFailed(reason); });
-        engine.Trap().connect([this](std::int32_t generic, std::int32_t specific, const std::string& from,
-                                     const TrapDatagram&) {
-            manager.onTrap(generic, specific, from);
-        });
+        engine.Response().connect(
+            [this](std::int32_t, const std::string&) { dispatched.push_back(engine.VarOid(1)); });
+        connectManager(engine, manager, run);
     }
 
     // The operator clicks the (only) row holding `address`.
@@ -106,6 +92,16 @@ struct WiredManager {
     UdpEngine engine;
     Module1 manager{state, engine};
     std::vector<std::string> dispatched;
+    std::vector<std::string> failures;
+    // Runs a handler as the window does: a failure is reported, not thrown
+    // into the event loop.
+    HandlerRunner run = [this](const char* failure, const std::function<void()>& handler) {
+        try {
+            handler();
+        } catch (const std::exception& error) {
+            failures.push_back(std::string(failure) + ": " + error.what());
+        }
+    };
 };
 
 // A scripted agent on 127.0.0.1: records every request it receives and

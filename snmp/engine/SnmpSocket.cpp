@@ -1,0 +1,135 @@
+#include "SnmpSocket.h"
+
+#include <QByteArray>
+#include <QLoggingCategory>
+#include <QNetworkDatagram>
+#include <QVariant>
+
+#include <cerrno>
+#include <system_error>
+
+namespace brellan {
+namespace {
+
+// "QT_LOGGING_RULES=brellan.snmp.dropped=true" shows why each dropped
+// datagram was dropped.
+Q_LOGGING_CATEGORY(droppedDatagrams, "brellan.snmp.dropped", QtWarningMsg)
+
+// Asked of the system, which grants what it allows (on Linux up to
+// net.core.rmem_max).
+constexpr int wantedReceiveBuffer = 64 * 1024 * 1024;
+
+std::optional<std::uint32_t> ipv4Of(const QHostAddress& sender)
+{
+    // Also an IPv4-mapped IPv6 address, should a dual-stack socket report one.
+    bool ok = false;
+    const std::uint32_t address = sender.toIPv4Address(&ok);
+    return ok ? std::optional<std::uint32_t>(address) : std::nullopt;
+}
+
+} // namespace
+
+SnmpSocket::SnmpSocket(int datagramsPerPass, Handler handle, QObject* parent)
+    : QObject(parent), m_handle(std::move(handle)), m_datagramsPerPass(datagramsPerPass), m_buffer(maxDatagramSize)
+{
+    connect(&m_socket, &QUdpSocket::readyRead, this, &SnmpSocket::readPass);
+}
+
+std::optional<SnmpSocket::BindFailure> SnmpSocket::bind(const QHostAddress& address, std::uint16_t port,
+                                                        QAbstractSocket::BindMode mode)
+{
+    if (!m_socket.bind(address, port, mode))
+        return BindFailure{m_socket.error(), m_socket.errorString()};
+    m_socket.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, QVariant(wantedReceiveBuffer));
+    return std::nullopt;
+}
+
+std::uint16_t SnmpSocket::boundPort() const
+{
+    return m_socket.state() == QAbstractSocket::BoundState ? m_socket.localPort() : 0;
+}
+
+// Reads the datagrams waiting, at most a pass's worth, each with one system
+// call that both sizes and takes it.
+//
+// A pass always ends with a read, never with a mere look: the event loop may
+// report the socket readable when nothing waits (Qt's GLib event dispatcher
+// does so during a burst, from a readiness it saw before the datagrams were
+// read). QUdpSocket then takes a datagram to be waiting and unread, and on
+// its next notification stops watching the socket for good, until the
+// program reads from it; every read, even one that finds nothing, clears
+// that belief.
+void SnmpSocket::readPass()
+{
+    m_readQueued = false;
+    QHostAddress sender;
+    quint16 senderPort = 0;
+    for (int read = 0; read < m_datagramsPerPass; ++read) {
+        const qint64 size = m_socket.readDatagram(reinterpret_cast<char*>(m_buffer.data()),
+                                                  static_cast<qint64>(m_buffer.size()), &sender, &senderPort);
+        if (size < 0)
+            return;
+        take(std::span<const std::uint8_t>(m_buffer.data(), static_cast<std::size_t>(size)), sender, senderPort);
+    }
+    // More may be waiting: read them in a later pass, after the event loop
+    // has had its turn, so that a flood never freezes the thread.
+    if (!std::exchange(m_readQueued, true))
+        QMetaObject::invokeMethod(this, &SnmpSocket::readPass, Qt::QueuedConnection);
+}
+
+void SnmpSocket::take(std::span<const std::uint8_t> bytes, const QHostAddress& sender, std::uint16_t senderPort)
+{
+    const std::optional<std::uint32_t> source = ipv4Of(sender);
+    if (!source) {
+        m_malformed.fetch_add(1, std::memory_order_relaxed);
+        return;
+    }
+    if (m_requiredPort && senderPort != *m_requiredPort) {
+        m_wrongSource.fetch_add(1, std::memory_order_relaxed);
+        qCDebug(droppedDatagrams, "Dropped a datagram from %s:%u: not from port %u",
+                qPrintable(sender.toString()), senderPort, *m_requiredPort);
+        return;
+    }
+    snmp::Decoded<snmp::Message> message = snmp::decodeMessage(bytes);
+    if (!message) {
+        m_malformed.fetch_add(1, std::memory_order_relaxed);
+        qCDebug(droppedDatagrams, "Dropped a datagram from %s:%u: %s at byte %zu", qPrintable(sender.toString()),
+                senderPort, snmp::decodeErrorName(message.failure().reason), message.failure().offset);
+        return;
+    }
+    Received received{*message, bytes, *source, senderPort};
+    m_handle(received);
+}
+
+std::optional<std::string> SnmpSocket::send(std::span<const std::uint8_t> datagram, const QHostAddress& address,
+                                            std::uint16_t port, std::optional<int> interfaceIndex)
+{
+    QNetworkDatagram out(QByteArray::fromRawData(reinterpret_cast<const char*>(datagram.data()),
+                                                 static_cast<qsizetype>(datagram.size())),
+                         address, port);
+    if (interfaceIndex)
+        out.setInterfaceIndex(static_cast<uint>(*interfaceIndex));
+    errno = 0;
+    if (m_socket.writeDatagram(out) >= 0)
+        return std::nullopt;
+    return refusal(errno);
+}
+
+// Why the system refused a datagram. Qt reports most send failures only as
+// "Unable to send a message"; the C library's errno, still set right after
+// the failed call, names the reason ("Network is unreachable", ...).
+std::string SnmpSocket::refusal(int error) const
+{
+    const std::string qtText = m_socket.errorString().toStdString();
+    if (error == 0)
+        return qtText;
+    const std::string systemText = std::generic_category().message(error);
+    return systemText == qtText ? qtText : systemText + " (" + qtText + ")";
+}
+
+SnmpSocket::Counters SnmpSocket::counters() const
+{
+    return {m_malformed.load(std::memory_order_relaxed), m_wrongSource.load(std::memory_order_relaxed)};
+}
+
+} // namespace brellan

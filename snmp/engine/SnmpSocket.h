@@ -1,0 +1,91 @@
+#pragma once
+
+#include "Message.h"
+
+#include <QHostAddress>
+#include <QObject>
+#include <QString>
+#include <QUdpSocket>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace brellan {
+
+// One of the engine's UDP sockets, and the road every datagram it receives
+// takes: read, decode, check the sender, hand on. The request socket uses it
+// on the GUI thread and the trap socket on the trap receiver's thread; each
+// lives, reads and sends on one thread only. What does not decode or comes
+// from the wrong place is counted and dropped here, and never handed on.
+class SnmpSocket final : public QObject {
+    Q_OBJECT
+
+public:
+    // A datagram that decoded, with its sender. Valid only during the
+    // handler's call; the handler may move what it keeps out of `message`.
+    struct Received {
+        snmp::Message& message;
+        std::span<const std::uint8_t> bytes; // the datagram as it came
+        std::uint32_t source;                // IPv4, host byte order
+        std::uint16_t sourcePort;
+    };
+    using Handler = std::function<void(Received& received)>;
+
+    // Counted on the socket's thread, read from any.
+    struct Counters {
+        std::uint64_t malformed = 0;   // failed to decode, or no IPv4 sender
+        std::uint64_t wrongSource = 0; // from another port than the one required
+    };
+
+    // `datagramsPerPass` bounds the datagrams read before the event loop
+    // has its turn again; `handle` takes each one that decoded.
+    SnmpSocket(int datagramsPerPass, Handler handle, QObject* parent = nullptr);
+
+    struct BindFailure {
+        QAbstractSocket::SocketError error;
+        QString text;
+    };
+    // Binds, and asks for a receive buffer as large as the system allows, so
+    // that a burst (answers to a broadcast, a flood of traps) waits in the
+    // system rather than being lost while the thread is busy. Returns why
+    // the socket could not be bound, or nothing.
+    std::optional<BindFailure> bind(const QHostAddress& address, std::uint16_t port,
+                                    QAbstractSocket::BindMode mode = QAbstractSocket::DefaultForPlatform);
+    // The port the socket is bound to (0 when it is not bound).
+    std::uint16_t boundPort() const;
+    // Only datagrams from this source port are handed on (agents answer
+    // from the agent port).
+    void acceptOnlyFromPort(std::uint16_t port) { m_requiredPort = port; }
+
+    // Sends `datagram` to `address`:`port`, out of interface
+    // `interfaceIndex` when one is given. Returns nothing when the system
+    // took it, otherwise why it refused it ("Network is unreachable", ...).
+    std::optional<std::string> send(std::span<const std::uint8_t> datagram, const QHostAddress& address,
+                                    std::uint16_t port, std::optional<int> interfaceIndex = std::nullopt);
+
+    Counters counters() const;
+
+    // Room for the largest UDP payload over IPv4.
+    static constexpr std::size_t maxDatagramSize = 65507;
+
+private:
+    void readPass();
+    void take(std::span<const std::uint8_t> bytes, const QHostAddress& sender, std::uint16_t senderPort);
+    std::string refusal(int error) const;
+
+    QUdpSocket m_socket{this};
+    Handler m_handle;
+    const int m_datagramsPerPass;
+    std::optional<std::uint16_t> m_requiredPort;
+    std::vector<std::uint8_t> m_buffer;
+    bool m_readQueued = false;
+    std::atomic<std::uint64_t> m_malformed{0};
+    std::atomic<std::uint64_t> m_wrongSource{0};
+};
+
+} // namespace brellan
