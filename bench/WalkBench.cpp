@@ -15,6 +15,7 @@
 // Prints one line per way: "walk <way> median_us=.. p99_us=.. walks=.. steps=.."
 
 #include "BenchSupport.h"
+#include "ConnectManager.h"
 #include "MemoryState.h"
 #include "Message.h"
 #include "Module1.h"
@@ -37,6 +38,7 @@
 #include <functional>
 #include <optional>
 #include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -89,7 +91,10 @@ public:
         settings.trapBindAddress = QHostAddress(QHostAddress::LocalHost);
         m_engine = std::make_unique<UdpEngine>(settings);
         m_module = std::make_unique<Module1>(m_state, *m_engine);
-        m_engine->Response().connect([this](std::int32_t status, const std::string& from) { onResponse(status, from); });
+        // Wired as the window wires it; the walk's end is seen after the
+        // manager has handled each answer.
+        connectManager(*m_engine, *m_module);
+        m_engine->Response().connect([this](std::int32_t, const std::string&) { afterResponse(); });
         // The agent row the walks select, added the way the operator adds one.
         m_state.address = "127.0.0.1";
         m_state.name = "bench";
@@ -126,14 +131,16 @@ private:
         m_steps = 0;
         m_startNs = steadyNs();
         m_module->selectAgent();
+        m_requestsSeen = m_engine->counters().requests;
     }
 
-    void onResponse(std::int32_t status, const std::string& from)
+    // The walk ends with the first answer outside the group: the one after
+    // which the manager sent nothing more.
+    void afterResponse()
     {
-        m_module->onResponse(status, from);
         ++m_steps;
-        const std::optional<snmp::Oid> oid = snmp::parseOid(m_engine->VarOid(1));
-        if (oid && inSystemGroup(*oid))
+        const std::uint64_t requests = m_engine->counters().requests;
+        if (requests != std::exchange(m_requestsSeen, requests))
             return;
         m_samples.push_back({static_cast<double>(steadyNs() - m_startNs) / 1000.0, m_steps});
         if (--m_remaining > 0)
@@ -149,6 +156,7 @@ private:
     std::vector<Sample> m_samples;
     int m_remaining = 0;
     int m_steps = 0;
+    std::uint64_t m_requestsSeen = 0;
     std::int64_t m_startNs = 0;
 };
 

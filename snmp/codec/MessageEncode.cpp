@@ -53,18 +53,20 @@ void appendTlv(Bytes& out, std::uint8_t tag, std::span<const std::uint8_t> conte
 }
 
 // A value whose contents `writeContents(out)` appends: the tag goes first,
-// the contents are written in place, and the length is inserted between
-// them once it is known (moving the contents only when it needs more than
-// one octet).
+// then one octet kept for the length, then the contents, written in place.
+// The length goes into the kept octet once it is known; only a length of
+// 128 or more, which needs more octets, moves the contents.
 template <typename WriteContents>
 void appendEnclosing(Bytes& out, std::uint8_t tag, WriteContents writeContents)
 {
     out.push_back(tag);
-    const std::size_t start = out.size();
+    const std::size_t lengthAt = out.size();
+    out.push_back(0);
     writeContents(out);
-    const LengthOctets length = lengthOctets(out.size() - start);
-    out.insert(out.begin() + static_cast<std::ptrdiff_t>(start), length.bytes.begin(),
-               length.bytes.begin() + static_cast<std::ptrdiff_t>(length.count));
+    const LengthOctets length = lengthOctets(out.size() - lengthAt - 1);
+    const auto kept = out.begin() + static_cast<std::ptrdiff_t>(lengthAt);
+    *kept = length.bytes[0];
+    out.insert(kept + 1, length.bytes.begin() + 1, length.bytes.begin() + static_cast<std::ptrdiff_t>(length.count));
 }
 
 // `bytes` is a nine-byte big-endian two's complement number; appends it as
@@ -152,16 +154,26 @@ void appendValue(Bytes& out, const Value& value)
                value);
 }
 
-void appendVarBindList(Bytes& out, const std::vector<VarBind>& bindings)
+// VarBindList ::= SEQUENCE OF VarBind, each SEQUENCE { name, value }:
+// `writeValue(pair, item)` writes the value of each item's binding.
+template <typename Items, typename NameOf, typename WriteValue>
+void appendVarBindList(Bytes& out, const Items& items, NameOf nameOf, WriteValue writeValue)
 {
-    appendEnclosing(out, tag::sequence, [&bindings](Bytes& list) {
-        for (const VarBind& binding : bindings) {
-            appendEnclosing(list, tag::sequence, [&binding](Bytes& pair) {
-                appendOid(pair, binding.oid);
-                appendValue(pair, binding.value);
+    appendEnclosing(out, tag::sequence, [&](Bytes& list) {
+        for (const auto& item : items) {
+            appendEnclosing(list, tag::sequence, [&](Bytes& pair) {
+                appendOid(pair, nameOf(item));
+                writeValue(pair, item);
             });
         }
     });
+}
+
+void appendVarBindList(Bytes& out, const std::vector<VarBind>& bindings)
+{
+    appendVarBindList(
+        out, bindings, [](const VarBind& binding) -> const Oid& { return binding.oid; },
+        [](Bytes& pair, const VarBind& binding) { appendValue(pair, binding.value); });
 }
 
 void appendTrapPdu(Bytes& out, const TrapPdu& trap)
@@ -174,44 +186,56 @@ void appendTrapPdu(Bytes& out, const TrapPdu& trap)
     appendVarBindList(out, trap.bindings);
 }
 
-void appendPdu(Bytes& out, const Pdu& pdu)
+// The PDU's fields before its bindings.
+void appendPduHeader(Bytes& out, std::int32_t requestId, std::int32_t errorStatus, std::int32_t errorIndex)
 {
-    appendSigned(out, tag::integer, pdu.requestId);
-    appendSigned(out, tag::integer, pdu.errorStatus);
-    appendSigned(out, tag::integer, pdu.errorIndex);
-    appendVarBindList(out, pdu.bindings);
+    appendSigned(out, tag::integer, requestId);
+    appendSigned(out, tag::integer, errorStatus);
+    appendSigned(out, tag::integer, errorIndex);
 }
 
-} // namespace
-
-std::vector<std::uint8_t> encodeMessage(const Message& message)
+// Message ::= SEQUENCE { version, community, data }, the PDU's contents
+// written by `writePdu`.
+template <typename WritePdu>
+Bytes message(std::int32_t version, std::string_view community, PduType type, std::size_t bindings,
+              WritePdu writePdu)
 {
     Bytes datagram;
     // Room for a typical request or trap, so that it is seldom regrown.
-    datagram.reserve(128 + message.community.size());
-    appendEnclosing(datagram, tag::sequence, [&message](Bytes& body) {
-        appendSigned(body, tag::integer, message.version);
-        const auto* community = reinterpret_cast<const std::uint8_t*>(message.community.data());
-        appendTlv(body, tag::octetString, {community, message.community.size()});
-        appendEnclosing(body, static_cast<std::uint8_t>(message.type()), [&message](Bytes& pdu) {
-            std::visit(Overloaded{[&pdu](const Pdu& shape) { appendPdu(pdu, shape); },
-                                  [&pdu](const TrapPdu& shape) { appendTrapPdu(pdu, shape); }},
-                       message.pdu);
-        });
+    datagram.reserve(96 + community.size() + 32 * bindings);
+    appendEnclosing(datagram, tag::sequence, [&](Bytes& body) {
+        appendSigned(body, tag::integer, version);
+        appendTlv(body, tag::octetString, {reinterpret_cast<const std::uint8_t*>(community.data()), community.size()});
+        appendEnclosing(body, static_cast<std::uint8_t>(type), writePdu);
     });
     return datagram;
 }
 
+} // namespace
+
+std::vector<std::uint8_t> encodeMessage(const Message& m)
+{
+    return message(m.version, m.community, m.type(), m.bindings().size(), [&m](Bytes& pdu) {
+        std::visit(Overloaded{[&pdu](const Pdu& shape) {
+                                  appendPduHeader(pdu, shape.requestId, shape.errorStatus, shape.errorIndex);
+                                  appendVarBindList(pdu, shape.bindings);
+                              },
+                              [&pdu](const TrapPdu& shape) { appendTrapPdu(pdu, shape); }},
+                   m.pdu);
+    });
+}
+
+// Written straight from the identifiers, without building the message
+// first: a walk sends one for every answer.
 std::vector<std::uint8_t> encodeRequest(PduType type, std::string_view community, std::int32_t requestId,
                                         const std::vector<Oid>& oids)
 {
-    Pdu request;
-    request.type = type;
-    request.requestId = requestId;
-    request.bindings.reserve(oids.size());
-    for (const Oid& oid : oids)
-        request.bindings.push_back({oid, Null{}});
-    return encodeMessage(Message{versionV1, std::string(community), std::move(request)});
+    return message(versionV1, community, type, oids.size(), [&](Bytes& pdu) {
+        appendPduHeader(pdu, requestId, 0, 0);
+        appendVarBindList(
+            pdu, oids, [](const Oid& oid) -> const Oid& { return oid; },
+            [](Bytes& pair, const Oid&) { appendTlv(pair, tag::null, {}); });
+    });
 }
 
 } // namespace brellan::snmp

@@ -2,6 +2,8 @@
 
 #include "Oid.h"
 
+#include <charconv>
+#include <iterator>
 #include <limits>
 
 namespace brellan::snmp {
@@ -60,10 +62,12 @@ std::string formatOid(const Oid& oid)
 {
     std::string text;
     text.reserve(oid.size() * 4);
+    char arc[std::numeric_limits<std::uint32_t>::digits10 + 2];
     for (std::size_t i = 0; i < oid.size(); ++i) {
         if (i > 0)
             text += '.';
-        text += std::to_string(oid[i]);
+        const std::to_chars_result written = std::to_chars(std::begin(arc), std::end(arc), oid[i]);
+        text.append(arc, written.ptr);
     }
     return text;
 }

@@ -7,6 +7,7 @@
 #include <optional>
 #include <span>
 #include <string_view>
+#include <utility>
 
 namespace brellan::snmp {
 
@@ -110,6 +111,12 @@ std::optional<std::string> displayText(const std::vector<std::uint8_t>& bytes)
     std::string text;
     text.reserve(raw.size());
     for (std::size_t position = 0; position < raw.size();) {
+        // Printable ASCII, most of what agents send, is taken as it is.
+        const auto byte = static_cast<unsigned char>(raw[position]);
+        if (byte >= 0x20 && byte < 0x7F) {
+            text += raw[position++];
+            continue;
+        }
         const std::optional<CodePoint> point = decodeUtf8(raw, position);
         if (!point)
             return std::nullopt;
@@ -163,7 +170,10 @@ std::string valueText(const Value& value)
         Overloaded{
             [](const Null&) { return std::string(); },
             [](const Integer& integer) { return std::to_string(integer.value); },
-            [](const OctetString& string) { return displayText(string.bytes).value_or(hexText(string.bytes)); },
+            [](const OctetString& string) {
+                std::optional<std::string> text = displayText(string.bytes);
+                return text ? std::move(*text) : hexText(string.bytes);
+            },
             [](const ObjectIdentifier& identifier) {
                 // The empty identifier of a zero-length value reads as the null one.
                 return identifier.oid.empty() ? std::string("0.0") : formatOid(identifier.oid);

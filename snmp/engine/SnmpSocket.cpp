@@ -104,13 +104,18 @@ void SnmpSocket::take(std::span<const std::uint8_t> bytes, const QHostAddress& s
 std::optional<std::string> SnmpSocket::send(std::span<const std::uint8_t> datagram, const QHostAddress& address,
                                             std::uint16_t port, std::optional<int> interfaceIndex)
 {
-    QNetworkDatagram out(QByteArray::fromRawData(reinterpret_cast<const char*>(datagram.data()),
-                                                 static_cast<qsizetype>(datagram.size())),
-                         address, port);
-    if (interfaceIndex)
-        out.setInterfaceIndex(static_cast<uint>(*interfaceIndex));
+    const auto* data = reinterpret_cast<const char*>(datagram.data());
+    const auto size = static_cast<qsizetype>(datagram.size());
     errno = 0;
-    if (m_socket.writeDatagram(out) >= 0)
+    qint64 written = 0;
+    if (interfaceIndex) {
+        QNetworkDatagram out(QByteArray::fromRawData(data, size), address, port);
+        out.setInterfaceIndex(static_cast<uint>(*interfaceIndex));
+        written = m_socket.writeDatagram(out);
+    } else {
+        written = m_socket.writeDatagram(data, size, address, port);
+    }
+    if (written >= 0)
         return std::nullopt;
     return refusal(errno);
 }

@@ -30,6 +30,8 @@ std::size_t TrapQueue::take(std::size_t limit, std::deque<ReceivedTrap>& into)
 {
     const std::lock_guard lock(m_mutex);
     const std::size_t count = std::min(limit, m_traps.size());
+    if (count == 0)
+        return 0;
     const auto end = m_traps.begin() + static_cast<std::ptrdiff_t>(count);
     for (auto it = m_traps.begin(); it != end; ++it)
         m_bytes -= it->datagram.size();

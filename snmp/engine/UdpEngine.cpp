@@ -78,6 +78,7 @@ std::string UdpEngine::VarValue(int index) const
 void UdpEngine::setRemoteHost(const std::string& host)
 {
     m_target = parseIpv4Text(host);
+    m_targetAddress = m_target ? QHostAddress(*m_target) : QHostAddress();
     if (!m_target) {
         m_remoteHost.clear();
         throw SnmpError("Invalid agent address \"" + host
@@ -130,11 +131,10 @@ std::int32_t UdpEngine::takeRequestId()
     }
 }
 
-bool UdpEngine::isBroadcastAddress(std::uint32_t address)
+bool UdpEngine::isBroadcastAddress(std::uint32_t address, Clock::time_point now)
 {
     if (address == limitedBroadcast)
         return true;
-    const Clock::time_point now = Clock::now();
     if (!m_broadcastsReadAt || now - *m_broadcastsReadAt >= std::chrono::seconds(1)) {
         m_directedBroadcasts = directedBroadcastAddresses();
         m_broadcastsReadAt = now;
@@ -152,7 +152,8 @@ void UdpEngine::send(snmp::PduType type)
     const std::uint32_t target = *m_target;
     // Every agent answers a broadcast, and a walk that went on there would
     // send a broadcast for each answer: a walk never continues at one.
-    const bool broadcast = isBroadcastAddress(target);
+    const Clock::time_point now = Clock::now();
+    const bool broadcast = isBroadcastAddress(target, now);
     if (broadcast && type == snmp::PduType::GetNextRequest) {
         ++m_counters.broadcastWalksRefused;
         return;
@@ -162,16 +163,16 @@ void UdpEngine::send(snmp::PduType type)
     if (target == limitedBroadcast)
         sendBroadcast(datagram);
     else
-        sendUnicast(datagram, target);
+        sendUnicast(datagram, m_targetAddress);
     ++m_counters.requests;
-    m_requests.add({id, type, std::move(oids.front()), target, broadcast, std::move(datagram)}, Clock::now());
+    m_requests.add({id, type, std::move(oids.front()), target, broadcast, std::move(datagram)}, now);
     scheduleTimer();
 }
 
-void UdpEngine::sendUnicast(std::span<const std::uint8_t> datagram, std::uint32_t target)
+void UdpEngine::sendUnicast(std::span<const std::uint8_t> datagram, const QHostAddress& target)
 {
-    if (const auto refused = m_requestSocket.send(datagram, QHostAddress(target), m_settings.agentPort))
-        throw SnmpError("Cannot send the request to " + ipv4Text(target) + ": " + *refused);
+    if (const auto refused = m_requestSocket.send(datagram, target, m_settings.agentPort))
+        throw SnmpError("Cannot send the request to " + target.toString().toStdString() + ": " + *refused);
 }
 
 // Left alone, the system sends a limited broadcast out of one interface

@@ -153,8 +153,8 @@ private:
     // Sending (UdpEngine.cpp)
     void send(snmp::PduType type);
     std::int32_t takeRequestId();
-    bool isBroadcastAddress(std::uint32_t address);
-    void sendUnicast(std::span<const std::uint8_t> datagram, std::uint32_t target);
+    bool isBroadcastAddress(std::uint32_t address, Clock::time_point now);
+    void sendUnicast(std::span<const std::uint8_t> datagram, const QHostAddress& target);
     void sendBroadcast(std::span<const std::uint8_t> datagram);
 
     // Answers and retries (UdpEngineAnswers.cpp)
@@ -165,7 +165,8 @@ private:
     // Delivery (UdpEngineDelivery.cpp)
     void post(Pending pending);
     void deliverPending();
-    bool deliverNext();
+    bool nextIsWaiting();
+    void deliverNext();
     void scheduleDelivery();
     void raise(Answer& answer);
     void raise(const Failure& failure);
@@ -182,6 +183,7 @@ private:
     VariableList m_variables;
     std::string m_remoteHost;
     std::optional<std::uint32_t> m_target; // m_remoteHost as an address
+    QHostAddress m_targetAddress;          // and as Qt's
     // The directed broadcast addresses of the local networks, and when they
     // were read: reading them asks the system for every interface, which
     // costs more than the request they guard, so they are read again at

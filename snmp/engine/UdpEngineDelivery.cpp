@@ -62,37 +62,44 @@ void UdpEngine::deliverPending()
     if (m_delivering)
         return;
     DeliveryScope scope(m_delivering, [this] { scheduleDelivery(); });
-    QElapsedTimer slice;
-    slice.start();
-    while (slice.nsecsElapsed() < deliverySlice.count()) {
-        if (!deliverNext()) {
-            scope.moreMayWait = false;
+    std::optional<Clock::time_point> sliceStart; // read once there is something to raise
+    while (nextIsWaiting()) {
+        const Clock::time_point now = Clock::now();
+        if (!sliceStart)
+            sliceStart = now;
+        else if (now - *sliceStart >= deliverySlice)
             break;
-        }
+        deliverNext();
     }
+    scope.moreMayWait = !m_pending.empty() || !m_traps.empty();
     reportTrapDrops();
 }
 
-// Raises the event that arrived first, the oldest answer or failure or the
-// oldest trap; false when nothing waits.
-bool UdpEngine::deliverNext()
+// Whether an answer, a failure or a trap waits; takes the next traps from
+// the receive thread's queue when none are in hand. When it says no, the
+// queue was empty, so the receive thread tells us of its next trap.
+bool UdpEngine::nextIsWaiting()
 {
     if (m_traps.empty())
         m_trapReceiver.queue().take(trapsPerTake, m_traps);
+    return !m_pending.empty() || !m_traps.empty();
+}
+
+// Raises the event that arrived first: the oldest answer or failure, or
+// the oldest trap.
+void UdpEngine::deliverNext()
+{
     const bool trapFirst =
         !m_traps.empty() && (m_pending.empty() || m_traps.front().arrived <= m_pending.front().arrived);
     if (trapFirst) {
         const ReceivedTrap trap = std::move(m_traps.front());
         m_traps.pop_front();
         raise(trap);
-        return true;
+        return;
     }
-    if (m_pending.empty())
-        return false;
     Pending next = std::move(m_pending.front());
     m_pending.pop_front();
     std::visit([this](auto& event) { raise(event); }, next.event);
-    return true;
 }
 
 void UdpEngine::scheduleDelivery()
