@@ -9,8 +9,8 @@ void connectManager(SnmpComponent& snmp, Module1& manager, HandlerRunner run)
     snmp.Response().connect([&manager, run](std::int32_t errorStatus, const std::string& agentAddress) {
         run("Could not handle an agent's answer", [&] { manager.onResponse(errorStatus, agentAddress); });
     });
-    snmp.RequestFailed().connect([&manager, run](const std::string& reason) {
-        run("Could not show why a request failed", [&] { manager.onRequestFailed(reason); });
+    snmp.Notice().connect([&manager, run](const std::string& text) {
+        run("Could not show what became of a request", [&] { manager.onNotice(text); });
     });
     snmp.Trap().connect([&manager, run = std::move(run)](std::int32_t genericTrap, std::int32_t specificTrap,
                                                          const std::string& agentAddress, const TrapDatagram&) {

@@ -17,7 +17,7 @@ inline void runDirectly(const char*, const std::function<void()>& handler)
 }
 
 // Wires the component's events to the manager: Response to onResponse,
-// RequestFailed to onRequestFailed, Trap to onTrap (the trap's datagram is
+// Notice to onNotice, Trap to onTrap (the trap's datagram is
 // for the window, not the manager). Each handler runs through `run`, whose
 // first argument says what failed if it fails.
 void connectManager(SnmpComponent& snmp, Module1& manager, HandlerRunner run = runDirectly);

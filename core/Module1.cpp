@@ -138,9 +138,9 @@ void Module1::onResponse(std::int32_t errorStatus, const std::string& agentAddre
         m_snmp.SendGetNext();
 }
 
-void Module1::onRequestFailed(const std::string& reason)
+void Module1::onNotice(const std::string& text)
 {
-    m_state.setStatusLine(reason);
+    m_state.setStatusLine(text);
 }
 
 void Module1::onTrap(std::int32_t genericTrap, std::int32_t specificTrap, const std::string& agentAddress)

@@ -33,9 +33,10 @@ public:
     // One answer from the component: status line, then the row or field it
     // fills, then the next GetNext while the walk is inside the group.
     void onResponse(std::int32_t errorStatus, const std::string& agentAddress);
-    // A request of the walk ended without an answer to file: the status line
-    // says why, so a stopped walk never reads as the last answer's success.
-    void onRequestFailed(const std::string& reason);
+    // What the component has to say of a request that ended without an
+    // answer to file, or of a finished search: the status line says it, so
+    // a stopped walk never reads as the last answer's success.
+    void onNotice(const std::string& text);
     // One trap: one line in the trap list, or none for an unknown code.
     void onTrap(std::int32_t genericTrap, std::int32_t specificTrap, const std::string& agentAddress);
 

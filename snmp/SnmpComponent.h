@@ -29,11 +29,12 @@ public:
     // Trap(genericTrap, specificTrap, agentAddress, datagram): raised once
     // per trap; the datagram is the trap as received, for its details.
     using TrapEvent = Event<std::int32_t, std::int32_t, const std::string&, const TrapDatagram&>;
-    // RequestFailed(reason): a request of the current walk ended without an
-    // answer to pass on (given up, or stopped because the agent did not move
-    // on), in one short line for the status line. Requests abandoned by
-    // Reset never raise it.
-    using RequestFailedEvent = Event<const std::string&>;
+    // Notice(text): what the operator is to know, in one short line for the
+    // status line, of a request that ended without an answer to pass on
+    // (given up, stopped because the agent did not move on, or a name that
+    // could not be found) or of a broadcast whose answers are no longer
+    // taken. Requests abandoned by Reset never raise it.
+    using NoticeEvent = Event<const std::string&>;
 
     virtual ~SnmpComponent() = default;
 
@@ -54,7 +55,7 @@ public:
 
     ResponseEvent& Response() { return m_response; }
     TrapEvent& Trap() { return m_trap; }
-    RequestFailedEvent& RequestFailed() { return m_requestFailed; }
+    NoticeEvent& Notice() { return m_notice; }
 
 protected:
     SnmpComponent() = default;
@@ -70,12 +71,12 @@ protected:
     {
         m_trap.raise(genericTrap, specificTrap, agentAddress, datagram);
     }
-    void raiseRequestFailed(const std::string& reason) const { m_requestFailed.raise(reason); }
+    void raiseNotice(const std::string& text) const { m_notice.raise(text); }
 
 private:
     ResponseEvent m_response;
     TrapEvent m_trap;
-    RequestFailedEvent m_requestFailed;
+    NoticeEvent m_notice;
 };
 
 } // namespace brellan

@@ -108,6 +108,7 @@ RequestTable::Due RequestTable::takeDue(Clock::time_point now)
         }
         if (request.sent.broadcast) {
             // The window has closed; answers after it are duplicates for a while.
+            due.broadcastsClosed.push_back(request.answeredBy.size());
             remember(it->first, now);
             it = m_outstanding.erase(it);
         } else if (now < request.giveUpAt) {
@@ -121,7 +122,7 @@ RequestTable::Due RequestTable::takeDue(Clock::time_point now)
             due.resend.push_back({request.sent.target, request.sent.datagram});
             ++it;
         } else {
-            due.givenUp.push_back({request.sent.target, request.copiesSent});
+            due.givenUp.push_back({request.sent.target, std::move(request.sent.targetName), request.copiesSent});
             it = m_outstanding.erase(it);
         }
     }

@@ -9,6 +9,7 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <string>
 #include <vector>
 
 namespace brellan {
@@ -45,6 +46,7 @@ public:
         snmp::PduType type = snmp::PduType::GetRequest;
         snmp::Oid firstOid;                 // the object asked for first (walk guard)
         std::uint32_t target = 0;           // IPv4, host byte order
+        std::string targetName;             // the host name it was looked up by, if any
         bool broadcast = false;             // any source may answer, once each
         std::vector<std::uint8_t> datagram; // unicast: sent again, unchanged, on a retry
     };
@@ -73,12 +75,14 @@ public:
     // A unicast request given up: where it went and how often.
     struct GivenUp {
         std::uint32_t target = 0;
+        std::string targetName;
         int copiesSent = 0;
     };
 
     struct Due {
         std::vector<Resend> resend;
         std::vector<GivenUp> givenUp;
+        std::vector<std::size_t> broadcastsClosed; // of each: how many sources answered
     };
 
     explicit RequestTable(Timing timing);

@@ -72,30 +72,11 @@ std::string UdpEngine::VarValue(int index) const
     return m_variables.valueText("VarValue", index);
 }
 
-// The address is checked here, when it is written, so the error names the
-// text the operator gave; a rejected address leaves no target behind, and a
-// later send fails instead of reaching the previous agent.
-void UdpEngine::setRemoteHost(const std::string& host)
-{
-    m_target = parseIpv4Text(host);
-    m_targetAddress = m_target ? QHostAddress(*m_target) : QHostAddress();
-    if (!m_target) {
-        m_remoteHost.clear();
-        throw SnmpError("Invalid agent address \"" + host
-                        + "\": expected an IPv4 address in dotted decimal such as 192.168.1.20");
-    }
-    m_remoteHost = host;
-}
-
-std::string UdpEngine::RemoteHost() const
-{
-    return m_remoteHost;
-}
-
-// Abandons every request outstanding and every answer not yet raised (traps
-// stay): a new request set-up follows.
+// Abandons every request outstanding, a host name's lookup under way and
+// every answer not yet raised (traps stay): a new request set-up follows.
 void UdpEngine::Reset()
 {
+    abandonLookup();
     m_requests.clear();
     m_pending.clear();
     m_variables.clear();
@@ -143,13 +124,23 @@ bool UdpEngine::isBroadcastAddress(std::uint32_t address, Clock::time_point now)
 }
 
 // Encodes, sends and records the request; its timing is the request
-// table's to decide.
+// table's to decide. To a host name not yet found, it waits for the address.
 void UdpEngine::send(snmp::PduType type)
 {
     std::vector<snmp::Oid> oids = m_variables.requestOids();
-    if (!m_target)
-        throw SnmpError("Nothing to send: no agent address is set (RemoteHost)");
-    const std::uint32_t target = *m_target;
+    if (m_target) {
+        sendTo(type, std::move(oids), *m_target, m_targetName);
+        return;
+    }
+    if (m_lookup && !m_targetName.empty() && m_lookup->name == m_targetName) {
+        m_lookup->waiting.emplace_back(type, std::move(oids));
+        return;
+    }
+    throw SnmpError("Nothing to send: no agent address is set (RemoteHost)");
+}
+
+void UdpEngine::sendTo(snmp::PduType type, std::vector<snmp::Oid> oids, std::uint32_t target, const std::string& name)
+{
     // Every agent answers a broadcast, and a walk that went on there would
     // send a broadcast for each answer: a walk never continues at one.
     const Clock::time_point now = Clock::now();
@@ -163,16 +154,17 @@ void UdpEngine::send(snmp::PduType type)
     if (target == limitedBroadcast)
         sendBroadcast(datagram);
     else
-        sendUnicast(datagram, m_targetAddress);
+        sendUnicast(datagram, target);
     ++m_counters.requests;
-    m_requests.add({id, type, std::move(oids.front()), target, broadcast, std::move(datagram)}, now);
+    m_requests.add({id, type, std::move(oids.front()), target, name, broadcast, std::move(datagram)}, now);
     scheduleTimer();
 }
 
-void UdpEngine::sendUnicast(std::span<const std::uint8_t> datagram, const QHostAddress& target)
+void UdpEngine::sendUnicast(std::span<const std::uint8_t> datagram, std::uint32_t target)
 {
-    if (const auto refused = m_requestSocket.send(datagram, target, m_settings.agentPort))
-        throw SnmpError("Cannot send the request to " + target.toString().toStdString() + ": " + *refused);
+    const QHostAddress address = m_target == target ? m_targetAddress : QHostAddress(target);
+    if (const auto refused = m_requestSocket.send(datagram, address, m_settings.agentPort))
+        throw SnmpError("Cannot send the request to " + ipv4Text(target) + ": " + *refused);
 }
 
 // Left alone, the system sends a limited broadcast out of one interface
@@ -203,6 +195,16 @@ void UdpEngine::sendBroadcast(std::span<const std::uint8_t> datagram)
     }
     if (sent == 0)
         throw SnmpError("Cannot send the broadcast request to 255.255.255.255: " + failures);
+}
+
+// What the status line adds when no agent answers: an SNMPv1 agent drops a
+// request with a community it does not take, without a word, so silence is
+// what a wrong community looks like. The community is shown as a value
+// would be, so odd octets cannot hide or reorder the line.
+std::string UdpEngine::communityNote() const
+{
+    const snmp::Octets octets(m_settings.community.begin(), m_settings.community.end());
+    return " (community " + snmp::valueText(snmp::OctetString{octets}) + ")";
 }
 
 } // namespace brellan

@@ -22,9 +22,11 @@
 // Answers and traps are raised in the order they were read, never while
 // another event's handler runs (it may have opened a dialog, whose event
 // loop lets more datagrams in), and in slices that leave the event loop its
-// turns. Requests are sent by UdpEngine.cpp; when to send a copy again or
-// give a request up is the RequestTable's to say, and the timer here sends
-// what it says (UdpEngineAnswers.cpp).
+// turns. Requests are sent by UdpEngine.cpp, to an address, or to a host
+// name once the system's resolver has found its address
+// (UdpEngineTarget.cpp); when to send a copy again or give a request up is
+// the RequestTable's to say, and the timer sends what it says
+// (UdpEngineAnswers.cpp).
 
 #include "RequestTable.h"
 #include "SnmpComponent.h"
@@ -33,6 +35,7 @@
 #include "VariableList.h"
 
 #include <QHostAddress>
+#include <QHostInfo>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -45,6 +48,7 @@
 #include <set>
 #include <span>
 #include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -129,19 +133,19 @@ signals:
 private:
     using Clock = RequestTable::Clock;
 
-    // An answer matched to its request, or why a request of the walk ended
-    // without one, waiting to be raised.
+    // An answer matched to its request, or what the operator is to know of
+    // a request that ended without one, waiting to be raised.
     struct Answer {
         std::int32_t errorStatus = 0;
         std::vector<snmp::VarBind> bindings;
         std::uint32_t from = 0;
     };
-    struct Failure {
-        std::string reason;
+    struct Notice {
+        std::string text;
     };
     struct Pending {
         Clock::time_point arrived;
-        std::variant<Answer, Failure> event;
+        std::variant<Answer, Notice> event;
     };
 
     static constexpr int answersPerPass = 256;
@@ -150,12 +154,27 @@ private:
     // The longest the GUI thread raises events before the event loop has its turn.
     static constexpr std::chrono::nanoseconds deliverySlice{std::chrono::milliseconds(5)};
 
+    // A host name being looked up, and the requests that wait for its address.
+    struct Lookup {
+        int id = -1;
+        std::string name;
+        std::vector<std::pair<snmp::PduType, std::vector<snmp::Oid>>> waiting;
+    };
+
+    // Target (UdpEngineTarget.cpp)
+    void setTarget(std::uint32_t address);
+    void lookUp(const std::string& name);
+    void lookedUp(const QHostInfo& info);
+    void abandonLookup();
+
     // Sending (UdpEngine.cpp)
     void send(snmp::PduType type);
+    void sendTo(snmp::PduType type, std::vector<snmp::Oid> oids, std::uint32_t target, const std::string& name);
     std::int32_t takeRequestId();
     bool isBroadcastAddress(std::uint32_t address, Clock::time_point now);
-    void sendUnicast(std::span<const std::uint8_t> datagram, const QHostAddress& target);
+    void sendUnicast(std::span<const std::uint8_t> datagram, std::uint32_t target);
     void sendBroadcast(std::span<const std::uint8_t> datagram);
+    std::string communityNote() const;
 
     // Answers and retries (UdpEngineAnswers.cpp)
     void takeAnswer(SnmpSocket::Received& received);
@@ -169,7 +188,7 @@ private:
     void deliverNext();
     void scheduleDelivery();
     void raise(Answer& answer);
-    void raise(const Failure& failure);
+    void raise(const Notice& notice);
     void raise(const ReceivedTrap& trap);
     void reportTrapDrops();
 
@@ -181,9 +200,11 @@ private:
     TrapReceiver m_trapReceiver;
 
     VariableList m_variables;
-    std::string m_remoteHost;
-    std::optional<std::uint32_t> m_target; // m_remoteHost as an address
-    QHostAddress m_targetAddress;          // and as Qt's
+    std::string m_remoteHost;              // as it was written
+    std::string m_targetName;              // the host name it holds, if it holds one
+    std::optional<std::uint32_t> m_target; // its address, once known
+    QHostAddress m_targetAddress;          // the same, as Qt's
+    std::optional<Lookup> m_lookup;
     // The directed broadcast addresses of the local networks, and when they
     // were read: reading them asks the system for every interface, which
     // costs more than the request they guard, so they are read again at
@@ -194,7 +215,7 @@ private:
     std::array<std::uint32_t, 32> m_randomIds{};
     std::size_t m_randomIdsUsed = m_randomIds.size();
 
-    std::deque<Pending> m_pending;     // answers and failures to raise
+    std::deque<Pending> m_pending;     // answers and notices to raise
     std::deque<ReceivedTrap> m_traps;  // traps taken from the queue, to raise
     bool m_delivering = false;
     bool m_deliveryScheduled = false;

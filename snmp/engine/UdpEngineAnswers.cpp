@@ -1,6 +1,6 @@
 // The engine's receiving side: answers matched to their requests, copies
-// sent again and requests given up, with what the status line says about
-// those.
+// sent again, requests given up and broadcasts no longer answered, with
+// what the status line says about those.
 
 #include "UdpEngine.h"
 
@@ -11,10 +11,19 @@
 namespace brellan {
 namespace {
 
-std::string noAnswerText(std::uint32_t agent, int copiesSent)
+std::string noAnswerText(const RequestTable::GivenUp& request)
 {
-    return "No answer from " + ipv4Text(agent) + " (" + std::to_string(copiesSent)
-           + (copiesSent == 1 ? " try)" : " tries)");
+    const std::string address = ipv4Text(request.target);
+    const std::string agent = request.targetName.empty() ? address : request.targetName + " (" + address + ")";
+    return "No answer from " + agent + " after " + std::to_string(request.copiesSent)
+           + (request.copiesSent == 1 ? " try" : " tries");
+}
+
+std::string searchDoneText(std::size_t answered)
+{
+    if (answered == 0)
+        return "Search done: no agent answered";
+    return "Search done: " + std::to_string(answered) + (answered == 1 ? " agent answered" : " agents answered");
 }
 
 // An agent at the end of its view says so with noSuchName and the object
@@ -68,7 +77,7 @@ void UdpEngine::takeAnswer(SnmpSocket::Received& received)
     }
     ++m_counters.notAdvancing;
     if (!verdict.broadcast)
-        post({now, Failure{walkStoppedText(received.source, *response, verdict.asked)}});
+        post({now, Notice{walkStoppedText(received.source, *response, verdict.asked)}});
 }
 
 // --- Retries ---
@@ -87,7 +96,9 @@ void UdpEngine::onTimer()
     }
     scheduleTimer();
     for (const RequestTable::GivenUp& request : due.givenUp)
-        post({now, Failure{noAnswerText(request.target, request.copiesSent)}});
+        post({now, Notice{noAnswerText(request) + communityNote()}});
+    for (const std::size_t answered : due.broadcastsClosed)
+        post({now, Notice{searchDoneText(answered) + communityNote()}});
 }
 
 // A timer already armed for an earlier moment is left alone: when it

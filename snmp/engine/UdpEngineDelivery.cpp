@@ -1,4 +1,4 @@
-// The one place the engine raises its events: answers and failures posted
+// The one place the engine raises its events: answers and notices posted
 // on this thread and traps taken from the receive thread's queue, one at a
 // time, in the order they arrived.
 
@@ -75,7 +75,7 @@ void UdpEngine::deliverPending()
     reportTrapDrops();
 }
 
-// Whether an answer, a failure or a trap waits; takes the next traps from
+// Whether an answer, a notice or a trap waits; takes the next traps from
 // the receive thread's queue when none are in hand. When it says no, the
 // queue was empty, so the receive thread tells us of its next trap.
 bool UdpEngine::nextIsWaiting()
@@ -85,7 +85,7 @@ bool UdpEngine::nextIsWaiting()
     return !m_pending.empty() || !m_traps.empty();
 }
 
-// Raises the event that arrived first: the oldest answer or failure, or
+// Raises the event that arrived first: the oldest answer or notice, or
 // the oldest trap.
 void UdpEngine::deliverNext()
 {
@@ -117,9 +117,9 @@ void UdpEngine::raise(Answer& answer)
     raiseResponse(answer.errorStatus, ipv4Text(answer.from));
 }
 
-void UdpEngine::raise(const Failure& failure)
+void UdpEngine::raise(const Notice& notice)
 {
-    raiseRequestFailed(failure.reason);
+    raiseNotice(notice.text);
 }
 
 void UdpEngine::raise(const ReceivedTrap& trap)

@@ -165,7 +165,7 @@ TEST(EngineAgainstFakeAgent, BuiltInTimingSendsSixCopiesBeforeGivingUp)
     settle(settings.initialWait * 2);
     EXPECT_EQ(silent.requests.size(), 6u);
     EXPECT_EQ(unanswered.engine.counters().retries, 5u);
-    EXPECT_EQ(unanswered.state.statusLine, "No answer from 127.0.0.1 (6 tries)");
+    EXPECT_EQ(unanswered.state.statusLine, "No answer from 127.0.0.1 after 6 tries (community mervik)");
 }
 
 // An agent that answers every request after 400 ms, with the built-in
@@ -315,6 +315,34 @@ TEST(EngineAgainstFakeAgent, AnswerFromAnotherAddressIsDropped)
     EXPECT_EQ(wired.field(SystemObject::sysDescr), "real");
     EXPECT_EQ(wired.engine.counters().wrongSource, 1u);
     EXPECT_EQ(wired.engine.counters().retries, 0u);
+}
+
+// A host name (here "localhost", from the hosts file; never an outside
+// resolver) is looked up without blocking, and the walk goes to its IPv4
+// address. A new selection while a lookup is under way abandons it: nothing
+// is sent to the name that was left.
+TEST(EngineAgainstFakeAgent, HostNameIsLookedUpAndResetAbandonsALookupUnderWay)
+{
+    FakeAgent agent;
+    WiredManager wired(loopbackSettings(agent.port()));
+    agent.script = [&](const FakeAgent::Request& request) {
+        if (asks(request, snmp::PduType::GetRequest, sysDescr))
+            agent.reply(request, FakeAgent::response(request, sysDescr, FakeAgent::text("by name")));
+        endWalkAfterSysDescr(agent, request);
+    };
+
+    wired.select(" localhost ");
+    wired.engine.Reset(); // before the resolver has answered
+    settle(300ms);
+    EXPECT_TRUE(agent.requests.empty());
+    EXPECT_EQ(wired.engine.counters().requests, 0u);
+
+    wired.select("localhost");
+    ASSERT_TRUE(waitFor([&] { return wired.state.statusLine == "Result: 1.3.6.1.2.1.1.8.0 [OK]"; }))
+        << wired.state.statusLine;
+    EXPECT_EQ(wired.field(SystemObject::sysDescr), "by name");
+    EXPECT_EQ(wired.engine.RemoteHost(), "localhost");
+    EXPECT_EQ(agent.requests.size(), 2u);
 }
 
 } // namespace

@@ -26,7 +26,7 @@ RequestTable::Timing timing()
 
 RequestTable::Sent request(std::int32_t id, bool broadcast)
 {
-    return {id, snmp::PduType::GetRequest, sysName, 0x7F000001, broadcast, {std::uint8_t(id)}};
+    return {id, snmp::PduType::GetRequest, sysName, 0x7F000001, {}, broadcast, {std::uint8_t(id)}};
 }
 
 TEST(RequestTable, BroadcastTakesOneAnswerPerSourceUntilItsWindowCloses)

@@ -159,7 +159,7 @@ TEST_F(HostileLan, DeadAgentIsReportedOnTheStatusLine)
     const QString dead = QStringLiteral("10.202.2.250"); // on segment 2, no host there
     op->addAgent(dead, "down");
     ASSERT_TRUE(op->clickAgentRow(dead));
-    const QString expected = "No answer from " + dead + " (6 tries)";
+    const QString expected = "No answer from " + dead + " after 6 tries (community mervik)";
     EXPECT_TRUE(Operator::waitFor([&] { return op->status() == expected; }, 12000)) << op->status().toStdString();
     report("dead agent: \"" + op->status().toStdString() + "\" after " + std::to_string(op->sinceSelectMs()) + " ms");
     expectValuesOf(real); // the fields keep the last agent's values
