@@ -84,6 +84,15 @@ void Form1::wireEvents()
                                    const std::string& agentAddress, const TrapDatagram&) {
         m_guard->run("Could not log a trap", [&] { m_module1.onTrap(genericTrap, specificTrap, agentAddress); });
     });
+    // After the manager's: the line the trap made, if any, is there by now.
+    m_snmp1->Trap().connect([this](std::int32_t, std::int32_t, const std::string&, const TrapDatagram& datagram) {
+        m_guard->run("Could not keep a trap's details", [&] { keepTrapDetails(datagram); });
+    });
+}
+
+void Form1::keepTrapDetails(const TrapDatagram& datagram)
+{
+    m_trapLines->keepTrapDetails(datagram);
 }
 
 void Form1::resizeEvent(QResizeEvent* event)
