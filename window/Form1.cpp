@@ -3,6 +3,7 @@
 #include "HandlerGuard.h"
 #include "ListKeySelect.h"
 #include "TrapListModel.h"
+#include "TrapListView.h"
 #include "Twips.h"
 
 #include <QLabel>
@@ -132,7 +133,8 @@ void Form1::showTrapReceiverProblem(const QString& text)
 
 void Form1::showTrapReceiverState(const QString& text)
 {
-    m_lstTrapList->setToolTip(text);
+    const QString keys = TrapListView::copyKeysText();
+    m_lstTrapList->setToolTip(text.isEmpty() ? keys : text + QLatin1Char('\n') + keys);
 }
 
 void Form1::clearAgentRows()

@@ -50,7 +50,8 @@ public:
     // same text as the trap list's tooltip.
     void showTrapReceiverProblem(const QString& text);
     // Puts what the operator is to know of the trap receiver (how many traps
-    // were lost, say) into the trap list's tooltip; empty clears it.
+    // were lost, say) into the trap list's tooltip, above the copy keys that
+    // the tooltip always names; empty leaves the copy keys alone.
     void showTrapReceiverState(const QString& text);
 
     // ManagerState

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace brellan {
 
@@ -24,7 +25,8 @@ namespace brellan {
 //
 // The traps are kept in a TrapDetailStore within its memory budget, and
 // decoded only when a line's details are asked for: a row's tooltip
-// (Qt::ToolTipRole) and accessible description (Qt::AccessibleDescriptionRole).
+// (Qt::ToolTipRole) and accessible description (Qt::AccessibleDescriptionRole),
+// and copies of lines with their details.
 class TrapListModel final : public QAbstractListModel {
     Q_OBJECT
 
@@ -51,6 +53,21 @@ public:
     std::string detailsText(std::size_t index) const;
     const TrapDetailStore& details() const { return m_details; }
 
+    // The text of rows [first, last] of each range, one line each, in row
+    // order; with details, each line followed by its details (indented) and
+    // a blank line between traps. Stops before the text would pass maxBytes
+    // of UTF-8.
+    struct RowRange {
+        std::size_t first;
+        std::size_t last;
+    };
+    struct Copied {
+        QString text;
+        std::size_t lines = 0;    // lines in the text
+        std::size_t selected = 0; // lines in the ranges
+    };
+    static constexpr std::size_t maxCopyBytes = std::size_t{32} << 20;
+    Copied copyRows(std::vector<RowRange> ranges, bool withDetails, std::size_t maxBytes = maxCopyBytes) const;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
