@@ -239,6 +239,16 @@ void TrapListView::setSelection(const QRect& rect, QItemSelectionModel::Selectio
     selectionModel()->select(selection, command);
 }
 
+void TrapListView::selectAll()
+{
+    const QModelIndex first = indexOfRow(0);
+    if (!selectionModel() || !first.isValid()
+        || (selectionMode() != MultiSelection && selectionMode() != ExtendedSelection))
+        return;
+    selectionModel()->select(QItemSelection(first, indexOfRow(qint64{rows()} - 1)),
+                             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
 QRegion TrapListView::visualRegionForSelection(const QItemSelection& selection) const
 {
     QRegion region;

@@ -41,6 +41,9 @@ public:
     void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
     QModelIndex indexAt(const QPoint& point) const override;
     void doItemsLayout() override;
+    // All rows as one range. (QListView goes through every row to leave out
+    // hidden ones, which this view never has: half a second for ten million.)
+    void selectAll() override;
 
 protected:
     void rowsInserted(const QModelIndex& parent, int start, int end) override;
