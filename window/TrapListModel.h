@@ -5,6 +5,7 @@
 #include "TrapLineStore.h"
 
 #include <QAbstractListModel>
+#include <QTimeZone>
 #include <QTimer>
 
 #include <cstddef>
@@ -74,6 +75,8 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
 private:
+    std::string detailsText(std::size_t index, const QTimeZone& zone) const;
+
     TrapLineStore m_lines;
     TrapDetailStore m_details;
     std::size_t m_linesAtLastTrap = 0;

@@ -49,6 +49,7 @@ TrapListModel::Copied TrapListModel::copyRows(std::vector<RowRange> ranges, bool
         if (range.first < m_lines.size())
             copied.selected += range.last - range.first + 1;
     }
+    const QTimeZone zone = QTimeZone::systemTimeZone();
     std::string text;
     std::string entry;
     for (const RowRange& range : ranges) {
@@ -58,7 +59,7 @@ TrapListModel::Copied TrapListModel::copyRows(std::vector<RowRange> ranges, bool
                 entry += withDetails ? "\n\n" : "\n";
             entry += line(row);
             if (withDetails)
-                appendIndented(entry, detailsText(row));
+                appendIndented(entry, detailsText(row, zone));
             if (text.size() + entry.size() > maxBytes) {
                 copied.text = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
                 return copied;
