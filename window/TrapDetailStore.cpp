@@ -15,8 +15,14 @@ constexpr std::size_t bytesPerBlock = std::size_t{256} << 10;
 // quarter of a microsecond, where level 3 takes half as long again for 1 %
 // less (the flood's time is the GUI thread's).
 constexpr int compressionLevel = 1;
-// What the allocator adds to each block of the heap, roughly.
-constexpr std::size_t heapOverhead = 16;
+// What a sealed block takes: counted in whole pages of 4 KiB with its
+// bookkeeping, as the allocator gives large blocks (those of incompressible
+// traps) whole pages of their own.
+std::size_t sealedCost(std::size_t compressedCapacity, std::size_t bookkeeping)
+{
+    constexpr std::size_t page = 4096;
+    return (compressedCapacity + bookkeeping + page - 1) / page * page;
+}
 
 std::int64_t microsecondsOf(std::chrono::system_clock::time_point time)
 {
@@ -74,7 +80,7 @@ void TrapDetailStore::seal()
     sealed.records = m_open.records.size();
     sealed.rawSize = m_scratch.size();
     sealed.compressed.assign(m_packed.begin(), m_packed.begin() + static_cast<std::ptrdiff_t>(packed));
-    m_sealedBytes += sealed.compressed.capacity() + sizeof(Sealed) + heapOverhead;
+    m_sealedBytes += sealedCost(sealed.compressed.capacity(), sizeof(Sealed));
     m_sealed.push_back(std::move(sealed));
     m_open.clear();
     while (memoryBytes() > m_budget && !m_sealed.empty())
@@ -87,7 +93,7 @@ void TrapDetailStore::letGoOldest()
     m_letGoBefore = oldest.lastLine + 1;
     m_keptCount -= oldest.records;
     m_letGoCount += oldest.records;
-    m_sealedBytes -= oldest.compressed.capacity() + sizeof(Sealed) + heapOverhead;
+    m_sealedBytes -= sealedCost(oldest.compressed.capacity(), sizeof(Sealed));
     if (m_cachedFirstLine == oldest.firstLine)
         m_cachedFirstLine.reset();
     m_sealed.pop_front();
