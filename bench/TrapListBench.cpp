@@ -7,15 +7,20 @@
 //     resident size.
 //
 //   bench_traplist --stall --sender PATH [--rate 20000] [--seconds 10 | --count N]
-//                  [--prefill LINES] [--freeze-ms MS --freezes K]
-//     fills the list with LINES lines first; then, while bench_trap_send
+//                  [--prefill LINES [--prefill-details]] [--freeze-ms MS --freezes K]
+//                  [--payload-bytes N]
+//     fills the list with LINES lines first (with --prefill-details, each
+//     with a typical trap's details, so the detail store holds them); then, while bench_trap_send
 //     sends traps to the window's engine on 127.0.0.1 (--rate 0: as fast
 //     as it can), a 1 ms timer measures the gaps between its ticks: the
 //     longest gap is the longest time the window could not react. With
 //     --freezes the GUI thread sleeps MS milliseconds K times during the
 //     flood. Prints what was sent, logged and lost (and where: the trap
 //     queue or the kernel's receive buffers), and lines logged per second
-//     from the first datagram sent to the last line logged.
+//     from the first datagram sent to the last line logged; the details kept
+//     (the window keeps each trap's datagram) and the datagram bytes the
+//     engine passed on per trap; and the resident size before the flood and
+//     after. --payload-bytes makes each trap carry that many random bytes.
 //
 // Output: key=value lines.
 
@@ -23,6 +28,7 @@
 #include "ChildProcess.h"
 #include "Form1.h"
 #include "TrapListModel.h"
+#include "TypicalTraps.h"
 #include "UdpEngine.h"
 
 #include <QApplication>
@@ -154,13 +160,23 @@ long long udpReceiveBufferErrors()
     return 0;
 }
 
-// Puts `lines` lines into the trap list and lets the view take them in.
-void prefill(Window& window, std::int64_t lines)
+// Puts `lines` lines into the trap list, with a typical trap's details
+// each if asked, and lets the view take them in.
+void prefill(Window& window, std::int64_t lines, bool withDetails)
 {
     LineMaker maker;
-    for (std::int64_t i = 0; i < lines; ++i)
-        window.form->appendTrapLine(maker.next(static_cast<std::size_t>(i)));
-    window.form->trapListModel().flush();
+    bench::TypicalTraps traps;
+    TrapListModel& model = window.form->trapListModel();
+    for (std::int64_t i = 0; i < lines; ++i) {
+        if (!withDetails) {
+            window.form->appendTrapLine(maker.next(static_cast<std::size_t>(i)));
+            continue;
+        }
+        const bench::RaisedTrap& trap = traps.next();
+        window.form->appendTrapLine(trap.agentAddress + " enterpriseSpecific: 17");
+        model.keepTrapDetails(trap.datagram);
+    }
+    model.flush();
     const std::int64_t until = steadyNs() + 300'000'000;
     while (steadyNs() < until)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
@@ -170,6 +186,8 @@ struct Flood {
     std::int64_t rate = 20000; // traps per second; 0: as fast as the sender can
     std::int64_t count = 0;    // traps to send
     std::int64_t prefill = 0;  // lines in the list before the first trap
+    bool prefillDetails = false; // ... each with a typical trap's details
+    std::int64_t payloadBytes = 0; // random bytes each trap carries
     std::int64_t freezeMs = 0; // the GUI thread is made to stall this long...
     std::int64_t freezes = 0;  // ...this many times, spread evenly over the flood
 };
@@ -177,7 +195,8 @@ struct Flood {
 int runFlood(const std::string& sender, const Flood& flood)
 {
     Window window = openWindow();
-    prefill(window, flood.prefill);
+    prefill(window, flood.prefill, flood.prefillDetails);
+    const std::int64_t rssBefore = bench::residentBytes();
     std::vector<double> gapsMs;
     gapsMs.reserve(static_cast<std::size_t>(flood.count / 10 + 20000));
     std::int64_t lastTick = steadyNs();
@@ -190,7 +209,11 @@ int runFlood(const std::string& sender, const Flood& flood)
     });
     ticker.start(1);
     std::int64_t lastLineNs = 0;
-    window.engine->Trap().connect([&](std::int32_t, std::int32_t, const std::string&, const TrapDatagram&) { lastLineNs = steadyNs(); });
+    std::int64_t datagramBytes = 0;
+    window.engine->Trap().connect([&](std::int32_t, std::int32_t, const std::string&, const TrapDatagram& datagram) {
+        lastLineNs = steadyNs();
+        datagramBytes += static_cast<std::int64_t>(datagram.bytes.size());
+    });
 
     // A stand-in for a slow repaint or a modal drag: the GUI thread sleeps.
     const std::int64_t floodMs = flood.rate > 0 ? flood.count * 1000 / flood.rate : 1000;
@@ -204,7 +227,7 @@ int runFlood(const std::string& sender, const Flood& flood)
     bench::ChildProcess burst(sender,
                               {"--port", std::to_string(window.engine->boundTrapPort()), "--count",
                                std::to_string(flood.count), "--rate", std::to_string(flood.rate), "--cap-ms",
-                               std::to_string(capMs)},
+                               std::to_string(capMs), "--payload-bytes", std::to_string(flood.payloadBytes)},
                               "/tmp/bench_traplist_send.out");
     if (!burst.started())
         return 1;
@@ -223,12 +246,16 @@ int runFlood(const std::string& sender, const Flood& flood)
     const UdpEngine::Counters counters = window.engine->counters();
     std::printf("prefill=%lld\nsent=%lld\nlogged=%lld\nlost=%lld\nseconds=%.3f\nper_s=%.0f\nticks=%zu\n"
                 "max_gap_ms=%.1f\np999_gap_ms=%.2f\nmedian_gap_ms=%.2f\nqueue_dropped=%llu\nkernel_dropped=%lld\n"
-                "rss_mb=%.1f\n",
+                "rss_before_mb=%.1f\nrss_mb=%.1f\n",
                 static_cast<long long>(flood.prefill), sent["sent"], logged, sent["sent"] - logged, seconds,
                 seconds > 0 ? static_cast<double>(logged) / seconds : 0.0, gapsMs.size(),
                 bench::percentile(gapsMs, 1.0), bench::percentile(gapsMs, 0.999), bench::percentile(gapsMs, 0.5),
                 static_cast<unsigned long long>(counters.trapsDropped), udpReceiveBufferErrors() - kernelDropsBefore,
-                static_cast<double>(bench::residentBytes()) / 1048576.0);
+                static_cast<double>(rssBefore) / 1048576.0, static_cast<double>(bench::residentBytes()) / 1048576.0);
+    const TrapDetailStore& details = window.form->trapListModel().details();
+    std::printf("details_kept=%zu\ndetails_let_go=%zu\ndetails_mb=%.1f\ndatagram_bytes_per_trap=%.1f\n",
+                details.keptCount(), details.letGoCount(), static_cast<double>(details.memoryBytes()) / 1048576.0,
+                logged > 0 ? static_cast<double>(datagramBytes) / static_cast<double>(logged) : 0.0);
     return 0;
 }
 
@@ -244,7 +271,8 @@ int main(int argc, char** argv)
         const std::string sender = args.text("--sender");
         if (sender.empty()) {
             std::fprintf(stderr, "usage: bench_traplist --stall --sender PATH [--rate R] [--seconds S | --count N]\n"
-                                 "                      [--prefill LINES] [--freeze-ms MS --freezes K]\n");
+                                 "                      [--prefill LINES [--prefill-details]] [--freeze-ms MS --freezes K]\n"
+                                 "                      [--payload-bytes N]\n");
             return 2;
         }
         Flood flood;
@@ -252,6 +280,8 @@ int main(int argc, char** argv)
         const std::int64_t seconds = std::clamp<std::int64_t>(args.number("--seconds", 10), 1, 60);
         flood.count = std::clamp<std::int64_t>(args.number("--count", flood.rate * seconds), 1, 10'000'000);
         flood.prefill = std::clamp<std::int64_t>(args.number("--prefill", 0), 0, 50'000'000);
+        flood.prefillDetails = args.flag("--prefill-details");
+        flood.payloadBytes = std::clamp<std::int64_t>(args.number("--payload-bytes", 0), 0, 65000);
         flood.freezeMs = std::clamp<std::int64_t>(args.number("--freeze-ms", 0), 0, 5000);
         flood.freezes = std::clamp<std::int64_t>(args.number("--freezes", 0), 0, 10);
         return runFlood(sender, flood);

@@ -4,6 +4,10 @@
 //
 //   bench_trap_send --port P [--count 100000] [--rate 50000 | 0 = flat out]
 //                   [--cap-ms 20000] [--watch FILE] [--settle-ms 1500]
+//                   [--payload-bytes N]
+//
+// With --payload-bytes each trap carries instead one binding of N random
+// bytes, new for every trap (incompressible, as a hostile host sends them).
 //
 // Prints key=value lines: start_ns, end_ns and sent; with --watch also
 // logged (lines in FILE) and last_ns (when the count last grew). Times are
@@ -13,6 +17,7 @@
 
 #include "BenchSupport.h"
 #include "Message.h"
+#include "TypicalTraps.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -52,9 +57,13 @@ struct Burst {
 
 // Datagram i leaves no earlier than start + i / rate; a full socket buffer
 // (ENOBUFS/EAGAIN) is retried, so `sent` counts what the kernel accepted.
-Burst sendBurst(int socket, const std::vector<std::uint8_t>& datagram, std::int64_t count, std::int64_t rate,
-                std::int64_t capNs)
+// The last `noisyBytes` bytes of the datagram are made anew for each trap.
+Burst sendBurst(int socket, std::vector<std::uint8_t> datagram, std::size_t noisyBytes, std::int64_t count,
+                std::int64_t rate, std::int64_t capNs)
 {
+    std::uint64_t noise = 0x9E3779B97F4A7C15ULL;
+    const std::span<std::uint8_t> payload = std::span(datagram).last(noisyBytes);
+    bench::fillRandom(payload, noise);
     Burst burst;
     burst.startNs = steadyNs();
     const std::int64_t deadline = burst.startNs + capNs;
@@ -79,6 +88,7 @@ Burst sendBurst(int socket, const std::vector<std::uint8_t>& datagram, std::int6
                 return burst;
             }
             ++burst.sent;
+            bench::fillRandom(payload, noise);
         }
     }
     burst.endNs = steadyNs();
@@ -135,7 +145,10 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    const Burst burst = sendBurst(sock, encodedTrap(), count, rate, capNs);
+    // A UDP datagram holds at most 65,507 bytes; the trap around the payload takes about 60.
+    const auto noisyBytes = static_cast<std::size_t>(std::clamp<std::int64_t>(args.number("--payload-bytes", 0), 0, 65000));
+    const Burst burst = sendBurst(sock, noisyBytes > 0 ? bench::noisyTrap(noisyBytes) : encodedTrap(), noisyBytes,
+                                  count, rate, capNs);
     close(sock);
     std::printf("start_ns=%lld\nend_ns=%lld\nsent=%lld\n", static_cast<long long>(burst.startNs),
                 static_cast<long long>(burst.endNs), static_cast<long long>(burst.sent));

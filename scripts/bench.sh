@@ -24,7 +24,8 @@ trap_runs=3
 
 scripts/deps.sh build bench
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBRELLAN_BENCH=ON -DBRELLAN_TESTS=OFF >/dev/null
-cmake --build "$build" -j2 --target bench_decode bench_walk bench_trap_ingest bench_trap_send bench_traplist brellan
+cmake --build "$build" -j2 --target bench_decode bench_walk bench_trap_ingest bench_trap_send bench_traplist \
+    bench_trapdetails brellan
 
 tools=$(realpath "$build/bench")
 work=$(mktemp -d)
@@ -199,6 +200,19 @@ for _ in $(seq 1 "$trap_runs"); do
     "$tools/bench_traplist" "${full_list[@]}" --rate 0 --count 100000 2>/dev/null | record fullflat
 done
 
+echo "== the traps behind the lines: 10,000,000 typical traps (bench_trapdetails)"
+"$tools/bench_trapdetails" --traps 10000000 --hovers 20 2>/dev/null | record details10m
+
+echo "== traps with their details kept into 5,000,000 lines that have theirs, $trap_runs runs"
+for _ in $(seq 1 "$trap_runs"); do
+    "$tools/bench_traplist" "${full_list[@]}" --prefill-details --rate 50000 --seconds 10 2>/dev/null | record dfull
+    "$tools/bench_traplist" "${full_list[@]}" --prefill-details --rate 0 --count 100000 2>/dev/null | record dfullflat
+done
+
+echo "== 100,000 traps of 60 KB of random bytes (bench_traplist --payload-bytes)"
+"$tools/bench_traplist" --stall --sender "$tools/bench_trap_send" --rate 5000 --count 100000 --payload-bytes 60000 \
+    2>/dev/null | record hostile
+
 if [ -x bench/startup.sh ]; then
     echo "== start-up (bench/startup.sh)"
     bench/startup.sh "$build" 10 | sed -n 's/^startup \(.*\)/\1/p' | tr ' ' '\n' | record startup
@@ -226,6 +240,16 @@ full_lost=$(median full.lost)
 frozen_lost=$(median frozen.lost)
 fullflat_ours=$(median fullflat.per_s)
 fullflat_ratio=$(ratio "$fullflat_ours" "$flat_trapd")
+dfull_lost=$(median dfull.lost)
+dfullflat_ours=$(median dfullflat.per_s)
+dfullflat_ratio=$(ratio "$dfullflat_ours" "$flat_trapd")
+# Beyond the line: beyond the text and the ~4 bytes a line takes without details.
+detail_bytes=$(awk -v a="$(median details10m.bytes_per_trap_beyond_text)" \
+    -v b="$(median traplist10m.bytes_per_line_beyond_text)" 'BEGIN { printf "%.1f", a - b }')
+hostile_growth=$(awk -v a="$(median hostile.rss_mb)" -v b="$(median hostile.rss_before_mb)" 'BEGIN { printf "%.1f", a - b }')
+# The budget plus what the lines take (their text, "10.66.0.1 enterpriseSpecific: 66", and 4 bytes each).
+hostile_limit=$(awk -v budget="$(median details10m.budget_mb)" -v n="$(median hostile.logged)" \
+    'BEGIN { printf "%.1f", budget + n * (32 + 4) / 1048576 }')
 startup_ms=$(median startup.first_paint_ms)
 startup_mb=$(median startup.rss_idle_mb)
 
@@ -267,6 +291,27 @@ startup_mb=$(median startup.rss_idle_mb)
     row "10,000,000 lines: bytes per line beyond text" "$(median traplist10m.bytes_per_line_beyond_text)" "" "" "" \
         "<32" "$(verdict "$(median traplist10m.bytes_per_line_beyond_text)" "<" 32)"
     row "  resident memory (MB)" "$(median traplist10m.rss_mb)" "" "" "" "" ""
+    row "With details, 50,000/s into 5,000,000: lost" "$(whole "$dfull_lost")" "" "" "" "0" \
+        "$(verdict "$dfull_lost" "==" 0)"
+    row "  longest stall (ms)" "$(median dfull.max_gap_ms)" "" "" "" "<50" \
+        "$(verdict "$(median dfull.max_gap_ms)" "<" 50)"
+    row "  datagram bytes kept per trap" "$(median dfull.datagram_bytes_per_trap)" "" "" "" "" ""
+    row "With details, flat out: lines per second" "$(whole "$dfullflat_ours")" "$(whole "$flat_trapd")" "" \
+        "$dfullflat_ratio" ">=100000" "$(verdict "$dfullflat_ours" ">=" 100000)"
+    row "  Brellan / snmptrapd" "" "" "" "$dfullflat_ratio" ">=10" "$(verdict "$dfullflat_ratio" ">=" 10)"
+    row "10,000,000 traps: detail bytes beyond line" "$detail_bytes" "" "" "" "<=32" \
+        "$(verdict "$detail_bytes" "<=" 32)"
+    row "  resident memory (MB)" "$(median details10m.rss_mb)" "" "" "" "" ""
+    row "Tooltip among 10,000,000 lines (ms, max)" "$(median details10m.hover_max_ms)" "" "" "" "<16" \
+        "$(verdict "$(median details10m.hover_max_ms)" "<" 16)"
+    row "  Ctrl+A, Ctrl+C (ms; lines copied)" "$(median details10m.copy_ms)" "" "" "" "" \
+        "$(whole "$(median details10m.copy_lines)") lines"
+    row "  Ctrl+Shift+C (ms; lines copied)" "$(median details10m.copy_details_ms)" "" "" "" "" \
+        "$(whole "$(median details10m.copy_details_lines)") lines"
+    row "100,000 traps of 60 KB: resident growth (MB)" "$hostile_growth" "" "" "" "<=$hostile_limit" \
+        "$(verdict "$hostile_growth" "<=" "$hostile_limit")"
+    row "  lines lost" "$(whole "$(median hostile.lost)")" "" "" "" "0" "$(verdict "$(median hostile.lost)" "==" 0)"
+    row "  datagram bytes kept per trap" "$(median hostile.datagram_bytes_per_trap)" "" "" "" "" ""
     if [ "$startup_ms" != nan ]; then
         row "Start to first paint (ms)" "$startup_ms" "" "" "" "<200" "$(verdict "$startup_ms" "<" 200)"
         row "Idle resident memory (MB)" "$startup_mb" "" "" "" "<60" "$(verdict "$startup_mb" "<" 60)"

@@ -21,7 +21,7 @@ usage() { sed -n '5,16p' "$0" | sed 's/^# \{0,1\}//'; }
 packages=()
 for group in "$@"; do
     case "$group" in
-        build) packages+=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev fonts-liberation2) ;;
+        build) packages+=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev libzstd-dev fonts-liberation2) ;;
         demo) packages+=(snmpd snmp) ;;
         test) packages+=(libgtest-dev libgmock-dev snmpd snmp tshark iproute2 nftables util-linux procps) ;;
         bench) packages+=(libbenchmark-dev libsnmp-dev snmpd snmp snmptrapd gnuplot-nox xvfb xauth util-linux iproute2) ;;

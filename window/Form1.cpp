@@ -4,6 +4,7 @@
 #include "HandlerGuard.h"
 #include "ListKeySelect.h"
 #include "TrapListModel.h"
+#include "TrapListView.h"
 #include "Twips.h"
 
 #include <QLabel>
@@ -77,6 +78,15 @@ void Form1::wireEvents()
     connectManager(*m_snmp1, m_module1, [this](const char* failure, const std::function<void()>& handler) {
         m_guard->run(failure, handler);
     });
+    // After the manager's: the line the trap made, if any, is there by now.
+    m_snmp1->Trap().connect([this](std::int32_t, std::int32_t, const std::string&, const TrapDatagram& datagram) {
+        m_guard->run("Could not keep a trap's details", [&] { keepTrapDetails(datagram); });
+    });
+}
+
+void Form1::keepTrapDetails(const TrapDatagram& datagram)
+{
+    m_trapLines->keepTrapDetails(datagram);
 }
 
 void Form1::resizeEvent(QResizeEvent* event)
@@ -116,7 +126,8 @@ void Form1::showTrapReceiverProblem(const QString& text)
 
 void Form1::showTrapReceiverState(const QString& text)
 {
-    m_lstTrapList->setToolTip(text);
+    const QString keys = TrapListView::copyKeysText();
+    m_lstTrapList->setToolTip(text.isEmpty() ? keys : text + QLatin1Char('\n') + keys);
 }
 
 void Form1::clearAgentRows()

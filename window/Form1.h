@@ -49,7 +49,8 @@ public:
     // same text as the trap list's tooltip.
     void showTrapReceiverProblem(const QString& text);
     // Puts what the operator is to know of the trap receiver (how many traps
-    // were lost, say) into the trap list's tooltip; empty clears it.
+    // were lost, say) into the trap list's tooltip, above the copy keys that
+    // the tooltip always names; empty leaves the copy keys alone.
     void showTrapReceiverState(const QString& text);
 
     // ManagerState
@@ -77,6 +78,9 @@ private:
     void chooseFonts();
     void setUpTabOrder();
     void wireEvents();
+    // Keeps the datagram of the trap the manager has just handled as the
+    // details of the line it made, if it made one.
+    void keepTrapDetails(const TrapDatagram& datagram);
     void place(QWidget* control, const TwipsRect& rect) const;
     QLineEdit* createValueBox(QWidget* frame, const char* name, int top);
     QLabel* createValueCaption(QWidget* frame, int index, const char* caption, int top);

@@ -91,8 +91,10 @@ void Form1::createControls()
     m_lstTrapList->setObjectName(QStringLiteral("lstTrapList"));
     m_lstTrapList->setModel(m_trapLines);
     m_lstTrapList->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_lstTrapList->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Several lines at once, to copy them (see TrapListView).
+    m_lstTrapList->setSelectionMode(QAbstractItemView::ExtendedSelection);
     place(m_lstTrapList, {0, 6240, 5775, 645});
+    showTrapReceiverState(QString());
 
     m_frame2 = new QGroupBox(QStringLiteral("Agent List"), this);
     m_frame2->setObjectName(QStringLiteral("Frame2"));

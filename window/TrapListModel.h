@@ -1,27 +1,38 @@
 #pragma once
 
+#include "TrapDatagram.h"
+#include "TrapDetailStore.h"
 #include "TrapLineStore.h"
 
 #include <QAbstractListModel>
+#include <QTimeZone>
 #include <QTimer>
 
 #include <cstddef>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace brellan {
 
-// The lines of the trap list: append-only, never cleared, one column.
+// The lines of the trap list: append-only, never cleared, one column; and
+// behind each line the trap it came from, for its details.
 //
 // Lines are kept as UTF-8 in a TrapLineStore, so ten million lines cost
 // their text and about 4 bytes each rather than a heap block each. Appends
 // are batched: a line is stored at once, but the view hears of new lines
 // once per pass of the event loop, in one insertion, so a burst of traps
 // costs one update of the view and one repaint instead of one per line.
+//
+// The traps are kept in a TrapDetailStore within its memory budget, and
+// decoded only when a line's details are asked for: a row's tooltip
+// (Qt::ToolTipRole) and accessible description (Qt::AccessibleDescriptionRole),
+// and copies of lines with their details.
 class TrapListModel final : public QAbstractListModel {
     Q_OBJECT
 
 public:
-    explicit TrapListModel(QObject* parent = nullptr);
+    explicit TrapListModel(QObject* parent = nullptr, std::size_t detailsBudget = TrapDetailStore::defaultBudget);
 
     // Stores the line and schedules its announcement to the views.
     void append(std::string_view line);
@@ -29,16 +40,46 @@ public:
     // that append without running the event loop.
     void flush();
 
+    // Keeps the datagram of the trap just handled as the details of the line
+    // it made. A trap makes at most one line: if exactly one line came since
+    // the previous trap, it is this trap's; if none came, the trap made no
+    // line. (Lines that tools append between traps are never given a trap's
+    // details: with more than one new line, none is.)
+    void keepTrapDetails(const TrapDatagram& datagram);
+
     // Every line appended so far, announced or not.
     std::size_t storedCount() const { return m_lines.size(); }
     std::string_view line(std::size_t index) const;
+    // A line's details as UTF-8 text (see trapDetailsText), or why there are none.
+    std::string detailsText(std::size_t index) const;
+    const TrapDetailStore& details() const { return m_details; }
+
+    // The text of rows [first, last] of each range, one line each, in row
+    // order; with details, each line followed by its details (indented) and
+    // a blank line between traps. Stops before the text would pass maxBytes
+    // of UTF-8.
+    struct RowRange {
+        std::size_t first;
+        std::size_t last;
+    };
+    struct Copied {
+        QString text;
+        std::size_t lines = 0;    // lines in the text
+        std::size_t selected = 0; // lines in the ranges
+    };
+    static constexpr std::size_t maxCopyBytes = std::size_t{32} << 20;
+    Copied copyRows(std::vector<RowRange> ranges, bool withDetails, std::size_t maxBytes = maxCopyBytes) const;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
 private:
+    std::string detailsText(std::size_t index, const QTimeZone& zone) const;
+
     TrapLineStore m_lines;
+    TrapDetailStore m_details;
+    std::size_t m_linesAtLastTrap = 0;
     std::size_t m_announced = 0;     // lines the views know of
     QTimer m_flushTimer;
 };

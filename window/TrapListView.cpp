@@ -227,13 +227,26 @@ void TrapListView::setSelection(const QRect& rect, QItemSelectionModel::Selectio
 {
     if (!selectionModel())
         return;
+    // A selection dragged or extended upwards comes as a rectangle whose
+    // corners are the other way round.
+    const QRect area = rect.normalized();
     QItemSelection selection;
-    const QModelIndex first = indexOfRow(std::max<qint64>(0, rowAt(rect.top())));
-    const QModelIndex last = indexOfRow(std::min<qint64>(rows() - 1, rowAt(rect.bottom())));
-    const bool across = rect.right() >= -horizontalOffset() && rect.left() < rowWidth() - horizontalOffset();
+    const QModelIndex first = indexOfRow(std::max<qint64>(0, rowAt(area.top())));
+    const QModelIndex last = indexOfRow(std::min<qint64>(rows() - 1, rowAt(area.bottom())));
+    const bool across = area.right() >= -horizontalOffset() && area.left() < rowWidth() - horizontalOffset();
     if (first.isValid() && last.isValid() && first.row() <= last.row() && across)
         selection.select(first, last);
     selectionModel()->select(selection, command);
+}
+
+void TrapListView::selectAll()
+{
+    const QModelIndex first = indexOfRow(0);
+    if (!selectionModel() || !first.isValid()
+        || (selectionMode() != MultiSelection && selectionMode() != ExtendedSelection))
+        return;
+    selectionModel()->select(QItemSelection(first, indexOfRow(qint64{rows()} - 1)),
+                             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
 QRegion TrapListView::visualRegionForSelection(const QItemSelection& selection) const
@@ -274,7 +287,8 @@ bool TrapListView::isIndexHidden(const QModelIndex&) const
 }
 
 // A screen reader hears of the row that was selected or took the focus;
-// each row is the list's child of the same number.
+// each row is the list's child of the same number. Of a range selected at
+// once (Ctrl+A, Shift), it hears of the first row.
 void TrapListView::announce(QAccessible::Event event, const QModelIndex& index)
 {
 #if QT_CONFIG(accessibility)
@@ -291,8 +305,10 @@ void TrapListView::announce(QAccessible::Event event, const QModelIndex& index)
 
 void TrapListView::selectionChanged(const QItemSelection& selected, const QItemSelection& deselected)
 {
-    announce(QAccessible::SelectionAdd, selected.indexes().value(0));
-    announce(QAccessible::SelectionRemove, deselected.indexes().value(0));
+    // Never selected.indexes(): a range of ten million rows would make ten
+    // million indexes.
+    announce(QAccessible::SelectionAdd, selected.isEmpty() ? QModelIndex() : QModelIndex(selected.first().topLeft()));
+    announce(QAccessible::SelectionRemove, deselected.isEmpty() ? QModelIndex() : QModelIndex(deselected.first().topLeft()));
     QAbstractItemView::selectionChanged(selected, deselected);
 }
 

@@ -17,16 +17,33 @@ namespace brellan {
 // sizes: one column, rows as wide as the view (or as the last row's text,
 // if that is wider), scrolling by whole rows. While the last row is in sight, new rows
 // keep it in sight; once the operator has scrolled up, the view stays put.
+//
+// Several lines may be selected (Shift or Ctrl with a click or the arrow
+// keys, Ctrl+A for all), and the selection is copied: Ctrl+C copies the
+// lines, Ctrl+Shift+C each line followed by its trap's details (with a
+// TrapListModel). The selection is only ever read as ranges of rows, never
+// row by row, so that selecting and copying ten million lines costs what
+// the copy holds, and a copy holds at most TrapListModel::maxCopyBytes: past
+// that the operator is told how much was copied.
 class TrapListView final : public QListView {
     Q_OBJECT
 
 public:
     explicit TrapListView(QWidget* parent = nullptr);
 
+    // Names the two copy keys, for the list's tooltip.
+    static QString copyKeysText();
+    // Copies the selected lines (or, with none selected, the current one)
+    // to the clipboard, with or without their details.
+    void copySelection(bool withDetails);
+
     QRect visualRect(const QModelIndex& index) const override;
     void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
     QModelIndex indexAt(const QPoint& point) const override;
     void doItemsLayout() override;
+    // All rows as one range. (QListView goes through every row to leave out
+    // hidden ones, which this view never has: half a second for ten million.)
+    void selectAll() override;
 
 protected:
     void rowsInserted(const QModelIndex& parent, int start, int end) override;
@@ -36,6 +53,7 @@ protected:
     void scrollContentsBy(int dx, int dy) override;
     void resizeEvent(QResizeEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
     int horizontalOffset() const override;
     int verticalOffset() const override;
@@ -60,6 +78,7 @@ private:
     QModelIndex indexOfRow(qint64 row) const;
     void measureRows();
     void announce(QAccessible::Event event, const QModelIndex& index);
+    void tellCopyWasCut(std::size_t copied, std::size_t selected);
 
     // Every row's size: the last row's, measured on each insertion.
     int m_rowHeight = 1;

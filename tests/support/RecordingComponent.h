@@ -72,9 +72,10 @@ public:
         values = {{1, value}};
         raiseResponse(errorStatus, from);
     }
-    void trap(std::int32_t generic, std::int32_t specific, const std::string& from)
+    void trap(std::int32_t generic, std::int32_t specific, const std::string& from,
+              const TrapDatagram& datagram = {})
     {
-        raiseTrap(generic, specific, from, TrapDatagram{});
+        raiseTrap(generic, specific, from, datagram);
     }
 
     // The calls that change the component or send, without the reads.

@@ -1,6 +1,8 @@
 // The trap list's model and its store: every line kept in order, announced
 // to views in one insertion per pass of the event loop.
 
+#include "Message.h"
+#include "TrapDetailsText.h"
 #include "TrapLineStore.h"
 #include "TrapListModel.h"
 
@@ -8,6 +10,8 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <random>
 
 namespace brellan::test {
 namespace {
@@ -66,6 +70,53 @@ TEST(TrapLineStoreTest, LinesComeBackWholeAcrossBlocks)
     for (std::size_t i = 0; i < 2500; ++i)
         ASSERT_EQ(store.line(i), lineOf(i)) << i;
     EXPECT_THROW(store.line(2500), std::out_of_range);
+}
+
+// Traps of 8 KB of random bytes, which do not compress, into a budget of
+// 4 MiB: the oldest details are let go, every line stays, a line without
+// its details says so, and the traps still kept read back as their own.
+TEST(TrapListModelTest, DetailsPastTheirBudgetLetTheOldestGoAndKeepEveryLine)
+{
+    constexpr std::size_t budget = std::size_t{4} << 20;
+    constexpr int traps = 2000;
+    TrapListModel model(nullptr, budget);
+    std::mt19937 random(7);
+    for (int i = 0; i < traps; ++i) {
+        snmp::TrapPdu trap;
+        trap.enterprise = {1, 3, 6, 1, 4, 1, 8072};
+        trap.agentAddress = {10, 0, 0, 9};
+        trap.genericTrap = 6;
+        trap.specificTrap = i;
+        snmp::Octets noise(8000);
+        for (std::uint8_t& byte : noise)
+            byte = static_cast<std::uint8_t>(random());
+        trap.bindings.push_back({{1, 3, 6, 1, 4, 1, 8072, 1}, snmp::OctetString{std::move(noise)}});
+        const std::vector<std::uint8_t> bytes = snmp::encodeMessage(snmp::Message{snmp::versionV1, "public", trap});
+        model.append("10.0.0.9 enterpriseSpecific: " + std::to_string(i));
+        model.keepTrapDetails(TrapDatagram{{}, 0x0A000009, static_cast<std::uint16_t>(1000 + i), bytes});
+    }
+    model.flush();
+
+    EXPECT_LE(model.details().memoryBytes(), budget);
+    const std::size_t letGo = model.details().letGoCount();
+    ASSERT_GT(letGo, 0U);
+    EXPECT_EQ(letGo + model.details().keptCount(), static_cast<std::size_t>(traps));
+    ASSERT_EQ(model.rowCount(), traps);
+    EXPECT_EQ(model.index(0).data().toString(), "10.0.0.9 enterpriseSpecific: 0");
+    const QString gone = QString::fromStdString(detailsLetGoText());
+    EXPECT_EQ(model.index(0).data(Qt::AccessibleDescriptionRole).toString(), gone);
+    EXPECT_TRUE(model.index(static_cast<int>(letGo) - 1).data(Qt::ToolTipRole).toString().contains("no longer kept"));
+    for (const std::size_t row : {letGo, letGo + 1, std::size_t{traps - 1}}) {
+        const QString details = model.index(static_cast<int>(row)).data(Qt::AccessibleDescriptionRole).toString();
+        EXPECT_TRUE(details.contains(QStringLiteral("UDP port %1\n").arg(1000 + row))) << details.toStdString();
+        EXPECT_TRUE(details.contains(QStringLiteral("Specific trap: %1\n").arg(row))) << details.toStdString();
+    }
+
+    // Two lines that no trap made: the trap after them is not taken for theirs.
+    model.append("tool line");
+    model.append("another");
+    model.keepTrapDetails(TrapDatagram{{}, 0x0A000009, 9, {}});
+    EXPECT_EQ(model.detailsText(traps + 1), detailsNeverKeptText());
 }
 
 } // namespace

@@ -1,0 +1,103 @@
+// A trap's details as the operator reads them: what the datagram says, what
+// its source says beside it, and hostile text shown safely.
+
+#include "Message.h"
+#include "TrapDetailsText.h"
+
+#include <gtest/gtest.h>
+
+namespace brellan::test {
+namespace {
+
+using namespace snmp;
+
+constexpr std::uint32_t relay = 0x0A000009; // 10.0.0.9
+
+KeptTrap keptV1(std::array<std::uint8_t, 4> agentAddress, std::uint32_t source, std::string community = "public")
+{
+    TrapPdu trap;
+    trap.enterprise = {1, 3, 6, 1, 4, 1, 8072, 2, 3};
+    trap.agentAddress = agentAddress;
+    trap.genericTrap = 6;
+    trap.specificTrap = 12;
+    trap.timeStamp = 6203;
+    trap.bindings.push_back({{1, 3, 6, 1, 2, 1, 2, 2, 1, 1, 2}, Integer{2}});
+    return KeptTrap{{}, source, 1162, encodeMessage(Message{versionV1, std::move(community), trap})};
+}
+
+bool has(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+TEST(TrapDetailsTextTest, AV1TrapFromAnotherAddressThanItsAgentSaysSo)
+{
+    const std::string relayed = trapDetailsText(keptV1({10, 0, 0, 7}, relay), "then");
+    EXPECT_EQ(relayed, "Received: then\n"
+                       "From: 10.0.0.9, UDP port 1162\n"
+                       "The trap names 10.0.0.7 as its agent but came from 10.0.0.9: it passed a NAT or a relay, "
+                       "or it is forged.\n"
+                       "Version: SNMPv1, trap\n"
+                       "Community: public\n"
+                       "Agent address: 10.0.0.7\n"
+                       "Enterprise: 1.3.6.1.4.1.8072.2.3\n"
+                       "Generic trap: 6 (enterpriseSpecific)\n"
+                       "Specific trap: 12\n"
+                       "Time-stamp: 0 days, 00:01:02.03 (6203)\n"
+                       "Variable bindings: 1\n"
+                       "1.3.6.1.2.1.2.2.1.1.2 = 2");
+
+    const std::string direct = trapDetailsText(keptV1({10, 0, 0, 9}, relay), "then");
+    EXPECT_FALSE(has(direct, "came from")) << direct;
+    const std::string unnamed = trapDetailsText(keptV1({0, 0, 0, 0}, relay), "then");
+    EXPECT_FALSE(has(unnamed, "came from")) << unnamed;
+    EXPECT_TRUE(has(unnamed, "Agent address: 0.0.0.0 (none given: the line shows the source)")) << unnamed;
+}
+
+TEST(TrapDetailsTextTest, AnInformReadsAsAV2cTrapThatSaysInform)
+{
+    Pdu inform;
+    inform.type = PduType::InformRequest;
+    inform.requestId = 77;
+    inform.bindings = {{{1, 3, 6, 1, 2, 1, 1, 3, 0}, TimeTicks{100}},
+                       {{1, 3, 6, 1, 6, 3, 1, 1, 4, 1, 0}, ObjectIdentifier{{1, 3, 6, 1, 6, 3, 1, 1, 5, 4}}}};
+    const KeptTrap kept{{}, relay, 40000, encodeMessage(Message{versionV2c, "public", inform})};
+    const std::string text = trapDetailsText(kept, "then");
+    EXPECT_TRUE(has(text, "\nVersion: SNMPv2c, inform\nCommunity: public\n"
+                          "snmpTrapOID.0: 1.3.6.1.6.3.1.1.5.4\nsysUpTime.0: 0 days, 00:00:01.00 (100)\n"
+                          "Variable bindings: 2\n1.3.6.1.2.1.1.3.0 = 0 days, 00:00:01.00 (100)\n"))
+        << text;
+    EXPECT_FALSE(has(text, "came from")) << "only a v1 trap names its agent";
+}
+
+// Hostile text cannot reorder or hide what follows it, and nothing grows
+// without bound: a community with a right-to-left override is shown in
+// hexadecimal, a long value is cut with a mark, bindings past the limit are
+// counted, and bytes that do not decode say where they stop.
+TEST(TrapDetailsTextTest, UntrustedTextIsShownSafelyAndWithinBounds)
+{
+    KeptTrap kept = keptV1({10, 0, 0, 9}, relay, "ad\xE2\x80\xAEmin");
+    EXPECT_TRUE(has(trapDetailsText(kept, "then"), "\nCommunity: 61 64 E2 80 AE 6D 69 6E\n"));
+
+    TrapPdu trap;
+    trap.enterprise = {1, 3, 6, 1, 4, 1, 8072};
+    trap.agentAddress = {10, 0, 0, 9};
+    for (int i = 0; i < 100; ++i)
+        trap.bindings.push_back({{1, 3, 6, 1, 4, 1, 8072, 9, static_cast<std::uint32_t>(i)},
+                                 OctetString{Octets(1000, static_cast<std::uint8_t>('a' + i % 26))}});
+    kept.datagram = encodeMessage(Message{versionV1, "public", trap});
+    const std::string text = trapDetailsText(kept, "then", DetailLimits{24, 3});
+    EXPECT_TRUE(has(text, "\nVariable bindings: 100\n1.3.6.1.4.1.8072.9.0 = " + std::string(24, 'a') + " \u2026 [cut: 1000 characters in all]\n"))
+        << text;
+    EXPECT_TRUE(has(text, "\n1.3.6.1.4.1.8072.9.2 = " + std::string(24, 'c') + " \u2026 [cut: 1000 characters in all]\n"
+                          "\u2026 and 97 more, not shown"))
+        << text;
+    EXPECT_LT(text.size(), 700U);
+
+    kept.datagram.resize(kept.datagram.size() / 2);
+    EXPECT_TRUE(has(trapDetailsText(kept, "then"),
+                    "\nThe datagram (" + std::to_string(kept.datagram.size()) + " bytes) does not decode: a field runs past its end at byte"));
+}
+
+} // namespace
+} // namespace brellan::test

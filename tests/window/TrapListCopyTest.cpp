@@ -1,0 +1,88 @@
+// The trap list in the window: each line's details reach its tooltip and a
+// screen reader, and the operator copies lines, with or without details.
+
+#include "Message.h"
+#include "TrapListModel.h"
+#include "WindowFixture.h"
+
+#include <QAccessible>
+#include <QClipboard>
+#include <QListView>
+
+namespace brellan::test {
+namespace {
+
+using TrapListCopyTest = WindowFixture;
+
+TrapDatagram datagramOf(const std::vector<std::uint8_t>& bytes, std::uint32_t source)
+{
+    return TrapDatagram{std::chrono::system_clock::now(), source, 1162, bytes};
+}
+
+std::vector<std::uint8_t> v1Trap(std::array<std::uint8_t, 4> agent, std::int32_t generic, std::int32_t specific)
+{
+    snmp::TrapPdu trap;
+    trap.enterprise = {1, 3, 6, 1, 4, 1, 8072, 2, 3};
+    trap.agentAddress = agent;
+    trap.genericTrap = generic;
+    trap.specificTrap = specific;
+    trap.bindings.push_back({{1, 3, 6, 1, 2, 1, 2, 2, 1, 1, 2}, snmp::Integer{2}});
+    return snmp::encodeMessage(snmp::Message{snmp::versionV1, "public", trap});
+}
+
+QString clipboard()
+{
+    return QGuiApplication::clipboard()->text();
+}
+
+TEST_F(TrapListCopyTest, EveryLineCopiesAloneOrWithItsDetails)
+{
+    snmp->trap(6, 12, "10.0.0.7", datagramOf(v1Trap({10, 0, 0, 7}, 6, 12), 0x0A000009));
+    snmp->trap(9, 0, "10.0.0.7", datagramOf(v1Trap({10, 0, 0, 7}, 9, 0), 0x0A000007)); // no line
+    snmp->trap(2, 0, "10.0.0.8", datagramOf(v1Trap({10, 0, 0, 8}, 2, 0), 0x0A000008));
+    auto* list = control<QListView>("lstTrapList");
+    QTRY_COMPARE_WITH_TIMEOUT(list->model()->rowCount(), 2, 10000);
+    EXPECT_TRUE(list->toolTip().contains("Ctrl+C")) << list->toolTip().toStdString();
+    EXPECT_TRUE(list->toolTip().contains("Ctrl+Shift+C")) << list->toolTip().toStdString();
+
+    // What a screen reader speaks after the line: its details.
+    QAccessibleInterface* cell = QAccessible::queryAccessibleInterface(list)->tableInterface()->cellAt(0, 0);
+    ASSERT_NE(cell, nullptr);
+    EXPECT_EQ(cell->text(QAccessible::Name), "10.0.0.7 enterpriseSpecific: 12");
+    const QString spoken = cell->text(QAccessible::Description);
+    EXPECT_TRUE(spoken.contains("\nFrom: 10.0.0.9, UDP port 1162\nThe trap names 10.0.0.7 as its agent but came from"))
+        << spoken.toStdString();
+    EXPECT_TRUE(list->model()->index(0, 0).data(Qt::ToolTipRole).toString().contains("came from 10.0.0.9"));
+
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(clipboard().toStdString(), "10.0.0.7 enterpriseSpecific: 12\n10.0.0.8 linkDown");
+
+    QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+    const QString withDetails = clipboard();
+    EXPECT_TRUE(withDetails.startsWith("10.0.0.7 enterpriseSpecific: 12\n    Received: ")) << withDetails.toStdString();
+    EXPECT_TRUE(withDetails.contains("\n    Generic trap: 6 (enterpriseSpecific)\n    Specific trap: 12\n"));
+    EXPECT_TRUE(withDetails.contains("\n    1.3.6.1.2.1.2.2.1.1.2 = 2\n\n10.0.0.8 linkDown\n    Received: "));
+    EXPECT_TRUE(withDetails.endsWith("\n    Generic trap: 2 (linkDown)\n    Specific trap: 0\n    Time-stamp: "
+                                     "0 days, 00:00:00.00 (0)\n    Variable bindings: 1\n    1.3.6.1.2.1.2.2.1.1.2 = 2"))
+        << withDetails.toStdString();
+
+    // One line, clicked, copies as the list always did; Shift+Up takes the
+    // line above it too.
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(1, 0)).center());
+    QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(clipboard().toStdString(), "10.0.0.8 linkDown");
+    QTest::keyClick(list, Qt::Key_Up, Qt::ShiftModifier);
+    QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(clipboard().toStdString(), "10.0.0.7 enterpriseSpecific: 12\n10.0.0.8 linkDown");
+
+    const auto& model = form->trapListModel();
+    const TrapListModel::Copied cut = model.copyRows({{0, 1}}, false, 40);
+    EXPECT_EQ(cut.text, "10.0.0.7 enterpriseSpecific: 12");
+    EXPECT_EQ(cut.lines, 1U);
+    EXPECT_EQ(cut.selected, 2U);
+}
+
+} // namespace
+} // namespace brellan::test

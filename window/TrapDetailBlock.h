@@ -1,0 +1,50 @@
+#pragma once
+
+#include "KeptTrap.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace brellan {
+
+// A block of kept traps, in line order, and its raw layout for compression.
+struct TrapDetailBlock {
+    // One trap's fields; its datagram is bytes[offset, offset + length).
+    struct Record {
+        std::uint64_t line = 0;
+        std::int64_t microseconds = 0; // since the system clock's epoch
+        std::uint32_t sourceAddress = 0;
+        std::uint16_t sourcePort = 0;
+        std::uint32_t offset = 0;
+        std::uint32_t length = 0;
+    };
+
+    std::vector<Record> records;
+    std::vector<std::uint8_t> bytes;
+
+    void append(std::uint64_t line, std::int64_t microseconds, std::uint32_t sourceAddress,
+                std::uint16_t sourcePort, std::span<const std::uint8_t> datagram);
+    void clear();
+    bool empty() const { return records.empty(); }
+    // The record of `line`, if the block holds one.
+    const Record* find(std::uint64_t line) const;
+    KeptTrap trap(const Record& record) const;
+    // Heap bytes the block holds.
+    std::size_t capacityBytes() const;
+
+    // The raw layout, one column after another so that like fields sit
+    // together: the record count, then line steps, time steps (both as
+    // variable-length integers, the first of each from `firstLine` and 0),
+    // source addresses (4 bytes each), ports (2 bytes each), datagram
+    // lengths (variable-length), and the datagrams. `raw` is overwritten.
+    void write(std::vector<std::uint8_t>& raw) const;
+    // Reads a raw layout back; throws std::runtime_error unless it is whole
+    // and consistent (every field inside `raw`, lengths adding up to the
+    // bytes that follow).
+    static TrapDetailBlock read(std::span<const std::uint8_t> raw, std::uint64_t firstLine);
+};
+
+} // namespace brellan

@@ -1,0 +1,201 @@
+// The text of a trap's details, from the datagram as received.
+
+#include "TrapDetailsText.h"
+
+#include "Message.h"
+#include "Value.h"
+
+#include <algorithm>
+#include <array>
+#include <optional>
+
+namespace brellan {
+namespace {
+
+using snmp::Oid;
+
+const Oid sysUpTimeOid{1, 3, 6, 1, 2, 1, 1, 3, 0};
+const Oid snmpTrapOidOid{1, 3, 6, 1, 6, 3, 1, 1, 4, 1, 0};
+
+std::string dotted(std::uint32_t address)
+{
+    return std::to_string(address >> 24) + '.' + std::to_string(address >> 16 & 0xFF) + '.'
+           + std::to_string(address >> 8 & 0xFF) + '.' + std::to_string(address & 0xFF);
+}
+
+std::uint32_t addressOf(const std::array<std::uint8_t, 4>& octets)
+{
+    return std::uint32_t{octets[0]} << 24 | std::uint32_t{octets[1]} << 16 | std::uint32_t{octets[2]} << 8
+           | octets[3];
+}
+
+// Text longer than the limit ends at the last whole character that fits,
+// followed by a mark giving the whole text's length in characters.
+std::string cut(std::string text, std::size_t limit)
+{
+    if (text.size() <= limit)
+        return text;
+    std::size_t characters = 0;
+    for (const char c : text)
+        characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    std::size_t end = limit;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        --end;
+    text.resize(end);
+    return text + " \u2026 [cut: " + std::to_string(characters) + " characters in all]";
+}
+
+const char* decodeErrorText(snmp::DecodeError error)
+{
+    using snmp::DecodeError;
+    switch (error) {
+    case DecodeError::Truncated: return "a field runs past its end";
+    case DecodeError::LengthOverflow: return "a length is too large";
+    case DecodeError::IndefiniteLength: return "an indefinite length";
+    case DecodeError::UnexpectedTag: return "an unexpected type";
+    case DecodeError::IntegerTooLarge: return "an integer too large for its type";
+    case DecodeError::NegativeUnsigned: return "a negative unsigned value";
+    case DecodeError::OidTooLong: return "an object identifier too long";
+    case DecodeError::SubidTooLarge: return "a sub-identifier too large";
+    case DecodeError::PaddedSubidentifier: return "a sub-identifier padded with a leading 0x80";
+    case DecodeError::NestingTooDeep: return "values nested too deep";
+    case DecodeError::TrailingBytes: return "bytes after the end";
+    case DecodeError::UnsupportedVersion: return "an unsupported version";
+    }
+    return "an unknown error";
+}
+
+const char* genericTrapName(std::int32_t generic)
+{
+    static constexpr std::array<const char*, 7> names{"coldStart",          "warmStart",         "linkDown", "linkUp",
+                                                      "authenticationFailure", "egpNeighborLoss", "enterpriseSpecific"};
+    return generic >= 0 && generic < static_cast<std::int32_t>(names.size()) ? names[static_cast<std::size_t>(generic)]
+                                                                              : "unknown";
+}
+
+class DetailsWriter {
+public:
+    DetailsWriter(const KeptTrap& trap, const DetailLimits& limits) : m_trap(trap), m_limits(limits) {}
+
+    void line(const std::string& text)
+    {
+        if (!m_text.empty())
+            m_text += '\n';
+        m_text += text;
+    }
+
+    void source()
+    {
+        const bool known = m_trap.sourceAddress != 0 || m_trap.sourcePort != 0;
+        line(known ? "From: " + dotted(m_trap.sourceAddress) + ", UDP port " + std::to_string(m_trap.sourcePort)
+                   : std::string("From: unknown"));
+    }
+
+    void message(const snmp::Message& message)
+    {
+        if (const auto* trap = std::get_if<snmp::TrapPdu>(&message.pdu)) {
+            v1Trap(message, *trap);
+        } else {
+            const snmp::PduType type = message.type();
+            line(std::string(message.version == snmp::versionV1 ? "Version: SNMPv1, " : "Version: SNMPv2c, ")
+                 + pduName(type));
+            line("Community: " + communityText(message));
+            line("snmpTrapOID.0: " + valueOf(message.bindings(), snmpTrapOidOid));
+            line("sysUpTime.0: " + valueOf(message.bindings(), sysUpTimeOid));
+        }
+        bindings(message.bindings());
+    }
+
+    std::string take() { return std::move(m_text); }
+
+private:
+    void v1Trap(const snmp::Message& message, const snmp::TrapPdu& trap)
+    {
+        const std::uint32_t agent = addressOf(trap.agentAddress);
+        const bool sourceKnown = m_trap.sourceAddress != 0 || m_trap.sourcePort != 0;
+        if (agent != 0 && sourceKnown && agent != m_trap.sourceAddress)
+            line("The trap names " + dotted(agent) + " as its agent but came from " + dotted(m_trap.sourceAddress)
+                 + ": it passed a NAT or a relay, or it is forged.");
+        line("Version: SNMPv1, trap");
+        line("Community: " + communityText(message));
+        line("Agent address: " + dotted(agent) + (agent == 0 ? " (none given: the line shows the source)" : ""));
+        line("Enterprise: " + cut(snmp::formatOid(trap.enterprise), m_limits.valueBytes));
+        line("Generic trap: " + std::to_string(trap.genericTrap) + " (" + genericTrapName(trap.genericTrap) + ")");
+        line("Specific trap: " + std::to_string(trap.specificTrap));
+        line("Time-stamp: " + snmp::valueText(snmp::TimeTicks{trap.timeStamp}));
+    }
+
+    static const char* pduName(snmp::PduType type)
+    {
+        switch (type) {
+        case snmp::PduType::TrapV2: return "trap";
+        case snmp::PduType::InformRequest: return "inform";
+        case snmp::PduType::TrapV1: return "trap";
+        default: return "not a trap";
+        }
+    }
+
+    std::string communityText(const snmp::Message& message) const
+    {
+        const snmp::Octets octets(message.community.begin(), message.community.end());
+        return cut(snmp::valueText(snmp::OctetString{octets}), m_limits.valueBytes);
+    }
+
+    std::string valueOf(const std::vector<snmp::VarBind>& bindings, const Oid& oid) const
+    {
+        for (const snmp::VarBind& binding : bindings) {
+            if (binding.oid == oid)
+                return cut(snmp::valueText(binding.value), m_limits.valueBytes);
+        }
+        return "(not in the trap)";
+    }
+
+    void bindings(const std::vector<snmp::VarBind>& bindings)
+    {
+        line("Variable bindings: " + std::to_string(bindings.size()));
+        const std::size_t shown = std::min(bindings.size(), m_limits.maxBindings);
+        for (std::size_t i = 0; i < shown; ++i)
+            line(cut(snmp::formatOid(bindings[i].oid), m_limits.valueBytes) + " = "
+                 + cut(snmp::valueText(bindings[i].value), m_limits.valueBytes));
+        if (shown < bindings.size())
+            line("\u2026 and " + std::to_string(bindings.size() - shown) + " more, not shown");
+    }
+
+    const KeptTrap& m_trap;
+    const DetailLimits& m_limits;
+    std::string m_text;
+};
+
+} // namespace
+
+std::string trapDetailsText(const KeptTrap& trap, std::string_view receivedAt, const DetailLimits& limits)
+{
+    DetailsWriter writer(trap, limits);
+    writer.line("Received: " + std::string(receivedAt));
+    writer.source();
+    if (trap.datagram.empty()) {
+        writer.line("The receiver passed on no datagram: nothing more is known of this trap.");
+        return writer.take();
+    }
+    const snmp::Decoded<snmp::Message> message = snmp::decodeMessage(trap.datagram);
+    if (!message) {
+        writer.line("The datagram (" + std::to_string(trap.datagram.size()) + " bytes) does not decode: "
+                    + decodeErrorText(message.failure().reason) + " at byte "
+                    + std::to_string(message.failure().offset) + ".");
+        return writer.take();
+    }
+    writer.message(*message);
+    return writer.take();
+}
+
+std::string detailsLetGoText()
+{
+    return "The details of this trap are no longer kept: the oldest are let go to keep memory within its bound.";
+}
+
+std::string detailsNeverKeptText()
+{
+    return "No details were kept for this line.";
+}
+
+} // namespace brellan

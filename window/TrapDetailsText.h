@@ -1,0 +1,37 @@
+#pragma once
+
+#include "KeptTrap.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace brellan {
+
+// How much of a trap its details show: a value (or object identifier) longer
+// than valueBytes of text is cut, with a mark that says so and how long it
+// was; bindings past the first maxBindings are counted, not shown.
+struct DetailLimits {
+    std::size_t valueBytes = 256;
+    std::size_t maxBindings = 64;
+};
+
+// A trap's details as UTF-8 text, one fact a line, no final line break:
+// `receivedAt` (the local time as the caller writes it), the UDP source and,
+// for a v1 trap whose agent-addr is another address, a sentence saying so;
+// the version, the kind of PDU and the community; for v1 the agent-addr,
+// enterprise, generic and specific codes and time-stamp, for v2c the values
+// of snmpTrapOID.0 and sysUpTime.0; then every variable binding as
+// "OID = value".
+//
+// The datagram is decoded here, from untrusted bytes: one that does not
+// decode says why, and where. Values read as snmp::valueText shows them
+// (control and format characters in hexadecimal), and so does the community.
+std::string trapDetailsText(const KeptTrap& trap, std::string_view receivedAt, const DetailLimits& limits = {});
+
+// The details of a line whose trap was let go to bound memory, and of a line
+// that never had a trap kept.
+std::string detailsLetGoText();
+std::string detailsNeverKeptText();
+
+} // namespace brellan

@@ -1,0 +1,76 @@
+// The trap list's copy keys: the selection, read as ranges of rows, to the
+// clipboard.
+
+#include "TrapListModel.h"
+#include "TrapListView.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QKeySequence>
+#include <QLocale>
+#include <QMessageBox>
+
+namespace brellan {
+namespace {
+
+const QKeyCombination copyWithDetailsKey(Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_C);
+
+} // namespace
+
+QString TrapListView::copyKeysText()
+{
+    return QStringLiteral("%1 copies the selected lines, %2 copies them with each trap's details.")
+        .arg(QKeySequence(QKeySequence::Copy).toString(QKeySequence::NativeText),
+             QKeySequence(copyWithDetailsKey).toString(QKeySequence::NativeText));
+}
+
+// Ctrl+C replaces QAbstractItemView's own copy, which takes the current
+// row's text alone; one line selected copies exactly that text, as before.
+void TrapListView::keyPressEvent(QKeyEvent* event)
+{
+    const bool withDetails = event->keyCombination() == copyWithDetailsKey;
+    if (!withDetails && !event->matches(QKeySequence::Copy)) {
+        QListView::keyPressEvent(event);
+        return;
+    }
+    copySelection(withDetails);
+    event->accept();
+}
+
+void TrapListView::copySelection(bool withDetails)
+{
+    const auto* lines = qobject_cast<const TrapListModel*>(model());
+    if (!lines || !selectionModel())
+        return;
+    std::vector<TrapListModel::RowRange> ranges;
+    for (const QItemSelectionRange& range : selectionModel()->selection()) {
+        if (range.isValid() && range.parent() == rootIndex())
+            ranges.push_back({static_cast<std::size_t>(range.top()), static_cast<std::size_t>(range.bottom())});
+    }
+    if (ranges.empty() && currentIndex().isValid())
+        ranges.push_back({static_cast<std::size_t>(currentIndex().row()), static_cast<std::size_t>(currentIndex().row())});
+    if (ranges.empty())
+        return;
+    const TrapListModel::Copied copied = lines->copyRows(std::move(ranges), withDetails);
+    QGuiApplication::clipboard()->setText(copied.text);
+    if (copied.lines < copied.selected)
+        tellCopyWasCut(copied.lines, copied.selected);
+}
+
+// In a box that does not block the window, as the trap receiver's problems.
+void TrapListView::tellCopyWasCut(std::size_t copied, std::size_t selected)
+{
+    const QLocale locale;
+    const QString text =
+        QStringLiteral("Copied the first %1 of the %2 selected lines: one copy holds at most %3 MB of text.")
+            .arg(locale.toString(static_cast<qulonglong>(copied)), locale.toString(static_cast<qulonglong>(selected)),
+                 locale.toString(static_cast<qulonglong>(TrapListModel::maxCopyBytes >> 20)));
+    auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Brellan"), text, QMessageBox::Ok, window());
+    box->setObjectName(QStringLiteral("copyCut"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    box->show();
+}
+
+} // namespace brellan
