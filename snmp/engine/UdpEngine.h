@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BuiltInCommunity.h"
 #include "EventQueue.h"
 #include "RequestTable.h"
 #include "RttEstimator.h"
@@ -36,7 +37,7 @@ public:
     // Built-in settings. The program uses the defaults; tests pass other
     // ports (0 lets the system pick one) and shorter times.
     struct Settings {
-        std::string community = "mervik";
+        std::string community{builtInCommunity};
         std::uint16_t agentPort = 161;
         std::uint16_t trapPort = 162;
         QHostAddress trapBindAddress = QHostAddress(QHostAddress::AnyIPv4);
