@@ -44,8 +44,10 @@ start_a11y_session() {
     fi
     export XDG_RUNTIME_DIR="$a11y_work/runtime" QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
     # The session lasts as long as the shell that dbus-run-session runs: it
-    # writes the bus's address and its own process id, then waits.
-    as_session_user dbus-run-session -- sh -c \
+    # writes the bus's address and its own process id, then waits. It has a
+    # session of its own: when the bus ends, the accessibility bus launcher
+    # signals its whole process group, which must not be the caller's.
+    as_session_user setsid dbus-run-session -- sh -c \
         'printf "%s\n" "$$" >"$1/keeper"; printf "%s\n" "$DBUS_SESSION_BUS_ADDRESS" >"$1/address"; exec sleep 3600' \
         sh "$a11y_work/bus" 2>"$a11y_work/bus.log" &
     a11y_session_pid=$!
@@ -62,9 +64,14 @@ start_a11y_session() {
 stop_a11y_session() {
     # The keeper's end makes dbus-run-session end the bus, and with it the
     # accessibility bus and registry.
-    [ -n "$a11y_keeper_pid" ] && kill "$a11y_keeper_pid" 2>/dev/null
-    [ -n "$a11y_session_pid" ] && wait "$a11y_session_pid" 2>/dev/null
-    [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+    # (Each step may fail harmlessly, also under set -e: the keeper ends by
+    # a signal, so dbus-run-session does too.)
+    if [ -n "$a11y_keeper_pid" ]; then kill "$a11y_keeper_pid" 2>/dev/null || true; fi
+    if [ -n "$a11y_session_pid" ]; then wait "$a11y_session_pid" 2>/dev/null || true; fi
+    if [ -n "${xvfb_pid:-}" ]; then
+        kill "$xvfb_pid" 2>/dev/null || true
+        wait "$xvfb_pid" 2>/dev/null || true
+    fi
     a11y_keeper_pid=""
     a11y_session_pid=""
     xvfb_pid=""

@@ -130,6 +130,9 @@ class BrellanWindow:
         self.application = application
         self.frame = frame
         self._controls = {}
+        # Every read asks the program: a cached name, description or state
+        # would be only as fresh as the events the program chose to send.
+        application.set_cache_mask(Atspi.Cache.NONE)
 
     @classmethod
     def find(cls, timeout=10.0, pid=None):
