@@ -54,7 +54,7 @@ if [ "${1:-}" = --trap-inside ]; then
     start_a11y_session "$work/session" nobody
     # run_as_nobody BINARY NAME: starts BINARY as user nobody; its output goes to $work/NAME.out and .err.
     run_as_nobody() {
-        as_session_user "$1" >"$work/$2.out" 2>"$work/$2.err" &
+        "${a11y_as_user[@]}" "$1" >"$work/$2.out" 2>"$work/$2.err" &
         program_pid=$!
     }
     stop_program() {

@@ -11,22 +11,20 @@
 # tool asks for them, and end with it.
 #
 # as_session_user COMMAND...: runs COMMAND as USER (HOME is WORKDIR/home).
+# "${a11y_as_user[@]}" PROGRAM &: the same in the background, with $! the
+# program's own process id (a function in the background would be a
+# subshell of its own).
 # a11y ARGS...: runs brellan_a11y.py ARGS as USER.
 # stop_a11y_session: ends the session bus and the display; safe to call twice.
 a11y_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$a11y_dir/../../scripts/xvfb.sh"
 
-a11y_user=""
+a11y_as_user=()
 a11y_keeper_pid=""
 a11y_session_pid=""
 
 as_session_user() {
-    if [ -z "$a11y_user" ] || [ "$a11y_user" = "$(id -un)" ]; then
-        "$@"
-    else
-        setpriv --reuid="$a11y_user" --regid="$(id -gn "$a11y_user")" --clear-groups \
-            env HOME="$a11y_work/home" "$@"
-    fi
+    "${a11y_as_user[@]}" "$@"
 }
 
 a11y() {
@@ -35,12 +33,14 @@ a11y() {
 
 start_a11y_session() {
     a11y_work=$1
-    a11y_user=${2:-}
+    local user=${2:-}
     mkdir -p "$a11y_work/home" "$a11y_work/runtime" "$a11y_work/bus"
     start_xvfb "$a11y_work"
     chmod 700 "$a11y_work/runtime"
-    if [ -n "$a11y_user" ]; then
-        chown "$a11y_user" "$a11y_work/home" "$a11y_work/runtime" "$a11y_work/bus"
+    a11y_as_user=()
+    if [ -n "$user" ] && [ "$user" != "$(id -un)" ]; then
+        chown "$user" "$a11y_work/home" "$a11y_work/runtime" "$a11y_work/bus"
+        a11y_as_user=(setpriv --reuid="$user" --regid="$(id -gn "$user")" --clear-groups env HOME="$a11y_work/home")
     fi
     export XDG_RUNTIME_DIR="$a11y_work/runtime" QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
     # The session lasts as long as the shell that dbus-run-session runs: it

@@ -202,7 +202,9 @@ class BrellanWindow:
         wait_until(lambda: self.text_of(name) == text, 5, f"{name} to hold {text!r}")
 
     def press(self, name):
-        """Presses a button through its accessible action."""
+        """Presses a button through its accessible action. cmdFind
+        broadcasts to 255.255.255.255: press it only inside a private
+        network namespace."""
         button = self.control(name)
         if Atspi.Action.get_n_actions(button) < 1 or not Atspi.Action.do_action(button, 0):
             raise A11yError(f"{name} could not be pressed")
@@ -304,7 +306,7 @@ def main(argv=None):
     type_into = commands.add_parser("type", help="set the text of an entry box")
     type_into.add_argument("control", choices=("txtAddIPAddress", "txtAddsysName"))
     type_into.add_argument("text")
-    press = commands.add_parser("press", help="press a button")
+    press = commands.add_parser("press", help="press a button (cmdFind broadcasts: only in a private namespace)")
     press.add_argument("control", choices=("cmdAdd", "cmdFind"))
     choose = commands.add_parser("choose-agent", help="choose an agent row with the keyboard")
     choose.add_argument("address")
