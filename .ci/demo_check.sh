@@ -7,8 +7,10 @@
 # together: the script gets SIGHUP, and must end both itself, whether or not
 # they heard the hangup too.
 #
-# Everything runs inside `unshare -n` (loopback only) on a virtual display.
-# Needs root; where no network namespace can be made it prints SKIPPED.
+# Everything runs inside `unshare -n` (loopback only) on a virtual display;
+# the window's trap list is read through the accessibility bus, as a screen
+# reader reads it (tests/a11y/brellan_a11y.py). Needs root; where no network
+# namespace can be made it prints SKIPPED.
 set -euo pipefail
 self=$(realpath "$0")
 cd "$(dirname "$self")/.."
@@ -17,14 +19,14 @@ fail() { echo "demo check: FAILED: $*" >&2; exit 1; }
 
 if [ "${1:-}" != --inside ]; then
     [ "$(id -u)" -eq 0 ] || fail "needs root (the demo binds UDP 161 and 162)"
-    scripts/deps.sh build demo display sandbox
+    scripts/deps.sh build demo a11y sandbox
     if ! unshare -n true 2>/dev/null; then
         echo "demo check: SKIPPED: no network namespace can be made here (unshare -n)"
         exit 0
     fi
     work=$(mktemp -d)
     trap 'rm -rf "$work"' EXIT
-    timeout 300 unshare -n bash "$self" --inside "$work"
+    timeout 600 unshare -n bash "$self" --inside "$work"
     exit
 fi
 
@@ -33,17 +35,17 @@ ip link set lo up
 export MIBS="" SNMP_PERSISTENT_DIR="$work/persist"
 system_agent=""
 run_pid=""
-xvfb_pid=""
+source tests/a11y/a11y_session.sh
 # Ends what this check started and waits for it, so that nothing still
 # writes into $work when it is removed.
 cleanup() {
     local pid
     [ -n "$run_pid" ] && kill -TERM -- "-$run_pid" 2>/dev/null
-    for pid in $run_pid $system_agent $xvfb_pid; do
+    for pid in $run_pid $system_agent; do
         kill "$pid" 2>/dev/null
         wait "$pid" 2>/dev/null
     done
-    return 0
+    stop_a11y_session
 }
 trap cleanup EXIT
 
@@ -59,26 +61,24 @@ snmpget -v 1 -c public -t 0.5 -r 0 127.0.0.1:161 1.3.6.1.2.1.1.5.0 >/dev/null 2>
     fail "the system agent did not start: $(cat "$work/system.log")"
 echo "a system agent answers on 127.0.0.1:161 with community public"
 
-source scripts/xvfb.sh
-start_xvfb "$work"
+start_a11y_session "$work/session"
 
 # The demo in a session of its own, as a terminal's job is.
-BRELLAN_REPORT_TRAP_LINES=1 setsid scripts/run.sh --demo >"$work/demo.log" 2>&1 &
+setsid scripts/run.sh --demo >"$work/demo.log" 2>&1 &
 run_pid=$!
-expected=(
-    "trap_line=127.0.0.2 coldStart"
-    "trap_line=127.0.0.2 linkDown"
-    "trap_line=127.0.0.2 enterpriseSpecific: 42"
-    "trap_line=127.0.0.2 linkUp"
-)
-for _ in $(seq 1 1200); do # the build comes first: at most 2 minutes
-    [ "$(grep -c '^trap_line=' "$work/demo.log")" -ge ${#expected[@]} ] && break
+until_lines=()
+for line in "127.0.0.2 coldStart" "127.0.0.2 linkDown" "127.0.0.2 enterpriseSpecific: 42" "127.0.0.2 linkUp"; do
+    until_lines+=(--until "$line")
+done
+for _ in $(seq 1 3000); do # the build comes first: at most 5 minutes
+    pgrep -P "$run_pid" -x brellan >/dev/null && break
     kill -0 "$run_pid" 2>/dev/null || fail "the demo ended: $(tail -n 20 "$work/demo.log")"
     sleep 0.1
 done
-for line in "${expected[@]}"; do
-    grep -qxF "$line" "$work/demo.log" || fail "no '$line' in the window: $(tail -n 20 "$work/demo.log")"
-done
+pgrep -P "$run_pid" -x brellan >/dev/null || fail "the demo did not start the program: $(tail -n 20 "$work/demo.log")"
+a11y --timeout 30 trap-lines "${until_lines[@]}" >"$work/trap-lines" ||
+    fail "the window did not show the demo's traps: $(tail -n 20 "$work/demo.log")"
+sed 's/^/    /' "$work/trap-lines"
 grep -F 'Demo agent: 127.0.0.2' "$work/demo.log"
 echo "the window shows the demo's four traps from 127.0.0.2"
 name=$(snmpget -v 1 -c mervik -t 1 -r 1 -Oqv 127.0.0.2:161 1.3.6.1.2.1.1.5.0 | tr -d '"') ||

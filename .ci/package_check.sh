@@ -1,15 +1,20 @@
 #!/usr/bin/env bash
-# Builds the Debian package and checks it the way a new user meets it:
-# lintian, the desktop entry and AppStream validators, `apt-get install` of
-# the file, the installed program receiving a trap as an unprivileged user,
-# and `dpkg -r` leaving nothing behind. Needs root; it installs the package on
-# this machine and removes it again.
+# Builds the Debian package for the community "public" and checks it the way
+# a new user meets it: its description names the community, lintian, the
+# desktop entry and AppStream validators, `apt-get install` of the file, the
+# installed program as an unprivileged user receiving a trap and walking a
+# "public" agent, and `dpkg -r` leaving nothing behind. Needs root; it
+# installs the package on this machine and removes it again.
 #
-# The trap check runs inside `unshare -n` (loopback only): a virtual display,
-# the program as user nobody, and one trap from snmptrap to 127.0.0.1:162,
-# read back through the window's trap-line report. Where file capabilities
-# cannot be carried or namespaces cannot be made, that check prints SKIPPED
-# and why; it never counts as passed.
+# The program's check runs inside `unshare -n` (loopback only): a virtual
+# display, the program as user nobody, one trap from snmptrap to
+# 127.0.0.1:162, and Net-SNMP's agent on 127.0.0.3:161 (community public).
+# The window is read and driven from outside, through the accessibility bus
+# as a screen reader does (tests/a11y/brellan_a11y.py): the trap line as it
+# reads it, then the agent's address typed, Add Agent, its row chosen with
+# the keyboard, and the seven system values. Where file capabilities cannot
+# be carried or namespaces cannot be made, that check prints SKIPPED and why;
+# it never counts as passed.
 set -euo pipefail
 self=$(realpath "$0")
 cd "$(dirname "$self")/.."
@@ -29,22 +34,27 @@ expected_files=(
 fail() { echo "package check: FAILED: $*" >&2; exit 1; }
 skipped() { echo "package check: SKIPPED: $*"; }
 
-# The trap check, run as root inside a fresh network namespace.
+# The program's check, run as root inside a fresh network namespace.
 if [ "${1:-}" = --trap-inside ]; then
     work=$2
     ip link set lo up
-    source scripts/xvfb.sh
-    start_xvfb "$work"
+    export MIBS="" SNMP_PERSISTENT_DIR="$work/persist"
     program_pid=""
-    trap '[ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null; kill "$xvfb_pid" 2>/dev/null' EXIT
-    mkdir -p "$work/home" "$work/runtime"
-    chown nobody:nogroup "$work/home" "$work/runtime"
-    chmod 700 "$work/runtime"
+    agent_pid=""
+    source tests/a11y/a11y_session.sh
+    cleanup_inside() {
+        local pid
+        for pid in $program_pid $agent_pid; do
+            kill "$pid" 2>/dev/null
+            wait "$pid" 2>/dev/null
+        done
+        stop_a11y_session
+    }
+    trap cleanup_inside EXIT
+    start_a11y_session "$work/session" nobody
     # run_as_nobody BINARY NAME: starts BINARY as user nobody; its output goes to $work/NAME.out and .err.
     run_as_nobody() {
-        setpriv --reuid=nobody --regid=nogroup --clear-groups \
-            env HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime" BRELLAN_REPORT_TRAP_LINES=1 \
-            "$1" >"$work/$2.out" 2>"$work/$2.err" &
+        "${a11y_as_user[@]}" "$1" >"$work/$2.out" 2>"$work/$2.err" &
         program_pid=$!
     }
     stop_program() {
@@ -75,28 +85,60 @@ if [ "${1:-}" = --trap-inside ]; then
     ss -Hlunp 'sport = :162' | grep -q '"brellan"' ||
         fail "the installed program did not bind UDP 162: $(cat "$work/installed.err")"
     echo "installed program: $(grep -E '^(Uid|CapEff):' "/proc/$program_pid/status" | tr -s '\t\n' '  ')"
-    MIBS="" SNMP_PERSISTENT_DIR="$work/persist" \
-        snmptrap -v 1 -c public 127.0.0.1:162 1.3.6.1.4.1.8072.3.2.10 127.0.0.9 6 17 '' >"$work/snmptrap.log" 2>&1 ||
+    snmptrap -v 1 -c public 127.0.0.1:162 1.3.6.1.4.1.8072.3.2.10 127.0.0.9 6 17 '' >"$work/snmptrap.log" 2>&1 ||
         fail "snmptrap: $(cat "$work/snmptrap.log")"
-    expected='trap_line=127.0.0.9 enterpriseSpecific: 17'
-    for _ in $(seq 1 100); do
-        grep -qxF "$expected" "$work/installed.out" && break
-        sleep 0.1
+    expected='127.0.0.9 enterpriseSpecific: 17'
+    a11y --pid "$program_pid" trap-lines --until "$expected" >"$work/trap-lines" ||
+        fail "no trap line '$expected' in the window; the program wrote: $(cat "$work/installed.err")"
+    echo "the window's trap list, as a screen reader reads it: $(grep -xF "$expected" "$work/trap-lines")"
+
+    # A "public" agent on a loopback address of its own, walked through the window.
+    agent=127.0.0.3
+    mkdir -p "$work/agent"
+    cat >"$work/agent/snmpd.conf" <<CONF
+rocommunity public 127.0.0.0/8
+sysDescr Brellan package check agent
+sysObjectID 1.3.6.1.4.1.8072.3.2.255
+sysContact Package check <check@localhost>
+sysName public-agent
+sysLocation Loopback, in a private namespace
+sysServices 72
+CONF
+    snmpd -f -C -c "$work/agent/snmpd.conf" -Lf "$work/agent/snmpd.log" "udp:$agent:161" &
+    agent_pid=$!
+    for _ in $(seq 1 40); do
+        snmpget -v 1 -c public -t 0.5 -r 0 "$agent:161" 1.3.6.1.2.1.1.5.0 >/dev/null 2>&1 && break
+        sleep 0.25
     done
-    grep -qxF "$expected" "$work/installed.out" ||
-        fail "no trap line '$expected'; the program wrote: $(cat "$work/installed.out" "$work/installed.err")"
-    echo "the window's trap list, as a screen reader reads it: ${expected#trap_line=}"
+    snmpget -v 1 -c public -t 0.5 -r 0 "$agent:161" 1.3.6.1.2.1.1.5.0 >/dev/null 2>&1 ||
+        fail "the public agent did not start: $(cat "$work/agent/snmpd.log")"
+    a11y --pid "$program_pid" type txtAddIPAddress "$agent" || fail "could not type the agent's address"
+    a11y --pid "$program_pid" press cmdAdd || fail "could not press Add Agent"
+    a11y --pid "$program_pid" agents --until "$agent$(printf '\t')" >/dev/null || fail "no row for $agent"
+    a11y --pid "$program_pid" choose-agent "$agent" || fail "could not choose the row of $agent"
+    a11y --pid "$program_pid" --timeout 20 values \
+        --until "txtSysDescr=Brellan package check agent" --until "txtSysObjectID=1.3.6.1.4.1.8072.3.2.255" \
+        --until "txtSysContact=Package check <check@localhost>" --until "txtSysName=public-agent" \
+        --until "txtSysLocation=Loopback, in a private namespace" --until "txtSysServices=72" >"$work/values" ||
+        fail "the window did not show the public agent's system group (status: $(a11y --pid "$program_pid" status))"
+    grep -qE '^txtSysUpTime=[0-9]+ days?, ' "$work/values" || fail "no up-time: $(cat "$work/values")"
+    echo "the public agent's system group, as a screen reader reads it:"
+    sed 's/^/    /' "$work/values"
     stop_program
     exit 0
 fi
 
 [ "$(id -u)" -eq 0 ] || fail "needs root (it installs and removes the package)"
 dpkg-query -W brellan >/dev/null 2>&1 && fail "brellan is installed already; remove it first"
-scripts/deps.sh package-check display sandbox
-deb=$(scripts/package.sh | tail -n 1)
+scripts/deps.sh package-check a11y sandbox
+deb=$(scripts/package.sh --community public | tail -n 1)
 [ -f "$deb" ] || fail "scripts/package.sh made no package"
 echo "== package $(basename "$deb"): $(stat -c %s "$deb") bytes"
 dpkg-deb --field "$deb" Package Version Section Maintainer Depends Recommends Installed-Size
+community_line=' Built for the SNMP community "public".'
+dpkg-deb --field "$deb" Description | grep -qxF "$community_line" ||
+    fail "the description does not name the community public: $(dpkg-deb --field "$deb" Description)"
+echo "description:$community_line"
 
 work=$(mktemp -d)
 chmod 755 "$work"
@@ -139,7 +181,7 @@ elif ! unshare -n true 2>/dev/null; then
     skipped "no network namespace can be made here (unshare -n), so the unprivileged trap check does not run"
 else
     echo "== the installed program as user nobody, loopback only"
-    timeout 120 unshare -n bash "$self" --trap-inside "$work" || fail "the trap check"
+    timeout 180 unshare -n bash "$self" --trap-inside "$work" || fail "the installed program's check"
 fi
 
 echo "== dpkg -r brellan"

@@ -1,6 +1,4 @@
-#include "FirstPaintReport.h"
 #include "Form1.h"
-#include "TrapLineReport.h"
 #include "UdpEngine.h"
 
 #include <QApplication>
@@ -9,9 +7,9 @@
 #include <iostream>
 #include <memory>
 
-// Starts the window over the UDP engine with its built-in settings
-// (community "mervik", agents on UDP 161, traps on UDP 162). Closing the
-// window ends the program; nothing is written anywhere.
+// Starts the window over the UDP engine with its built-in settings (the
+// community the program was built for, agents on UDP 161, traps on UDP
+// 162). Closing the window ends the program; nothing is written anywhere.
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
@@ -29,10 +27,6 @@ int main(int argc, char* argv[])
         // Traps lost to a full queue are counted in the trap list's tooltip.
         QObject::connect(&snmp1, &brellan::UdpEngine::trapReceiverStateChanged, &form1,
                          &brellan::Form1::showTrapReceiverState);
-        if (qEnvironmentVariableIsSet("BRELLAN_REPORT_FIRST_PAINT"))
-            new brellan::FirstPaintReport(form1); // owned by form1
-        if (qEnvironmentVariableIsSet("BRELLAN_REPORT_TRAP_LINES"))
-            new brellan::TrapLineReport(form1); // owned by form1
         form1.show();
         form1.showTrapReceiverProblem(trapProblem);
         return QApplication::exec();

@@ -250,7 +250,7 @@ hostile_growth=$(awk -v a="$(median hostile.rss_mb)" -v b="$(median hostile.rss_
 # The budget plus what the lines take (their text, "10.66.0.1 enterpriseSpecific: 66", and 4 bytes each).
 hostile_limit=$(awk -v budget="$(median details10m.budget_mb)" -v n="$(median hostile.logged)" \
     'BEGIN { printf "%.1f", budget + n * (32 + 4) / 1048576 }')
-startup_ms=$(median startup.first_paint_ms)
+startup_ms=$(median startup.window_mapped_ms)
 startup_mb=$(median startup.rss_idle_mb)
 
 {
@@ -313,7 +313,7 @@ startup_mb=$(median startup.rss_idle_mb)
     row "  lines lost" "$(whole "$(median hostile.lost)")" "" "" "" "0" "$(verdict "$(median hostile.lost)" "==" 0)"
     row "  datagram bytes kept per trap" "$(median hostile.datagram_bytes_per_trap)" "" "" "" "" ""
     if [ "$startup_ms" != nan ]; then
-        row "Start to first paint (ms)" "$startup_ms" "" "" "" "<200" "$(verdict "$startup_ms" "<" 200)"
+        row "Start to window shown (ms)" "$startup_ms" "" "" "" "<200" "$(verdict "$startup_ms" "<" 200)"
         row "Idle resident memory (MB)" "$startup_mb" "" "" "" "<60" "$(verdict "$startup_mb" "<" 60)"
     fi
     row "Decode a GetResponse (ns)" "$(whole "$(median decode.decodeGetResponse_ns)")" "" "" "" "" ""

@@ -13,10 +13,12 @@
 #   package        building the Debian package
 #   package-check  checking the package: lintian and the desktop validators
 #   display        a virtual display (Xvfb)
+#   a11y           reading the window through the accessibility bus: a virtual
+#                  display, D-Bus, AT-SPI and its Python bindings, xdotool
 #   sandbox        network namespaces and process tools for the private checks
 set -euo pipefail
 
-usage() { sed -n '5,16p' "$0" | sed 's/^# \{0,1\}//'; }
+usage() { sed -n '5,18p' "$0" | sed 's/^# \{0,1\}//'; }
 
 packages=()
 for group in "$@"; do
@@ -24,12 +26,13 @@ for group in "$@"; do
         build) packages+=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev libzstd-dev fonts-liberation2) ;;
         demo) packages+=(snmpd snmp) ;;
         test) packages+=(libgtest-dev libgmock-dev snmpd snmp tshark iproute2 nftables util-linux procps) ;;
-        bench) packages+=(libbenchmark-dev libsnmp-dev snmpd snmp snmptrapd gnuplot-nox xvfb xauth util-linux iproute2) ;;
+        bench) packages+=(libbenchmark-dev libsnmp-dev snmpd snmp snmptrapd gnuplot-nox xvfb xauth python3 libx11-6 util-linux iproute2) ;;
         fuzz) packages+=(clang libclang-rt-14-dev) ;;
         screenshot) packages+=(xvfb xauth xdotool imagemagick procps) ;;
         package) packages+=(dpkg-dev file) ;;
-        package-check) packages+=(lintian desktop-file-utils appstream libcap2-bin snmp) ;;
+        package-check) packages+=(lintian desktop-file-utils appstream libcap2-bin snmp snmpd) ;;
         display) packages+=(xvfb xauth) ;;
+        a11y) packages+=(xvfb xauth dbus-daemon at-spi2-core python3 python3-gi gir1.2-atspi-2.0 xdotool) ;;
         sandbox) packages+=(iproute2 util-linux procps) ;;
         -h | --help) usage; exit 0 ;;
         *) usage >&2; exit 2 ;;

@@ -2,22 +2,30 @@
 # Builds Brellan and starts it. On a fresh machine it first installs what it
 # needs to build and run (scripts/deps.sh build, and demo with --demo; as root).
 #
-# Usage: scripts/run.sh [--demo]
-#   --demo  also starts Net-SNMP's agent on 127.0.0.2 (UDP 161, community
-#           mervik) and, a few seconds after the window opens, sends the
-#           program a few traps on 127.0.0.1:162. Type 127.0.0.2 in the
-#           address box, press "Add Agent" and click the row to see the
-#           agent's system group. The agent stops when the window closes
-#           or the terminal does. Nothing is sent outside 127.0.0.0/8.
+# Usage: scripts/run.sh [--demo | --community NAME]
+#   --community  builds the program for the SNMP community NAME instead of
+#                mervik (the community is fixed when the program is built)
+#   --demo       also starts Net-SNMP's agent on 127.0.0.2 (UDP 161, community
+#                mervik) and, a few seconds after the window opens, sends the
+#                program a few traps on 127.0.0.1:162. Type 127.0.0.2 in the
+#                address box, press "Add Agent" and click the row to see the
+#                agent's system group. The agent stops when the window closes
+#                or the terminal does. Nothing is sent outside 127.0.0.0/8.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-usage() { sed -n '5,11p' "$0" | sed 's/^# \{0,1\}//'; }
+usage() { sed -n '5,13p' "$0" | sed 's/^# \{0,1\}//'; }
 
 demo=false
+community=mervik
 case "${1:-}" in
     "") ;;
-    --demo) demo=true ;;
+    --demo)
+        [ $# -eq 1 ] || { usage >&2; exit 2; }
+        demo=true ;;
+    --community)
+        [ $# -eq 2 ] || { usage >&2; exit 2; }
+        community=$2 ;;
     -h | --help) usage; exit 0 ;;
     *) usage >&2; exit 2 ;;
 esac
@@ -32,7 +40,7 @@ groups=(build)
 $demo && groups+=(demo)
 scripts/deps.sh "${groups[@]}"
 build="build-run"
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRELLAN_TESTS=OFF >/dev/null
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRELLAN_TESTS=OFF "-DBRELLAN_COMMUNITY=$community" >/dev/null
 cmake --build "$build" --target brellan
 program="$build/app/brellan"
 

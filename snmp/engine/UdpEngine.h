@@ -28,6 +28,7 @@
 // the RequestTable's to say, and the timer sends what it says
 // (UdpEngineAnswers.cpp).
 
+#include "BuiltInCommunity.h"
 #include "RequestTable.h"
 #include "SnmpComponent.h"
 #include "SnmpSocket.h"
@@ -61,7 +62,7 @@ public:
     // Built-in settings. The program uses the defaults; tests pass other
     // ports (0 lets the system pick one) and shorter times.
     struct Settings {
-        std::string community = "mervik";
+        std::string community{builtInCommunity};
         std::uint16_t agentPort = 161;
         std::uint16_t trapPort = 162;
         QHostAddress trapBindAddress = QHostAddress(QHostAddress::AnyIPv4);

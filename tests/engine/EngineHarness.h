@@ -54,6 +54,7 @@ inline int reportReadableWhileEmpty(QObject& owner)
 inline UdpEngine::Settings loopbackSettings(std::uint16_t agentPort)
 {
     UdpEngine::Settings settings;
+    settings.community = "mervik";
     settings.agentPort = agentPort;
     settings.trapPort = 0;
     settings.trapBindAddress = QHostAddress(QHostAddress::LocalHost);

@@ -32,7 +32,7 @@ Control* find(const Form1& form, const char* name)
 
 Operator::Operator()
 {
-    auto engine = std::make_unique<UdpEngine>();
+    auto engine = std::make_unique<UdpEngine>(UdpEngine::Settings{.community = "mervik"});
     m_engine = engine.get();
     m_form = std::make_unique<Form1>(std::move(engine));
     m_form->show();

@@ -27,6 +27,7 @@ protected:
     {
         ASSERT_TRUE(agent.isRunning()) << agent.error().toStdString();
         UdpEngine::Settings settings;
+        settings.community = "mervik";
         settings.agentPort = agent.port();
         settings.trapPort = 0;
         settings.trapBindAddress = QHostAddress(QHostAddress::LocalHost);
