@@ -33,6 +33,7 @@ public:
         std::span<const std::uint8_t> bytes; // the datagram as it came
         std::uint32_t source;                // IPv4, host byte order
         std::uint16_t sourcePort;
+        bool firstOfPass;                    // no datagram was read before it in this pass
     };
     using Handler = std::function<void(Received& received)>;
 
@@ -75,7 +76,8 @@ public:
 
 private:
     void readPass();
-    void take(std::span<const std::uint8_t> bytes, const QHostAddress& sender, std::uint16_t senderPort);
+    void take(std::span<const std::uint8_t> bytes, const QHostAddress& sender, std::uint16_t senderPort,
+              bool firstOfPass);
     std::string refusal(int error) const;
 
     QUdpSocket m_socket{this};

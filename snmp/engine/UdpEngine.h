@@ -183,7 +183,8 @@ private:
     void scheduleTimer();
 
     // Delivery (UdpEngineDelivery.cpp)
-    void post(Pending pending);
+    enum class Delivery { Now, AfterThisPass };
+    void post(Pending pending, Delivery when = Delivery::Now);
     void deliverPending();
     bool nextIsWaiting();
     void deliverNext();

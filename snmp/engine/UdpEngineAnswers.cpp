@@ -71,13 +71,17 @@ void UdpEngine::takeAnswer(SnmpSocket::Received& received)
     case RequestTable::Answer::New: break;
     }
     scheduleTimer();
+    // The first answer of a pass is raised at once (a walk's next request
+    // leaves while the socket is read again); the rest of a burst, answers
+    // to a broadcast, is read out of the system first and raised after.
+    const Delivery when = received.firstOfPass ? Delivery::Now : Delivery::AfterThisPass;
     if (verdict.answer == RequestTable::Answer::New) {
-        post({now, Answer{response->errorStatus, std::move(response->bindings), received.source}});
+        post({now, Answer{response->errorStatus, std::move(response->bindings), received.source}}, when);
         return;
     }
     ++m_counters.notAdvancing;
     if (!verdict.broadcast)
-        post({now, Notice{walkStoppedText(received.source, *response, verdict.asked)}});
+        post({now, Notice{walkStoppedText(received.source, *response, verdict.asked)}}, when);
 }
 
 // --- Retries ---

@@ -42,14 +42,17 @@ private:
 
 } // namespace
 
-void UdpEngine::post(Pending pending)
+void UdpEngine::post(Pending pending, Delivery when)
 {
     if (m_pending.size() >= maxPending) {
         ++m_counters.overflowed;
         return;
     }
     m_pending.push_back(std::move(pending));
-    deliverPending();
+    if (when == Delivery::Now)
+        deliverPending();
+    else
+        scheduleDelivery();
 }
 
 // Called when something was posted, when the receive thread has queued
