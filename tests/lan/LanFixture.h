@@ -152,8 +152,11 @@ protected:
             result.dropped = counts->dropped;
         const std::uint64_t arrived = counts ? counts->dropped + counts->passed : 0;
         std::string resends;
-        for (const std::uint64_t count : result.resends)
-            resends += (resends.empty() ? "" : " ") + std::to_string(count);
+        for (const std::uint64_t count : result.resends) {
+            if (!resends.empty())
+                resends += ' ';
+            resends += std::to_string(count);
+        }
         report("lossy walks: " + std::to_string(result.completed) + "/" + std::to_string(walks) + " complete; "
                + std::to_string(result.dropped) + " of " + std::to_string(arrived) + " requests dropped ("
                + std::to_string(arrived ? 100 * result.dropped / arrived : 0) + " %, answers as often); walk time median "
