@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 build=${1:-build-lan}
 
 scripts/deps.sh build test
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBRELLAN_WERROR=ON >/dev/null
 cmake --build "$build" --target lan_scenarios lan_attacker
 BRELLAN_LAN_TIMEOUT=900 bash tests/lan/test_lan.sh "$build/tests/lan/lan_scenarios" "$build/tests/lan/lan_attacker" \
     --gtest_filter='LanBench.*' | grep -E '^\[ LAN      \]|PASSED|FAILED'

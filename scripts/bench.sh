@@ -23,7 +23,7 @@ walk_runs=5
 trap_runs=3
 
 scripts/deps.sh build bench
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBRELLAN_BENCH=ON -DBRELLAN_TESTS=OFF >/dev/null
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBRELLAN_WERROR=ON -DBRELLAN_BENCH=ON -DBRELLAN_TESTS=OFF >/dev/null
 cmake --build "$build" -j2 --target bench_decode bench_walk bench_trap_ingest bench_trap_send bench_traplist brellan
 
 tools=$(realpath "$build/bench")

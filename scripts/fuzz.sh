@@ -13,7 +13,7 @@ build="$root/build-fuzz"
 
 "$root/scripts/deps.sh" build fuzz
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DBRELLAN_FUZZ=ON -DBRELLAN_GUI=OFF -DBRELLAN_TESTS=OFF >/dev/null
+    -DBRELLAN_WERROR=ON -DBRELLAN_FUZZ=ON -DBRELLAN_GUI=OFF -DBRELLAN_TESTS=OFF >/dev/null
 cmake --build "$build" --target fuzz_decode
 
 work="$(mktemp -d)"

@@ -32,7 +32,7 @@ groups=(build)
 $demo && groups+=(demo)
 scripts/deps.sh "${groups[@]}"
 build="build-run"
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRELLAN_TESTS=OFF >/dev/null
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRELLAN_WERROR=ON -DBRELLAN_TESTS=OFF >/dev/null
 cmake --build "$build" --target brellan
 program="$build/app/brellan"
 

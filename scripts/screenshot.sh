@@ -17,7 +17,7 @@ plain=false
 out=docs/screenshot.png
 
 scripts/deps.sh build demo screenshot
-cmake -S . -B build-run -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRELLAN_TESTS=OFF >/dev/null
+cmake -S . -B build-run -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRELLAN_WERROR=ON -DBRELLAN_TESTS=OFF >/dev/null
 cmake --build build-run --target brellan
 
 workdir=$(mktemp -d)

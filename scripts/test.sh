@@ -21,7 +21,7 @@ case "${1:-}" in
 esac
 
 scripts/deps.sh build test
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${flags[@]}"
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRELLAN_WERROR=ON "${flags[@]}"
 export QT_QPA_PLATFORM=offscreen
 if [ "${1:-}" = "--thread" ]; then
     cmake --build "$build" --target engine_tests
