@@ -75,7 +75,12 @@ cleanup_run() {
 cleanup_report_failure() {
     local status=$1 command=$2 file=$3 line=$4
     [[ $- == *e* && $BASHPID == "$$" ]] || return 0
-    echo "${file##*/}:$line: '$command' failed (status $status)" >&2
+    # When a function fails, the shell still holds the last command it ran
+    # inside (its `return 1`): the call is the line itself.
+    if [[ $command == return* ]]; then
+        command=$(sed -n "${line}s/^[[:space:]]*//p" "$file" 2>/dev/null) || true
+    fi
+    echo "${file##*/}:$line: '${command:-?}' failed (status $status)" >&2
 }
 
 set -o errtrace
