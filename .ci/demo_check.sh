@@ -32,8 +32,8 @@ fi
 work=$2
 ip link set lo up
 export MIBS="" SNMP_PERSISTENT_DIR="$work/persist"
-# Ends what this check started, last first, and waits for it, so that
-# nothing still writes into $work when it is removed.
+# Ends what this check started and waits for it, so that nothing still
+# writes into $work when it is removed.
 source scripts/lib/cleanup.sh
 source scripts/lib/snmpd.sh
 run_pid=""
@@ -41,12 +41,13 @@ run_pid=""
 stop_demo() { [ -z "$run_pid" ] || kill -TERM -- "-$run_pid" 2>/dev/null; }
 
 # The system agent that gets in the way of a demo on 127.0.0.1.
-snmpd_start "$work/system" udp:127.0.0.1:161 <<'CONF'
+if ! snmpd_start_and_wait --community public "$work/system" udp:127.0.0.1:161 127.0.0.1:161 <<'CONF'
 rocommunity public 127.0.0.1
 sysName system-agent
 CONF
-on_exit_kill "$snmpd_pid"
-snmpd_wait --community public "$work/system" 127.0.0.1:161 || fail "the system agent did not start"
+then
+    fail "the system agent did not start"
+fi
 echo "a system agent answers on 127.0.0.1:161 with community public"
 
 source scripts/xvfb.sh

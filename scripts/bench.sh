@@ -56,7 +56,7 @@ start_bench_agent() {
     local attempt
     for attempt in 1 2 3; do
         agent_port=$(free_udp_port)
-        snmpd_start "$work/snmpd" "udp:127.0.0.1:$agent_port" <<EOF
+        if snmpd_start_and_wait --every 0.1 "$work/snmpd" "udp:127.0.0.1:$agent_port" "127.0.0.1:$agent_port" <<EOF
 view brellan included .1
 rocommunity mervik 127.0.0.1 -V brellan
 sysContact bench@example.org
@@ -64,8 +64,9 @@ sysName bench-agent
 sysLocation bench lab
 sysServices 72
 EOF
-        on_exit_kill "$snmpd_pid"
-        snmpd_wait --every 0.1 "$work/snmpd" "127.0.0.1:$agent_port" && return 0
+        then
+            return 0
+        fi
         kill "$snmpd_pid" 2>/dev/null || true
         echo "(attempt $attempt of 3)" >&2
     done

@@ -62,15 +62,14 @@ if snmpget "${snmp_flags[@]}" "$agent:161" 1.3.6.1.2.1.1.5.0 >/dev/null 2>&1; th
     echo "An SNMP agent already answers on $agent:161 with community mervik; the demo uses it." >&2
 else
     # Brellan's requests to 127.0.0.2 leave from 127.0.0.1.
-    snmpd_start "$workdir" "udp:$agent:161" <<CONF
+    if ! snmpd_start_and_wait --timeout 1 --probes 20 --every 0.5 "$workdir" "udp:$agent:161" "$agent:161" <<CONF
 rocommunity mervik 127.0.0.0/8
 sysName brellan-demo
 sysContact Demo operator <demo@localhost>
 sysLocation On this machine (loopback)
 sysServices 72
 CONF
-    on_exit_kill "$snmpd_pid"
-    if ! snmpd_wait --timeout 1 --probes 20 --every 0.5 "$workdir" "$agent:161"; then
+    then
         echo "The demo agent did not start on $agent:161." >&2
         echo "UDP 161 needs root (or cap_net_bind_service), and no other program may hold it on every" >&2
         echo "address (0.0.0.0:161); an agent on 127.0.0.1:161 alone does not get in the way." >&2

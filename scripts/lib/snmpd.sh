@@ -1,13 +1,19 @@
 # shellcheck shell=bash
 # Sourced by the scripts that run Net-SNMP's agent as a peer: the demo, the
-# benchmarks, CI's checks and the test LANs.
+# benchmarks, CI's checks and the test LANs. They source
+# scripts/lib/cleanup.sh first: every agent started here is stopped when the
+# script ends.
 #
 #   snmpd_start [--netns NS] DIR TRANSPORT <CONFIG
+#       (CONFIG from a here-document or `< <(command)`, never a pipe: a
+#       pipeline would run the function in a subshell, and its pid and
+#       cleanup would be lost with it.)
 #       Writes the configuration read from stdin to DIR/snmpd.conf and starts
 #       `snmpd -f -C -c DIR/snmpd.conf -Lf DIR/snmpd.log TRANSPORT` in the
 #       background (inside network namespace NS when given), with no MIB
-#       files and its persistent state in DIR/persist. Sets snmpd_pid and
-#       writes it to DIR/snmpd.pid. The listening address is given only as
+#       files and its persistent state in DIR/persist. Sets snmpd_pid,
+#       writes it to DIR/snmpd.pid and registers it with on_exit_kill. The
+#       listening address is given only as
 #       TRANSPORT: the same address in the file as well makes snmpd bind it
 #       twice and exit.
 #
@@ -23,6 +29,11 @@
 #   snmpd_start_and_wait [--netns NS] [wait options] DIR TRANSPORT TARGET <CONFIG
 #       Both, the agent and its probes in the same namespace.
 
+if ! declare -F on_exit_kill >/dev/null; then
+    echo "scripts/lib/snmpd.sh: source scripts/lib/cleanup.sh first" >&2
+    return 1
+fi
+
 snmpd_start() {
     local netns=()
     if [ "${1:-}" = --netns ]; then
@@ -35,6 +46,7 @@ snmpd_start() {
     MIBS='' SNMP_PERSISTENT_DIR="$dir/persist" "${netns[@]}" \
         snmpd -f -C -c "$dir/snmpd.conf" -Lf "$dir/snmpd.log" "$transport" </dev/null &
     snmpd_pid=$!
+    on_exit_kill "$snmpd_pid"
     echo "$snmpd_pid" >"$dir/snmpd.pid"
 }
 

@@ -49,7 +49,6 @@ rocommunity mervik default
 sysName $2
 sysLocation lab
 EOF
-    on_exit_kill "$snmpd_pid"
 }
 agent "$a" agent-a
 agent "$b" agent-b

@@ -30,7 +30,7 @@ ip link set lo up
 work=$(mktemp -d /tmp/brellan-noroute.XXXXXX)
 on_exit rm -rf "$work"
 
-snmpd_start "$work/agent" udp:127.0.0.1:161 <<'EOF'
+if ! snmpd_start_and_wait --timeout 0.3 --probes 100 --every 0.2 "$work/agent" udp:127.0.0.1:161 127.0.0.1 <<'EOF'
 rocommunity mervik default
 sysDescr Brellan no-route agent
 sysContact loopback@lan.test
@@ -38,8 +38,7 @@ sysName loopback-agent
 sysLocation Nowhere
 sysServices 72
 EOF
-on_exit_kill "$snmpd_pid"
-if ! snmpd_wait --timeout 0.3 --probes 100 --every 0.2 "$work/agent" 127.0.0.1; then
+then
     echo "no-route test: snmpd did not answer" >&2
     exit 1
 fi

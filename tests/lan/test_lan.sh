@@ -128,7 +128,6 @@ for n in $(seq 1 "$count"); do
     ip -n "$ns" link set lo up
 
     snmpd_start --netns "$ns" "$work/a$n" udp:0.0.0.0:161 < <(write_config "$n" "$role")
-    on_exit_kill "$snmpd_pid"
 
     community=$(community_of "$n")
     # Columns: namespace, address, role, community, sysDescr, sysObjectID,
