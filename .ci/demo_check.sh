@@ -24,8 +24,9 @@ if [ "${1:-}" != --inside ]; then
         echo "demo check: SKIPPED: no network namespace can be made here (unshare -n)"
         exit 0
     fi
+    source scripts/lib/cleanup.sh
     work=$(mktemp -d)
-    trap 'rm -rf "$work"' EXIT
+    on_exit rm -rf "$work"
     timeout 600 unshare -n bash "$self" --inside "$work"
     exit
 fi
@@ -33,32 +34,24 @@ fi
 work=$2
 ip link set lo up
 export MIBS="" SNMP_PERSISTENT_DIR="$work/persist"
-system_agent=""
-run_pid=""
-source tests/a11y/a11y_session.sh
 # Ends what this check started and waits for it, so that nothing still
 # writes into $work when it is removed.
-cleanup() {
-    local pid
-    [ -n "$run_pid" ] && kill -TERM -- "-$run_pid" 2>/dev/null
-    for pid in $run_pid $system_agent; do
-        kill "$pid" 2>/dev/null
-        wait "$pid" 2>/dev/null
-    done
-    stop_a11y_session
-}
-trap cleanup EXIT
+source scripts/lib/cleanup.sh
+source scripts/lib/snmpd.sh
+source tests/a11y/a11y_session.sh
+run_pid=""
+# The demo's whole session, until it has ended by itself.
+stop_demo() { [ -z "$run_pid" ] || kill -TERM -- "-$run_pid" 2>/dev/null; }
+on_exit stop_a11y_session
 
 # The system agent that gets in the way of a demo on 127.0.0.1.
-printf 'rocommunity public 127.0.0.1\nsysName system-agent\n' >"$work/system.conf"
-snmpd -f -C -c "$work/system.conf" -Lf "$work/system.log" udp:127.0.0.1:161 &
-system_agent=$!
-for _ in $(seq 1 40); do
-    snmpget -v 1 -c public -t 0.5 -r 0 127.0.0.1:161 1.3.6.1.2.1.1.5.0 >/dev/null 2>&1 && break
-    sleep 0.25
-done
-snmpget -v 1 -c public -t 0.5 -r 0 127.0.0.1:161 1.3.6.1.2.1.1.5.0 >/dev/null 2>&1 ||
-    fail "the system agent did not start: $(cat "$work/system.log")"
+if ! snmpd_start_and_wait --community public "$work/system" udp:127.0.0.1:161 127.0.0.1:161 <<'CONF'
+rocommunity public 127.0.0.1
+sysName system-agent
+CONF
+then
+    fail "the system agent did not start"
+fi
 echo "a system agent answers on 127.0.0.1:161 with community public"
 
 start_a11y_session "$work/session"
@@ -66,6 +59,8 @@ start_a11y_session "$work/session"
 # The demo in a session of its own, as a terminal's job is.
 setsid scripts/run.sh --demo >"$work/demo.log" 2>&1 &
 run_pid=$!
+on_exit_kill "$run_pid"
+on_exit stop_demo
 until_lines=()
 for line in "127.0.0.2 coldStart" "127.0.0.2 linkDown" "127.0.0.2 enterpriseSpecific: 42" "127.0.0.2 linkUp"; do
     until_lines+=(--until "$line")

@@ -9,8 +9,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build-lan}
 
-scripts/deps.sh build test
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" --target lan_scenarios lan_attacker
-BRELLAN_LAN_TIMEOUT=900 bash tests/lan/test_lan.sh "$build/tests/lan/lan_scenarios" "$build/tests/lan/lan_attacker" \
+scripts/deps.sh build test bench
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBRELLAN_WERROR=ON -DBRELLAN_BENCH=ON >/dev/null
+cmake --build "$build" --target bench_lossy_walk lan_attacker
+BRELLAN_LAN_TIMEOUT=900 bash tests/lan/test_lan.sh "$build/bench/bench_lossy_walk" "$build/tests/lan/lan_attacker" \
     --gtest_filter='LanBench.*' | grep -E '^\[ LAN      \]|PASSED|FAILED'

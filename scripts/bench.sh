@@ -23,22 +23,15 @@ walk_runs=5
 trap_runs=3
 
 scripts/deps.sh build bench
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBRELLAN_BENCH=ON -DBRELLAN_TESTS=OFF >/dev/null
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBRELLAN_WERROR=ON -DBRELLAN_BENCH=ON -DBRELLAN_TESTS=OFF >/dev/null
 cmake --build "$build" -j2 --target bench_decode bench_walk bench_trap_ingest bench_trap_send bench_traplist \
     bench_trapdetails brellan
 
 tools=$(realpath "$build/bench")
+source scripts/lib/cleanup.sh
+source scripts/lib/snmpd.sh
 work=$(mktemp -d)
-daemons=()
-cleanup() {
-    local pid
-    for pid in "${daemons[@]}"; do
-        kill "$pid" 2>/dev/null || true
-        wait "$pid" 2>/dev/null || true
-    done
-    rm -rf "$work"
-}
-trap cleanup EXIT
+on_exit rm -rf "$work"
 
 # Net-SNMP's tools and daemons: numeric object identifiers, no MIB files, no
 # state kept between runs.
@@ -58,9 +51,13 @@ free_udp_port() {
     return 1
 }
 
-# snmpd on 127.0.0.1 with community mervik; sets agent_port.
-start_snmpd() {
-    cat >"$work/snmpd.conf" <<EOF
+# snmpd on 127.0.0.1 with community mervik; sets agent_port. The port found
+# free may be taken before snmpd binds it: then it tries another.
+start_bench_agent() {
+    local attempt
+    for attempt in 1 2 3; do
+        agent_port=$(free_udp_port)
+        if snmpd_start_and_wait --every 0.1 "$work/snmpd" "udp:127.0.0.1:$agent_port" "127.0.0.1:$agent_port" <<EOF
 view brellan included .1
 rocommunity mervik 127.0.0.1 -V brellan
 sysContact bench@example.org
@@ -68,23 +65,12 @@ sysName bench-agent
 sysLocation bench lab
 sysServices 72
 EOF
-    local attempt pid
-    for attempt in 1 2 3; do
-        agent_port=$(free_udp_port)
-        snmpd -f -C -c "$work/snmpd.conf" -Lf "$work/snmpd.log" "udp:127.0.0.1:$agent_port" &
-        pid=$!
-        daemons+=("$pid")
-        for _ in $(seq 1 40); do
-            if snmpget -v1 -c mervik -r 0 -t 0.5 "127.0.0.1:$agent_port" .1.3.6.1.2.1.1.5.0 >/dev/null 2>&1; then
-                return 0
-            fi
-            kill -0 "$pid" 2>/dev/null || break
-            sleep 0.1
-        done
-        kill "$pid" 2>/dev/null || true
-        echo "snmpd did not answer on 127.0.0.1:$agent_port (attempt $attempt)" >&2
+        then
+            return 0
+        fi
+        kill "$snmpd_pid" 2>/dev/null || true
+        echo "(attempt $attempt of 3)" >&2
     done
-    cat "$work/snmpd.log" >&2
     return 1
 }
 
@@ -102,7 +88,7 @@ EOF
         : >"$trap_log"
         snmptrapd -f -C -c "$work/snmptrapd.conf" -n -Lf "$trap_log" -F '%A %w %q\n' "udp:127.0.0.1:$trap_port" &
         pid=$!
-        daemons+=("$pid")
+        on_exit_kill "$pid"
         for _ in $(seq 1 50); do
             grep -q 'NET-SNMP version' "$trap_log" && return 0
             kill -0 "$pid" 2>/dev/null || break
@@ -149,7 +135,7 @@ echo "== decoding (bench_decode)"
     awk -F, '$1 ~ /^"?decode/ { gsub(/"/, "", $1); print "decode." $1 "_ns=" $3 }' >>"$results"
 
 echo "== walk latency against snmpd (bench_walk), $walk_runs runs"
-start_snmpd
+start_bench_agent
 # The three ways run interleaved inside each run, so their ratios are taken
 # per run; the machine's speed may change between runs.
 for _ in $(seq 1 "$walk_runs"); do

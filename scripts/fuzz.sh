@@ -13,11 +13,12 @@ build="$root/build-fuzz"
 
 "$root/scripts/deps.sh" build fuzz
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DBRELLAN_FUZZ=ON -DBRELLAN_GUI=OFF -DBRELLAN_TESTS=OFF >/dev/null
+    -DBRELLAN_WERROR=ON -DBRELLAN_FUZZ=ON -DBRELLAN_GUI=OFF -DBRELLAN_TESTS=OFF >/dev/null
 cmake --build "$build" --target fuzz_decode
 
+source "$root/scripts/lib/cleanup.sh"
 work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
+on_exit rm -rf "$work"
 mkdir -p "$work/corpus" "$build/findings"
 cp "$root"/fuzz/corpus/* "$work/corpus/"
 

@@ -40,7 +40,8 @@ groups=(build)
 $demo && groups+=(demo)
 scripts/deps.sh "${groups[@]}"
 build="build-run"
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRELLAN_TESTS=OFF "-DBRELLAN_COMMUNITY=$community" >/dev/null
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRELLAN_WERROR=ON -DBRELLAN_TESTS=OFF \
+    "-DBRELLAN_COMMUNITY=$community" >/dev/null
 cmake --build "$build" --target brellan
 program="$build/app/brellan"
 
@@ -53,30 +54,13 @@ fi
 # The agent has a loopback address of its own, so that a system agent on
 # 127.0.0.1:161 (Debian's snmpd service listens there) cannot get in its way.
 agent=127.0.0.2
+# What the demo starts ends with it, in reverse order. Closing the terminal
+# (SIGHUP) ends the program and the agent as Ctrl+C does; snmpd alone would
+# take SIGHUP as a reason to reread its configuration.
+source scripts/lib/cleanup.sh
+source scripts/lib/snmpd.sh
 workdir=$(mktemp -d)
-agent_pid=""
-sender_pid=""
-program_pid=""
-cleanup() {
-    [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null || true
-    if [ -n "$sender_pid" ]; then
-        # Its sleep or snmptrap first, so that no trap is sent after the end.
-        pkill -P "$sender_pid" 2>/dev/null || true
-        kill "$sender_pid" 2>/dev/null || true
-        wait "$sender_pid" 2>/dev/null || true
-    fi
-    if [ -n "$agent_pid" ]; then
-        kill "$agent_pid" 2>/dev/null || true
-        wait "$agent_pid" 2>/dev/null || true
-    fi
-    rm -rf "$workdir"
-}
-trap cleanup EXIT
-# Closing the terminal (SIGHUP) ends the program and the agent as Ctrl+C does;
-# snmpd alone would take SIGHUP as a reason to reread its configuration.
-trap 'exit 129' HUP
-trap 'exit 130' INT
-trap 'exit 143' TERM
+on_exit rm -rf "$workdir"
 
 # Net-SNMP's tools read no MIB files: every identifier here is numeric.
 export MIBS=""
@@ -87,29 +71,15 @@ if snmpget "${snmp_flags[@]}" "$agent:161" 1.3.6.1.2.1.1.5.0 >/dev/null 2>&1; th
     echo "An SNMP agent already answers on $agent:161 with community mervik; the demo uses it." >&2
 else
     # Brellan's requests to 127.0.0.2 leave from 127.0.0.1.
-    cat >"$workdir/snmpd.conf" <<CONF
+    if ! snmpd_start_and_wait --timeout 1 --probes 20 --every 0.5 "$workdir" "udp:$agent:161" "$agent:161" <<CONF
 rocommunity mervik 127.0.0.0/8
 sysName brellan-demo
 sysContact Demo operator <demo@localhost>
 sysLocation On this machine (loopback)
 sysServices 72
 CONF
-    # The listening address is given once, on the command line: the same
-    # address in the file as well makes snmpd bind it twice and exit.
-    snmpd -f -C -c "$workdir/snmpd.conf" -Lf "$workdir/snmpd.log" "udp:$agent:161" &
-    agent_pid=$!
-    answered=false
-    for _ in $(seq 1 20); do
-        if snmpget "${snmp_flags[@]}" "$agent:161" 1.3.6.1.2.1.1.5.0 >/dev/null 2>&1; then
-            answered=true
-            break
-        fi
-        kill -0 "$agent_pid" 2>/dev/null || break
-        sleep 0.5
-    done
-    if ! $answered; then
-        echo "The demo agent did not start on $agent:161:" >&2
-        tail -n 5 "$workdir/snmpd.log" >&2 || true
+    then
+        echo "The demo agent did not start on $agent:161." >&2
         echo "UDP 161 needs root (or cap_net_bind_service), and no other program may hold it on every" >&2
         echo "address (0.0.0.0:161); an agent on 127.0.0.1:161 alone does not get in the way." >&2
         exit 1
@@ -129,13 +99,13 @@ send_traps() {
         1.3.6.1.2.1.2.2.1.1.2 i 2
 }
 send_traps &
-sender_pid=$!
+on_exit_kill $!
 
 # The program runs in the background so that a signal to this script is
 # handled at once, not only once the window has closed.
 "$program" &
 program_pid=$!
+on_exit_kill "$program_pid"
 status=0
 wait "$program_pid" || status=$?
-program_pid=""
 exit "$status"

@@ -17,27 +17,17 @@ plain=false
 out=docs/screenshot.png
 
 scripts/deps.sh build demo screenshot
-cmake -S . -B build-run -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRELLAN_TESTS=OFF -DBRELLAN_COMMUNITY=mervik >/dev/null
+cmake -S . -B build-run -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRELLAN_WERROR=ON -DBRELLAN_TESTS=OFF \
+    -DBRELLAN_COMMUNITY=mervik >/dev/null
 cmake --build build-run --target brellan
 
+source scripts/lib/cleanup.sh
 workdir=$(mktemp -d)
-xvfb_pid=""
-run_pid=""
-cleanup() {
-    if [ -n "$run_pid" ]; then
-        local program_pid
-        program_pid=$(pgrep -P "$run_pid" -x brellan || true)
-        [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null || true
-        kill "$run_pid" 2>/dev/null || true
-        wait "$run_pid" 2>/dev/null || true
-    fi
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-    rm -rf "$workdir"
-}
-trap cleanup EXIT
+on_exit rm -rf "$workdir"
 
 source scripts/xvfb.sh
 start_xvfb "$workdir"
+on_exit_kill "$xvfb_pid"
 
 if $plain; then
     scripts/run.sh >"$workdir/run.log" 2>&1 &
@@ -45,6 +35,7 @@ else
     scripts/run.sh --demo >"$workdir/run.log" 2>&1 &
 fi
 run_pid=$!
+on_exit_kill "$run_pid"
 
 window=""
 for _ in $(seq 1 240); do

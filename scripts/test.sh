@@ -1,27 +1,46 @@
 #!/usr/bin/env bash
 # Builds Brellan and runs every test. On a fresh machine it first installs
-# what it needs. Usage: scripts/test.sh [--sanitize | --thread]
+# what it needs.
+#
+# Usage: scripts/test.sh [--sanitize | --thread]
 #   --sanitize  build with AddressSanitizer and UndefinedBehaviorSanitizer
 #   --thread    build the engine's tests with ThreadSanitizer (the engine
 #               reads traps on a thread of its own) and run only those
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-build=build
+usage() { sed -n '5,8p' "$0" | sed 's/^# \{0,1\}//'; }
+
+build="build"
 flags=()
 case "${1:-}" in
+"") ;;
 --sanitize)
-    build=build-asan
+    build="build-asan"
     flags+=(-DBRELLAN_SANITIZE=ON)
     ;;
 --thread)
-    build=build-tsan
+    build="build-tsan"
     flags+=(-DBRELLAN_TSAN=ON)
     ;;
+-h | --help)
+    usage
+    exit 0
+    ;;
+*)
+    echo "scripts/test.sh: unknown option: $1" >&2
+    usage >&2
+    exit 2
+    ;;
 esac
+if [ $# -gt 1 ]; then
+    echo "scripts/test.sh: one option at most" >&2
+    usage >&2
+    exit 2
+fi
 
 scripts/deps.sh build test
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${flags[@]}"
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRELLAN_WERROR=ON "${flags[@]}"
 export QT_QPA_PLATFORM=offscreen
 if [ "${1:-}" = "--thread" ]; then
     cmake --build "$build" --target engine_tests

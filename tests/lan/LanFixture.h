@@ -25,7 +25,6 @@
 
 namespace brellan::lan {
 
-inline const QString findStatus = QStringLiteral("Result: 1.3.6.1.2.1.1.5.0 [OK]");
 // Net-SNMP's system group goes on with sysORLastChange after sysServices.
 inline const QString afterSystemGroup = QStringLiteral("Result: 1.3.6.1.2.1.1.8.0 [OK]");
 
@@ -152,8 +151,11 @@ protected:
             result.dropped = counts->dropped;
         const std::uint64_t arrived = counts ? counts->dropped + counts->passed : 0;
         std::string resends;
-        for (const std::uint64_t count : result.resends)
-            resends += (resends.empty() ? "" : " ") + std::to_string(count);
+        for (const std::uint64_t count : result.resends) {
+            if (!resends.empty())
+                resends += ' ';
+            resends += std::to_string(count);
+        }
         report("lossy walks: " + std::to_string(result.completed) + "/" + std::to_string(walks) + " complete; "
                + std::to_string(result.dropped) + " of " + std::to_string(arrived) + " requests dropped ("
                + std::to_string(arrived ? 100 * result.dropped / arrived : 0) + " %, answers as often); walk time median "

@@ -1,6 +1,8 @@
-// The LAN scenarios' driver. It broadcasts, so it refuses to run anywhere
-// but in the private namespaces that test_lan.sh and no_route.sh create:
-// BRELLAN_LAN_INTERFACES must name exactly the interfaces it sees.
+// The main() of the programs that drive the window on the test LAN: the LAN
+// scenarios and the lossy-walk benchmark. They broadcast, so they refuse to
+// run anywhere but in the private namespaces that test_lan.sh and
+// no_route.sh create: BRELLAN_LAN_INTERFACES must name exactly the
+// interfaces they see.
 
 #include <QApplication>
 #include <QNetworkInterface>
@@ -28,7 +30,7 @@ bool inPrivateNamespace()
     const QStringList seen = seenInterfaces();
     if (!expected.isEmpty() && seen == expected)
         return true;
-    std::cerr << "lan_scenarios runs only inside the test LAN (tests/lan/test_lan.sh, tests/lan/no_route.sh): "
+    std::cerr << "this program runs only inside the test LAN (tests/lan/test_lan.sh, tests/lan/no_route.sh): "
                  "expected the interfaces \""
               << expected.join(',').toStdString() << "\", found \"" << seen.join(',').toStdString() << "\"\n";
     return false;

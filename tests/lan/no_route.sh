@@ -6,7 +6,7 @@
 #
 # Exits 77 (skipped) when a network namespace cannot be created.
 # Usage: no_route.sh /path/to/lan_scenarios [gtest arguments...]
-set -u
+set -euo pipefail
 
 if [ "${1:-}" != --inside ]; then
     if ! unshare -n true 2>/dev/null; then
@@ -18,6 +18,9 @@ fi
 shift
 driver=$1
 shift
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+source "$root/scripts/lib/cleanup.sh"
+source "$root/scripts/lib/snmpd.sh"
 
 # Inside: nothing but a loopback interface may exist here.
 links=$(ip -o link show | awk -F': ' '{print $2}')
@@ -25,17 +28,9 @@ links=$(ip -o link show | awk -F': ' '{print $2}')
 ip link set lo up
 
 work=$(mktemp -d /tmp/brellan-noroute.XXXXXX)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-    for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
-    rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
+on_exit rm -rf "$work"
 
-cat > "$work/snmpd.conf" <<'EOF'
+if ! snmpd_start_and_wait --timeout 0.3 --probes 100 --every 0.2 "$work/agent" udp:127.0.0.1:161 127.0.0.1 <<'EOF'
 rocommunity mervik default
 sysDescr Brellan no-route agent
 sysContact loopback@lan.test
@@ -43,17 +38,15 @@ sysName loopback-agent
 sysLocation Nowhere
 sysServices 72
 EOF
-SNMP_PERSISTENT_DIR=$work MIBS= snmpd -f -C -c "$work/snmpd.conf" -Lf "$work/log" udp:127.0.0.1:161 &
-pids+=($!)
-
-n=0
-until MIBS= snmpget -v1 -c mervik -r 0 -t 0.3 127.0.0.1 1.3.6.1.2.1.1.5.0 > /dev/null 2>&1; do
-    n=$((n + 1))
-    [ $n -ge 100 ] && { cat "$work/log" >&2; echo "no-route test: snmpd did not answer" >&2; exit 1; }
-    sleep 0.2
-done
+then
+    echo "no-route test: snmpd did not answer" >&2
+    exit 1
+fi
 
 timeout 120 env QT_QPA_PLATFORM=offscreen MIBS= BRELLAN_LAN_INTERFACES=lo \
     "$driver" --gtest_filter='NoRoute.*' "$@" &
-pids+=($!)
-wait $!
+driver_pid=$!
+on_exit_kill "$driver_pid"
+status=0
+wait "$driver_pid" || status=$?
+exit "$status"

@@ -17,10 +17,15 @@
 #
 # Exits 77 (skipped) when network namespaces cannot be created.
 # Usage: test_lan.sh /path/to/lan_scenarios /path/to/lan_attacker [gtest arguments...]
-set -u
+set -euo pipefail
 driver=$1
 attacker=$2
 shift 2
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+# What is built here is torn down in reverse order at the end, whatever ends
+# the script; a command that fails ends it at once and is named.
+source "$root/scripts/lib/cleanup.sh"
+source "$root/scripts/lib/snmpd.sh"
 
 tag=brl$$
 sw=$tag-sw
@@ -29,32 +34,26 @@ ordinary=50
 special=3
 count=$((ordinary + special))
 work=$(mktemp -d /tmp/brellan-lan.XXXXXX)
-pids=()
-namespaces=()
-
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-    for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
-    for ns in "${namespaces[@]}"; do ip netns del "$ns" 2>/dev/null; done
-    rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
+on_exit rm -rf "$work"
 
 fail() { echo "test LAN: $*" >&2; exit 1; }
+
+# add_namespace NAME: creates it, and deletes it at the end.
+add_namespace() {
+    ip netns add "$1" || fail "cannot create $1"
+    on_exit ip netns del "$1"
+}
 
 if ! ip netns add "$sw" 2>/dev/null; then
     echo "*** cannot create network namespaces: SKIPPED (the test LAN needs root) ***"
     exit 77
 fi
-namespaces+=("$sw")
+on_exit ip netns del "$sw"
 if ! ip netns exec "$sw" true 2>/dev/null; then
     echo "*** cannot enter network namespaces: SKIPPED (the test LAN needs root) ***"
     exit 77
 fi
-ip netns add "$mgr" || fail "cannot create $mgr"
-namespaces+=("$mgr")
+add_namespace "$mgr"
 
 for segment in 1 2; do
     ip -n "$sw" link add "br$segment" type bridge || fail "bridge br$segment"
@@ -81,6 +80,11 @@ role_of() {
         53) echo other-community ;;
         *) echo ordinary ;;
     esac
+}
+
+# The community agent <n> answers.
+community_of() {
+    if [ "$(role_of "$1")" = other-community ]; then echo kestrel; else echo mervik; fi
 }
 
 # snmpd.conf for agent <n> with role <role>.
@@ -116,23 +120,16 @@ for n in $(seq 1 "$count"); do
     segment=$(segment_of "$n")
     address=$(address_of "$n")
     role=$(role_of "$n")
-    ip netns add "$ns" || fail "cannot create $ns"
-    namespaces+=("$ns")
+    add_namespace "$ns"
     ip -n "$sw" link add "a$n" type veth peer name eth0 netns "$ns" || fail "link of agent $n"
     ip -n "$sw" link set "a$n" master "br$segment" up
     ip -n "$ns" addr add "$address/24" dev eth0
     ip -n "$ns" link set eth0 up
     ip -n "$ns" link set lo up
 
-    dir=$work/a$n
-    mkdir -p "$dir"
-    write_config "$n" "$role" > "$dir/snmpd.conf"
-    SNMP_PERSISTENT_DIR=$dir MIBS= ip netns exec "$ns" \
-        snmpd -f -C -c "$dir/snmpd.conf" -Lf "$dir/log" udp:0.0.0.0:161 &
-    pids+=($!)
+    snmpd_start --netns "$ns" "$work/a$n" udp:0.0.0.0:161 < <(write_config "$n" "$role")
 
-    community=mervik
-    [ "$role" = other-community ] && community=kestrel
+    community=$(community_of "$n")
     # Columns: namespace, address, role, community, sysDescr, sysObjectID,
     # sysContact, sysName, sysLocation, the manager's address on its segment.
     printf 'agent\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$ns" "$address" "$role" "$community" \
@@ -141,8 +138,7 @@ for n in $(seq 1 "$count"); do
 done
 
 hostile=$tag-x
-ip netns add "$hostile" || fail "cannot create $hostile"
-namespaces+=("$hostile")
+add_namespace "$hostile"
 ip -n "$sw" link add x1 type veth peer name eth0 netns "$hostile" || fail "link of the hostile host"
 ip -n "$sw" link set x1 master br1 up
 ip -n "$hostile" addr add 10.202.1.200/24 dev eth0
@@ -150,20 +146,30 @@ ip -n "$hostile" link set eth0 up
 ip -n "$hostile" link set lo up
 printf 'attacker\t%s\t%s\n' "$hostile" 10.202.1.200 >> "$description"
 
-# Wait (bounded) until every agent answers a unicast request from the manager.
+# Wait until every agent answers a unicast request from the manager, all of
+# them within 60 s: a probe that gets no answer takes half a second (0.3 s
+# and 0.2 s between probes), so each agent gets two probes per second left.
 deadline=$((SECONDS + 60))
-while IFS=$'\t' read -r kind ns address role community _; do
-    [ "$kind" = agent ] || continue
-    until MIBS= ip netns exec "$mgr" snmpget -v1 -c "$community" -r 0 -t 0.3 "$address" \
-            1.3.6.1.2.1.1.5.0 > /dev/null 2>&1; do
-        if [ $SECONDS -ge $deadline ]; then
-            tail -n 20 "$work"/a*/log >&2
-            fail "agent $address ($role) did not answer within 60 s"
-        fi
-        sleep 0.2
-    done
-done < "$description"
+for n in $(seq 1 "$count"); do
+    left=$((deadline - SECONDS))
+    snmpd_wait --netns "$mgr" --community "$(community_of "$n")" --timeout 0.3 --every 0.2 \
+        --probes $((left > 0 ? 2 * left : 1)) "$work/a$n" "$(address_of "$n")" ||
+        fail "agent $(address_of "$n") ($(role_of "$n")) did not answer within 60 s"
+done
 echo "test LAN up: $count agents on two segments, ready after ${SECONDS} s"
+
+# The manager's own name service, mounted over /etc by `ip netns exec`: a
+# hosts file naming every agent "<sysName>.lan.test", and no resolver
+# beyond it (a query for any other name fails at once, and nothing leaves
+# the namespace).
+names=/etc/netns/$mgr
+mkdir -p "$names"
+on_exit rm -rf "$names"
+for n in $(seq 1 "$count"); do
+    printf '%s\tlan-agent-%02d.lan.test\n' "$(address_of "$n")" "$n"
+done >"$names/hosts"
+echo "hosts: files" >"$names/nsswitch.conf"
+echo "nameserver 127.0.0.1" >"$names/resolv.conf"
 
 # The driver refuses to run unless it sees exactly these interfaces. Its own
 # time limit stays below ctest's, so the LAN is always torn down here. It
@@ -172,5 +178,8 @@ echo "test LAN up: $count agents on two segments, ready after ${SECONDS} s"
 ip netns exec "$mgr" timeout "${BRELLAN_LAN_TIMEOUT:-300}" env QT_QPA_PLATFORM=offscreen MIBS= \
     BRELLAN_LAN_DESCRIPTION="$description" BRELLAN_LAN_INTERFACES=lo,seg1,seg2 BRELLAN_LAN_ATTACKER="$attacker" \
     "$driver" --gtest_filter='TestLan.*:HostileLan.*' "$@" &
-pids+=($!)
-wait $!
+driver_pid=$!
+on_exit_kill "$driver_pid"
+status=0
+wait "$driver_pid" || status=$?
+exit "$status"

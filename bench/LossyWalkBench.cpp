@@ -1,8 +1,8 @@
 // A benchmark, not a test: 20 walks of an agent behind a link that loses
 // about 30 % of the datagrams each way, by Brellan and by Net-SNMP's
 // snmpwalk with its default timing (1 s, 5 retries), through the same
-// filter. Not run by ctest (it takes minutes); bench/lossy_walk.sh runs it
-// on the test LAN.
+// filter. It takes minutes; bench/lossy_walk.sh builds the test LAN
+// (tests/lan/test_lan.sh) and runs it there, on the LAN scenarios' fixture.
 
 #include "LanFixture.h"
 
