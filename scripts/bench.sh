@@ -208,7 +208,8 @@ fi
 
 # verdict VALUE OP LIMIT: "met" or "MISSED".
 verdict() { awk -v v="$1" -v op="$2" -v l="$3" 'BEGIN {
-    ok = (op == "<=") ? v + 0 <= l + 0 : (op == "<") ? v + 0 < l + 0 : (op == ">=") ? v + 0 >= l + 0 : v + 0 == l + 0
+    if (op == "<=") ok = v + 0 <= l + 0; else if (op == "<") ok = v + 0 < l + 0
+    else if (op == ">=") ok = v + 0 >= l + 0; else if (op == ">") ok = v + 0 > l + 0; else ok = v + 0 == l + 0
     print (v == "nan") ? "n/a" : ok ? "met" : "MISSED" }'; }
 # Whole numbers for counts and rates.
 whole() { awk -v v="$1" 'BEGIN { if (v == "nan") print "n/a"; else printf "%.0f", v }'; }
@@ -281,10 +282,14 @@ startup_mb=$(median startup.rss_idle_mb)
         "$(verdict "$dfull_lost" "==" 0)"
     row "  longest stall (ms)" "$(median dfull.max_gap_ms)" "" "" "" "<50" \
         "$(verdict "$(median dfull.max_gap_ms)" "<" 50)"
-    row "  datagram bytes kept per trap" "$(median dfull.datagram_bytes_per_trap)" "" "" "" "" ""
+    # 0 would mean the engine passed the window no datagram: these rows would then say nothing about details.
+    row "  datagram bytes passed on per trap" "$(median dfull.datagram_bytes_per_trap)" "" "" "" ">0" \
+        "$(verdict "$(median dfull.datagram_bytes_per_trap)" ">" 0)"
     row "With details, flat out: lines per second" "$(whole "$dfullflat_ours")" "$(whole "$flat_trapd")" "" \
         "$dfullflat_ratio" ">=100000" "$(verdict "$dfullflat_ours" ">=" 100000)"
     row "  Brellan / snmptrapd" "" "" "" "$dfullflat_ratio" ">=10" "$(verdict "$dfullflat_ratio" ">=" 10)"
+    row "  datagram bytes passed on per trap" "$(median dfullflat.datagram_bytes_per_trap)" "" "" "" ">0" \
+        "$(verdict "$(median dfullflat.datagram_bytes_per_trap)" ">" 0)"
     row "10,000,000 traps: detail bytes beyond line" "$detail_bytes" "" "" "" "<=32" \
         "$(verdict "$detail_bytes" "<=" 32)"
     row "  resident memory (MB)" "$(median details10m.rss_mb)" "" "" "" "" ""
@@ -297,7 +302,8 @@ startup_mb=$(median startup.rss_idle_mb)
     row "100,000 traps of 60 KB: resident growth (MB)" "$hostile_growth" "" "" "" "<=$hostile_limit" \
         "$(verdict "$hostile_growth" "<=" "$hostile_limit")"
     row "  lines lost" "$(whole "$(median hostile.lost)")" "" "" "" "0" "$(verdict "$(median hostile.lost)" "==" 0)"
-    row "  datagram bytes kept per trap" "$(median hostile.datagram_bytes_per_trap)" "" "" "" "" ""
+    row "  datagram bytes passed on per trap" "$(median hostile.datagram_bytes_per_trap)" "" "" "" ">0" \
+        "$(verdict "$(median hostile.datagram_bytes_per_trap)" ">" 0)"
     if [ "$startup_ms" != nan ]; then
         row "Start to window shown (ms)" "$startup_ms" "" "" "" "<200" "$(verdict "$startup_ms" "<" 200)"
         row "Idle resident memory (MB)" "$startup_mb" "" "" "" "<60" "$(verdict "$startup_mb" "<" 60)"

@@ -1,13 +1,13 @@
 # Sourced by the scripts that show the window on a virtual X display.
 #
-# start_xvfb WORKDIR: starts Xvfb (640x560, 24 bits, 96 DPI, no TCP) on a
-# display number nobody uses, reported by Xvfb itself; sets xvfb_pid and
-# exports DISPLAY, QT_QPA_PLATFORM=xcb and QT_FONT_DPI=96. The caller kills
-# $xvfb_pid when it is done.
+# start_xvfb WORKDIR [WIDTHxHEIGHT]: starts Xvfb (640x560 unless told; 24
+# bits, 96 DPI, no TCP) on a display number nobody uses, reported by Xvfb
+# itself; sets xvfb_pid and exports DISPLAY, QT_QPA_PLATFORM=xcb and
+# QT_FONT_DPI=96. The caller kills $xvfb_pid when it is done.
 start_xvfb() {
-    local work=$1
+    local work=$1 size=${2:-640x560}
     exec 3>"$work/display"
-    Xvfb -displayfd 3 -screen 0 640x560x24 -dpi 96 -nolisten tcp 2>"$work/xvfb.log" &
+    Xvfb -displayfd 3 -screen 0 "${size}x24" -dpi 96 -nolisten tcp 2>"$work/xvfb.log" &
     xvfb_pid=$!
     exec 3>&-
     for _ in $(seq 1 100); do

@@ -23,7 +23,7 @@ int pinned(qint64 pixels)
 
 TrapListView::TrapListView(QWidget* parent) : QListView(parent)
 {
-    setUniformItemSizes(true); // what this view does, whatever the property says
+    setUniformItemSizes(true); // reads true: every row takes the last row's size (see the class)
     setVerticalScrollMode(ScrollPerItem);
     setHorizontalScrollMode(ScrollPerPixel);
 }
@@ -135,12 +135,14 @@ void TrapListView::rowsInserted(const QModelIndex& parent, int start, int end)
     QAbstractItemView::rowsInserted(parent, start, end);
 }
 
+// Not QListView's: see the class.
 void TrapListView::rowsAboutToBeRemoved(const QModelIndex& parent, int start, int end)
 {
     QAbstractItemView::rowsAboutToBeRemoved(parent, start, end);
     scheduleDelayedItemsLayout();
 }
 
+// Not QListView's: see the class.
 void TrapListView::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight, const QList<int>& roles)
 {
     QAbstractItemView::dataChanged(topLeft, bottomRight, roles);
@@ -152,6 +154,7 @@ void TrapListView::scrollContentsBy(int dx, int dy)
     viewport()->scroll(dx, pinned(qint64{dy} * m_rowHeight));
 }
 
+// Not QListView's: see the class.
 void TrapListView::resizeEvent(QResizeEvent* event)
 {
     QAbstractItemView::resizeEvent(event); // which updates the geometries

@@ -25,6 +25,16 @@ namespace brellan {
 // row by row, so that selecting and copying ten million lines costs what
 // the copy holds, and a copy holds at most TrapListModel::maxCopyBytes: past
 // that the operator is told how much was copied.
+//
+// Why a QListView that skips QListView's own layout: the window, its tests
+// and the tools find the list as a QListView; screen readers get it as a
+// list (Qt's accessibility gives a QListView the list role, with each row a
+// child of it), and its rows the item options QListView gives them. But
+// QListView's versions of doItemsLayout, rowsAboutToBeRemoved, dataChanged
+// and resizeEvent build, mend or schedule again its layout of every row, the
+// layout this view never builds: these overrides call QAbstractItemView's
+// versions instead. uniformItemSizes is set, as that is what this view does
+// whatever the property says; clearing it changes nothing.
 class TrapListView final : public QListView {
     Q_OBJECT
 
