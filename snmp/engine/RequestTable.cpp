@@ -129,6 +129,12 @@ RequestTable::Due RequestTable::takeDue(Clock::time_point now)
     return due;
 }
 
+bool RequestTable::broadcastOpen() const
+{
+    return std::any_of(m_outstanding.begin(), m_outstanding.end(),
+                       [](const auto& entry) { return entry.second.sent.broadcast; });
+}
+
 std::optional<RequestTable::Clock::time_point> RequestTable::nextDeadline() const
 {
     std::optional<Clock::time_point> next;

@@ -117,6 +117,8 @@ public:
     Due takeDue(Clock::time_point now);
     std::optional<Clock::time_point> nextDeadline() const;
     bool empty() const { return m_outstanding.empty(); }
+    // Whether a broadcast is still answered.
+    bool broadcastOpen() const;
     const Timing& timing() const { return m_timing; }
 
 private:

@@ -50,7 +50,9 @@ std::uint16_t SnmpSocket::boundPort() const
 }
 
 // Reads the datagrams waiting, at most a pass's worth, each with one system
-// call that both sizes and takes it.
+// call that both sizes and takes it. A pass stops at the first read that
+// finds nothing, or once it has read its worth: more waiting then are read
+// in the next pass, after the event loop's turn.
 //
 // A pass always ends with a read, never with a mere look: the event loop may
 // report the socket readable when nothing waits (Qt's GLib event dispatcher

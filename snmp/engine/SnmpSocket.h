@@ -59,6 +59,8 @@ public:
                                     QAbstractSocket::BindMode mode = QAbstractSocket::DefaultForPlatform);
     // The port the socket is bound to (0 when it is not bound).
     std::uint16_t boundPort() const;
+    // How many datagrams a pass reads at most.
+    void setDatagramsPerPass(int datagrams) { m_datagramsPerPass = datagrams; }
     // Only datagrams from this source port are handed on (agents answer
     // from the agent port).
     void acceptOnlyFromPort(std::uint16_t port) { m_requiredPort = port; }
@@ -82,7 +84,7 @@ private:
 
     QUdpSocket m_socket{this};
     Handler m_handle;
-    const int m_datagramsPerPass;
+    int m_datagramsPerPass;
     std::optional<std::uint16_t> m_requiredPort;
     std::vector<std::uint8_t> m_buffer;
     bool m_readQueued = false;

@@ -82,6 +82,7 @@ void UdpEngine::Reset()
     m_variables.clear();
     m_counters.walkRetries = 0;
     scheduleTimer();
+    readAsAnswersCome();
 }
 
 // --- Sending ---
@@ -158,6 +159,8 @@ void UdpEngine::sendTo(snmp::PduType type, std::vector<snmp::Oid> oids, std::uin
     ++m_counters.requests;
     m_requests.add({id, type, std::move(oids.front()), target, name, broadcast, std::move(datagram)}, now);
     scheduleTimer();
+    if (broadcast)
+        readAsAnswersCome();
 }
 
 void UdpEngine::sendUnicast(std::span<const std::uint8_t> datagram, std::uint32_t target)

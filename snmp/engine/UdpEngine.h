@@ -149,7 +149,11 @@ private:
         std::variant<Answer, Notice> event;
     };
 
-    static constexpr int answersPerPass = 256;
+    // Datagrams read from the request socket per pass: one while walks are
+    // answered one request at a time (the next request is out before the
+    // socket is read again), a burst's worth while a broadcast is answered.
+    static constexpr int answersPerPass = 1;
+    static constexpr int broadcastAnswersPerPass = 256;
     static constexpr std::size_t maxPending = 100000;
     static constexpr std::size_t trapsPerTake = 512;
     // The longest the GUI thread raises events before the event loop has its turn.
@@ -181,6 +185,7 @@ private:
     void takeAnswer(SnmpSocket::Received& received);
     void onTimer();
     void scheduleTimer();
+    void readAsAnswersCome();
 
     // Delivery (UdpEngineDelivery.cpp)
     enum class Delivery { Now, AfterThisPass };

@@ -99,10 +99,17 @@ void UdpEngine::onTimer()
             qWarning("SNMP request to %s not sent again: %s", ipv4Text(copy.target).c_str(), refused->c_str());
     }
     scheduleTimer();
+    if (!due.broadcastsClosed.empty())
+        readAsAnswersCome();
     for (const RequestTable::GivenUp& request : due.givenUp)
         post({now, Notice{noAnswerText(request) + communityNote()}});
     for (const std::size_t answered : due.broadcastsClosed)
         post({now, Notice{searchDoneText(answered) + communityNote()}});
+}
+
+void UdpEngine::readAsAnswersCome()
+{
+    m_requestSocket.setDatagramsPerPass(m_requests.broadcastOpen() ? broadcastAnswersPerPass : answersPerPass);
 }
 
 // A timer already armed for an earlier moment is left alone: when it
