@@ -1,0 +1,57 @@
+// Feeds arbitrary bytes, cut into datagrams, to the trap list's keeping of
+// traps: each is kept in a store small enough that blocks are sealed,
+// compressed and let go, read back, and turned into its details text. A trap
+// still kept must read back exactly as it was kept, and its text must be
+// made whatever the bytes say.
+
+#include "TrapDetailStore.h"
+#include "TrapDetailsText.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <span>
+#include <vector>
+
+using namespace brellan;
+
+namespace {
+
+void check(bool condition)
+{
+    if (!condition)
+        std::abort();
+}
+
+// The input as datagrams: each starts with a byte giving its length.
+std::vector<std::span<const std::uint8_t>> datagrams(std::span<const std::uint8_t> input)
+{
+    std::vector<std::span<const std::uint8_t>> result;
+    while (!input.empty()) {
+        const std::size_t length = std::min<std::size_t>(input[0], input.size() - 1);
+        result.push_back(input.subspan(1, length));
+        input = input.subspan(1 + length);
+    }
+    return result;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const std::vector<std::span<const std::uint8_t>> traps = datagrams({data, size});
+    TrapDetailStore store(8 * 1024);
+    const auto receivedAt = std::chrono::system_clock::time_point(std::chrono::milliseconds(1'700'000'000'000));
+    for (std::size_t line = 0; line < traps.size(); ++line)
+        store.keep(line * 2, receivedAt, 0x7F000001, 162, traps[line]);
+    for (std::size_t line = 0; line < traps.size(); ++line) {
+        const TrapDetailStore::Found found = store.find(line * 2);
+        check(store.find(line * 2 + 1).state != TrapDetailStore::State::Kept);
+        if (found.state != TrapDetailStore::State::Kept)
+            continue;
+        const std::span<const std::uint8_t> kept = traps[line];
+        check(found.trap->datagram == std::vector<std::uint8_t>(kept.begin(), kept.end()));
+        check(!trapDetailsText(*found.trap, "2023-11-14 22:13:20.000").empty());
+    }
+    return 0;
+}
