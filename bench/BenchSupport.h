@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,6 +47,30 @@ inline std::int64_t residentBytes(const std::string& pid = "self")
             return kilobytes * 1024;
         }
         status.ignore(1 << 12, '\n');
+    }
+    return 0;
+}
+
+// The UDP datagrams this network namespace dropped for want of receive
+// buffer so far: the RcvbufErrors column of /proc/net/snmp's Udp lines.
+inline long long udpReceiveBufferErrors()
+{
+    std::ifstream snmp("/proc/net/snmp");
+    std::string line;
+    std::vector<std::string> names;
+    while (std::getline(snmp, line)) {
+        if (line.rfind("Udp:", 0) != 0)
+            continue;
+        std::istringstream fields(line.substr(4));
+        std::vector<std::string> values{std::istream_iterator<std::string>(fields), {}};
+        if (names.empty()) {
+            names = values;
+            continue;
+        }
+        for (std::size_t i = 0; i < names.size() && i < values.size(); ++i) {
+            if (names[i] == "RcvbufErrors")
+                return std::atoll(values[i].c_str());
+        }
     }
     return 0;
 }

@@ -24,9 +24,7 @@
 #include <QTreeWidget>
 
 #include <cstdio>
-#include <fstream>
 #include <iostream>
-#include <sstream>
 
 namespace {
 
@@ -47,28 +45,6 @@ bool inSearchNamespace()
                  "interfaces \""
               << seen.join(',').toStdString() << "\")\n";
     return false;
-}
-
-// The namespace's count of UDP datagrams dropped for want of receive
-// buffer (the "RcvbufErrors" column of /proc/net/snmp's Udp line).
-std::int64_t receiveBufferErrors()
-{
-    std::ifstream snmp("/proc/net/snmp");
-    std::string header;
-    std::string values;
-    while (std::getline(snmp, header) && std::getline(snmp, values)) {
-        if (header.rfind("Udp:", 0) != 0)
-            continue;
-        std::istringstream names(header);
-        std::istringstream numbers(values);
-        std::string name;
-        std::string number;
-        while (names >> name && numbers >> number) {
-            if (name == "RcvbufErrors")
-                return std::stoll(number);
-        }
-    }
-    return -1;
 }
 
 } // namespace
@@ -111,7 +87,7 @@ int main(int argc, char** argv)
     });
     ticker.start(1);
 
-    const std::int64_t droppedBefore = receiveBufferErrors();
+    const std::int64_t droppedBefore = bench::udpReceiveBufferErrors();
     const std::int64_t clicked = steadyNs();
     find->click();
     const std::int64_t deadline = clicked + std::int64_t{waitMs} * 1000000;
@@ -124,7 +100,7 @@ int main(int argc, char** argv)
     std::printf("expected=%d\n", count);
     std::printf("click_to_last_row_ms=%.1f\n", lastRowNs > 0 ? static_cast<double>(lastRowNs - clicked) / 1e6 : -1.0);
     std::printf("longest_stall_ms=%.1f\n", static_cast<double>(longestGap) / 1e6);
-    std::printf("dropped=%lld\n", static_cast<long long>(receiveBufferErrors() - droppedBefore));
+    std::printf("dropped=%lld\n", static_cast<long long>(bench::udpReceiveBufferErrors() - droppedBefore));
     std::printf("status=%s\n", status->text().toUtf8().constData());
     return list->topLevelItemCount() == count ? 0 : 1;
 }

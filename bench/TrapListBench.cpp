@@ -136,30 +136,6 @@ int runScale(std::int64_t lines)
     return last == maker.next(static_cast<std::size_t>(lines - 1)) ? 0 : 1;
 }
 
-// The kernel's count of UDP datagrams dropped because a socket's receive
-// buffer was full (Linux, all sockets of the machine).
-long long udpReceiveBufferErrors()
-{
-    std::ifstream snmp("/proc/net/snmp");
-    std::string line;
-    std::vector<std::string> names;
-    while (std::getline(snmp, line)) {
-        if (line.rfind("Udp:", 0) != 0)
-            continue;
-        std::istringstream fields(line.substr(4));
-        std::vector<std::string> values{std::istream_iterator<std::string>(fields), {}};
-        if (names.empty()) {
-            names = values;
-            continue;
-        }
-        for (std::size_t i = 0; i < names.size() && i < values.size(); ++i) {
-            if (names[i] == "RcvbufErrors")
-                return std::atoll(values[i].c_str());
-        }
-    }
-    return 0;
-}
-
 // Puts `lines` lines into the trap list, with a typical trap's details
 // each if asked, and lets the view take them in.
 void prefill(Window& window, std::int64_t lines, bool withDetails)
@@ -222,7 +198,7 @@ int runFlood(const std::string& sender, const Flood& flood)
             std::this_thread::sleep_for(std::chrono::milliseconds(flood.freezeMs));
         });
 
-    const long long kernelDropsBefore = udpReceiveBufferErrors();
+    const long long kernelDropsBefore = bench::udpReceiveBufferErrors();
     const std::int64_t capMs = floodMs + 10000;
     bench::ChildProcess burst(sender,
                               {"--port", std::to_string(window.engine->boundTrapPort()), "--count",
@@ -250,7 +226,7 @@ int runFlood(const std::string& sender, const Flood& flood)
                 static_cast<long long>(flood.prefill), sent["sent"], logged, sent["sent"] - logged, seconds,
                 seconds > 0 ? static_cast<double>(logged) / seconds : 0.0, gapsMs.size(),
                 bench::percentile(gapsMs, 1.0), bench::percentile(gapsMs, 0.999), bench::percentile(gapsMs, 0.5),
-                static_cast<unsigned long long>(counters.trapsDropped), udpReceiveBufferErrors() - kernelDropsBefore,
+                static_cast<unsigned long long>(counters.trapsDropped), bench::udpReceiveBufferErrors() - kernelDropsBefore,
                 static_cast<double>(rssBefore) / 1048576.0, static_cast<double>(bench::residentBytes()) / 1048576.0);
     const TrapDetailStore& details = window.form->trapListModel().details();
     std::printf("details_kept=%zu\ndetails_let_go=%zu\ndetails_mb=%.1f\ndatagram_bytes_per_trap=%.1f\n",
