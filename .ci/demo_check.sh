@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Starts the demo (scripts/run.sh --demo) the way a new user's machine may
 # meet it: a system agent already answers on 127.0.0.1:161 with community
 # public, as Debian's snmpd service does once installed. The demo must still

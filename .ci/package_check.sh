@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package for the community "public" and checks it the way
 # a new user meets it: its description names the community, lintian, the
 # desktop entry and AppStream validators, `apt-get install` of the file, the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Time to decode the datagrams the station sees most: the answer to a
 // request for one system value, and a v1 trap.
 

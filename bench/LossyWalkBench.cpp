@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A benchmark, not a test: 20 walks of an agent behind a link that loses
 // about 30 % of the datagrams each way, by Brellan and by Net-SNMP's
 // snmpwalk with its default timing (1 s, 5 retries), through the same

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A search on a LAN of thousands of agents, in the real window (Form1 over
 // the real engine, offscreen): clicks Find Agents and waits until COUNT rows
 // are in the agent list, or the search's window has closed. A 1 ms timer

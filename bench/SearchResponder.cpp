@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A LAN of thousands of agents in one process: waits for one GetRequest for
 // sysName.0 (the broadcast of a search) and answers it from each of COUNT
 // addresses, as fast as one process sends, each answer from its own source

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The traps behind the trap list's lines, in the real window (Form1,
 // offscreen) over a stand-in component that raises Trap events with real
 // datagrams, so the window takes them as fast as it can:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Trap ingest through the program's own path: the real UdpEngine receives
 // on 127.0.0.1, Module1::onTrap formats each trap into the trap log
 // (MemoryState). The burst comes from bench_trap_send, started here once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The trap list at scale, in the real window (Form1, offscreen):
 //
 //   bench_traplist --lines 1000000

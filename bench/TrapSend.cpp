@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sends a bounded burst of identical, pre-encoded SNMPv1 traps to a port on
 // 127.0.0.1, either paced at a given rate or as fast as the socket takes
 // them, and optionally watches a log file until its line count settles.

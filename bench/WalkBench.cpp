@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Walk latency: the system group of an agent on 127.0.0.1 (a GetRequest for
 // sysDescr.0, then GetNext until an object outside the group answers),
 // timed three ways in one process, interleaved in rounds so that all three

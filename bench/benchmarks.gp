@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The benchmark chart: walk latency and trap ingest, Brellan beside Net-SNMP.
 # Called by scripts/bench.sh with three variables:
 #   walk    rows: name, median (us), p99 (us)

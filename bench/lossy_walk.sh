@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Walks of the system group through a link that loses about 30 % of the
 # datagrams each way, by Brellan and by snmpwalk (-t 1 -r 5), on the
 # private test LAN (network namespaces, needs root; nothing leaves them).

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A search on a LAN of thousands of agents: two network namespaces joined by
 # one veth pair (no route out of either), a manager holding 10.203.0.1/16 and
 # a host holding COUNT addresses from 10.203.1.0 on, where one process

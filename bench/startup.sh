@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Start-up of the real program: the time from launching it to its window
 # being shown, measured from outside, and its resident memory once idle.
 #

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Waits for the next top-level window to be mapped on the X display and
 prints the moment, for bench/startup.sh.
 

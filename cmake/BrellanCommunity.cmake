@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The SNMP community is fixed when the program is built (BRELLAN_COMMUNITY).
 # It may hold any octets, so it never reaches C++ or a package's text as it
 # is: C++ gets it as a string literal of \xHH escapes, and texts for people

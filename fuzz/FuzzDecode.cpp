@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes to the decoder. Whatever decodes is also rendered
 // as text, mapped as a trap and encoded again, and must decode back to the
 // same message. The same bytes, read as the text of an object identifier,

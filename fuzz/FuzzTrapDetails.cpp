@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes, cut into datagrams, to the trap list's keeping of
 // traps: each is kept in a store small enough that blocks are sealed,
 // compressed and let go, read back, and turned into its details text. A trap

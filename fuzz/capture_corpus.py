@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Captures real SNMP datagrams from Net-SNMP into fuzz/corpus/.
 
 Starts snmpd on a high loopback port, relays snmpget/snmpgetnext/snmpset

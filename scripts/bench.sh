@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs every benchmark, Brellan side by side with Net-SNMP on the same
 # machine in the same run, and prints one table of figures, ratios and goals.
 # On a fresh machine it first installs what it needs (scripts/deps.sh build

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages that one purpose needs, and does nothing when
 # they are all present already.
 #
@@ -18,7 +19,7 @@
 #   sandbox        network namespaces and process tools for the private checks
 set -euo pipefail
 
-usage() { sed -n '5,18p' "$0" | sed 's/^# \{0,1\}//'; }
+usage() { sed -n '6,19p' "$0" | sed 's/^# \{0,1\}//'; }
 
 packages=()
 for group in "$@"; do

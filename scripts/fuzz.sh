@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the libFuzzer targets with clang (AddressSanitizer and
 # UndefinedBehaviorSanitizer; on a fresh machine it first installs clang, as
 # root) and runs each for the given number of seconds (default 60):

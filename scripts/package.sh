@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds Brellan's Debian package in build-deb/ and prints its path. On a
 # fresh machine it first installs what it needs (scripts/deps.sh build
 # package, as root). The program is compiled with Debian's hardening flags
@@ -15,7 +16,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-usage() { sed -n '8,14p' "$0" | sed 's/^# \{0,1\}//'; }
+usage() { sed -n '9,15p' "$0" | sed 's/^# \{0,1\}//'; }
 
 settings=()
 while [ $# -gt 0 ]; do

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds Brellan and starts it. On a fresh machine it first installs what it
 # needs to build and run (scripts/deps.sh build, and demo with --demo; as root).
 #
@@ -14,7 +15,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-usage() { sed -n '5,13p' "$0" | sed 's/^# \{0,1\}//'; }
+usage() { sed -n '6,14p' "$0" | sed 's/^# \{0,1\}//'; }
 
 demo=false
 community=mervik

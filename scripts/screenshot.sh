@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Writes docs/screenshot.png: Brellan's window on a virtual X display (Xvfb).
 #
 # As root it runs the demo (scripts/run.sh --demo: Net-SNMP's agent on

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Writes docs/trap-details.png: Brellan's window on a virtual X display
 # (Xvfb), the pointer resting on a trap line and the line's tooltip showing
 # that trap's details.

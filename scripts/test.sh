@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds Brellan and runs every test. On a fresh machine it first installs
 # what it needs.
 #
@@ -9,7 +10,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-usage() { sed -n '5,8p' "$0" | sed 's/^# \{0,1\}//'; }
+usage() { sed -n '6,9p' "$0" | sed 's/^# \{0,1\}//'; }
 
 build="build"
 flags=()

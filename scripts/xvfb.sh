@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sourced by the scripts that show the window on a virtual X display.
 #
 # start_xvfb WORKDIR [WIDTHxHEIGHT]: starts Xvfb (640x560 unless told; 24

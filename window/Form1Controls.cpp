@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's controls: each created in the designer's order with its
 // name, caption, place and size, the agent list's columns, the fonts, and
 // the tab order.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The text of a trap's details, from the datagram as received.
 
 #include "TrapDetailsText.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Copies of the trap list's lines, with or without their details.
 
 #include "TrapListModel.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The trap list's copy keys: the selection, read as ranges of rows, to the
 // clipboard.
 

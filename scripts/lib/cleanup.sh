@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # shellcheck shell=bash
 # Sourced by scripts that start processes or build things they must undo.
 #

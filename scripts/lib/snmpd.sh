@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # shellcheck shell=bash
 # Sourced by the scripts that run Net-SNMP's agent as a peer: the demo, the
 # benchmarks, CI's checks and the test LANs. They source

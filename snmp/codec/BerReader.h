@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // A bounded reader for BER as SNMP uses it (X.690 with the restrictions of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The identifier octets SNMP uses (RFC 1155, RFC 2578, RFC 3416).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // SNMP messages as the engine sends and receives them, and their BER form.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Decoding of SNMPv1 and SNMPv2c messages from untrusted datagrams. Each
 // function reads, field for field, the ASN.1 quoted above it.
 

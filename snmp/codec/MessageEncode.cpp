@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Encoding of messages in BER with definite, minimal lengths (X.690 8.1.3)
 // and minimal two's complement integers (X.690 8.3.2).
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Object identifiers as dotted decimal text.
 
 #include "Oid.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Object identifiers: their sub-identifiers, and their dotted decimal text.

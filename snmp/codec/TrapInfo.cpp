@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The v1 view of a trap: generic and specific codes and the agent address.
 
 #include "TrapInfo.h"

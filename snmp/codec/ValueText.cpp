@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The text an operator sees for each value syntax.
 
 #include "Overloaded.h"

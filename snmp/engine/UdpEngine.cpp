@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The engine as the component the manager sees: its variable list and
 // target, and the sending of requests (to one agent, or to every network
 // at once for a broadcast).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The SNMP component for real: SNMPv1 GetRequest/GetNextRequest over UDP,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The engine's receiving side: answers matched to their requests, copies
 // sent again, requests given up and broadcasts no longer answered, with
 // what the status line says about those.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one place the engine raises its events: answers and notices posted
 // on this thread and traps taken from the receive thread's queue, one at a
 // time, in the order they arrived.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where requests go: RemoteHost holds an IPv4 address or a host name. A
 // name is looked up through the system's resolver without blocking the
 // window; requests sent meanwhile wait for its address, and go to its first

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sourced by the scripts that read Brellan's window through the accessibility
 # bus with tests/a11y/brellan_a11y.py, as a screen reader does.
 #

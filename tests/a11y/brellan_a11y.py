@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Reads and drives Brellan's window from outside, through the accessibility
 bus (AT-SPI), as a screen reader does.
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The trap list end to end: the real program on a virtual display receives
 # traps that Net-SNMP's snmptrap sends to UDP 162, and its lines and each
 # line's details are read through the accessibility bus, as a screen reader

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bounded reader and the primitive decoders on named edge cases.
 
 #include "BerReader.h"

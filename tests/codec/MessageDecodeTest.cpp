@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Decoding whole datagrams: annotated captures from Net-SNMP, and packets
 // that must be dropped with the rule that fired and where.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Encoding: byte-exact against Net-SNMP's own messages, minimal forms, and
 // round trips through the decoder.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the operator sees: value texts, object identifiers in dotted text,
 // and the v1 trap codes of v1 and v2c traps.
 

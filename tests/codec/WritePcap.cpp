@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes every kind of message the encoder produces into a pcap file, each
 // inside synthetic Ethernet, IPv4 and UDP headers (ports 161 and 162), so
 // that a protocol analyser can check the encoding. Nothing is sent.

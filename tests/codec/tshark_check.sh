@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Writes the encoder's messages into a pcap file and has Wireshark's SNMP
 # dissector read them back: no packet may be malformed, and the fields must
 # be the ones written. Exits 77 (skipped) when tshark is not installed.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The operator's three commands: which component calls each makes, in which
 // order, and what they do to the displayed state.
 #include "ManagerFixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The response dispatcher: discovery rows, the walk of the system group,
 // and the status line.
 #include "ManagerFixture.h"

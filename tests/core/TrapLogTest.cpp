@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The trap log: one line per trap with a known generic code.
 #include "ManagerFixture.h"
 

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Compiles each core source with only core/ and snmp/ on the include path,
 # so a Qt include anywhere in the core fails the test.
 set -eu

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A search by limited broadcast on a machine with two networks. Runs only
 // inside the private network namespaces that broadcast_netns.sh builds (two
 // veth segments, an snmpd on each, no route out); skipped anywhere else, so

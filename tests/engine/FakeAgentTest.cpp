@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the engine accepts and what it drops, against a scripted agent on
 // 127.0.0.1, through the real engine and the real manager.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Member calls that must fail, and fail with a message an operator can act on.
 
 #include "EngineHarness.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Walks of the system group against Net-SNMP's agent on 127.0.0.1, through
 // the real engine and the real manager.
 

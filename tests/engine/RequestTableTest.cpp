@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The engine's bookkeeping of outstanding requests, on a clock the test
 // moves by hand.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Traps from Net-SNMP's snmptrap and from crafted datagrams, through the
 // real engine into the manager's trap log.
 

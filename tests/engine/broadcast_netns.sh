@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds a private test LAN and runs the broadcast search inside it:
 #
 #   ns "mgr" (engine_tests) --veth-- ns "a" (snmpd, 10.201.1.2/24)

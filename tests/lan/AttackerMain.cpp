@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A hostile host of the test LAN. It listens on UDP 161 like an agent and,
 // for a bounded time, does one of two things:
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The LAN turned hostile: a host that sprays guessed answers while a real
 // agent is walked, one that answers Find Agents with the wrong object, an
 // operator who selects a broadcast address, and an agent that is down.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The fixture of the operator's scenarios on the private test LAN: the LAN

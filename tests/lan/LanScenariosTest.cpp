@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The operator's scenarios on the private test LAN that test_lan.sh builds:
 // a search by broadcast over two segments, walks of real agents (one that
 // hides sysContact, one whose view ends with the system group), traps from

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Scenario 5: a search on a host with no network but loopback. Runs only in
 // the namespace of its own that no_route.sh creates (main.cpp checks), with
 // an snmpd on 127.0.0.1:161 and the trap port free.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main() of the programs that drive the window on the test LAN: the LAN
 // scenarios and the lossy-walk benchmark. They broadcast, so they refuse to
 // run anywhere but in the private namespaces that test_lan.sh and

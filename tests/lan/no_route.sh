@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the no-route scenario in a network namespace of its own that has only
 # the loopback interface: an snmpd on 127.0.0.1:161 and the window's trap
 # port are private to it, and a broadcast has nowhere to go. The namespace

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds a private test LAN of network namespaces, runs the operator's
 # scenarios against the real window and engine inside it, and always tears
 # it down again (also on failure or interrupt).

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Configuring with an empty community, or one of 256 octets, must stop
 # with a message that names the setting; 255 octets are accepted.
 #   refused_communities.sh CMAKE SOURCE_DIR

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real window over the real UDP engine, against Net-SNMP's agent on
 // loopback: the operator's path from typing an address to a filled system
 // group, and a trap from snmptrap reaching the trap list. All traffic stays

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's wiring: buttons, access keys, the agent-list click and the
 // component's events reach the manager, the message box, and failures that
 // leave the window running.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A keyboard and screen-reader operator: every control has a name that the
 // accessibility interface speaks, and the agent list selects by Enter or
 // Space as it does by a click, while the arrow keys alone send nothing.

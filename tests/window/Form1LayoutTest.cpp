@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window as the operator first sees it: places, captions, fixed texts,
 // creation order, tab order, window kind and the agent list's column rule.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A trap's details as the operator reads them: what the datagram says, what
 // its source says beside it, and hostile text shown safely.
 

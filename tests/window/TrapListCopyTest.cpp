@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The trap list in the window: each line's details reach its tooltip and a
 // screen reader, and the operator copies lines, with or without details.
 

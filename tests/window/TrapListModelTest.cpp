@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The trap list's model and its store: every line kept in order, announced
 // to views in one insertion per pass of the event loop.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The trap list's view: rows placed by their number, the newest line kept
 // in sight while the view is at its end and left alone once the operator
 // has scrolled up, and each row still read out as a list's item.
