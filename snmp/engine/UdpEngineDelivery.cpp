@@ -7,8 +7,6 @@
 
 #include "Ipv4Text.h"
 
-#include <QElapsedTimer>
-
 #include <functional>
 #include <utility>
 
