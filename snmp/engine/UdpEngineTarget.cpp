@@ -73,9 +73,11 @@ void UdpEngine::setTarget(std::uint32_t address)
 void UdpEngine::lookUp(const std::string& name)
 {
     abandonLookup();
-    m_lookup.emplace();
-    m_lookup->name = name;
-    m_lookup->id = QHostInfo::lookupHost(QString::fromStdString(name), this, &UdpEngine::lookedUp);
+    // The resolver's answer always comes later, from the event loop.
+    Lookup lookup;
+    lookup.name = name;
+    lookup.id = QHostInfo::lookupHost(QString::fromStdString(name), this, &UdpEngine::lookedUp);
+    m_lookup = std::move(lookup);
 }
 
 // The resolver's answer, on this thread. The requests that waited go to the
