@@ -108,10 +108,10 @@ void UdpEngine::lookedUp(const QHostInfo& info)
     }
 }
 
+// The lookup itself runs on in Qt's resolver threads (aborting it leaks Qt's
+// bookkeeping of the answer), and its answer is ignored when it comes.
 void UdpEngine::abandonLookup()
 {
-    if (m_lookup)
-        QHostInfo::abortHostLookup(m_lookup->id);
     m_lookup.reset();
 }
 
