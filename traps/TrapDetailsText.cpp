@@ -3,6 +3,7 @@
 
 #include "TrapDetailsText.h"
 
+#include "GenericTrap.h"
 #include "Message.h"
 #include "Value.h"
 
@@ -44,34 +45,6 @@ std::string cut(std::string text, std::size_t limit)
         --end;
     text.resize(end);
     return text + " \u2026 [cut: " + std::to_string(characters) + " characters in all]";
-}
-
-const char* decodeErrorText(snmp::DecodeError error)
-{
-    using snmp::DecodeError;
-    switch (error) {
-    case DecodeError::Truncated: return "a field runs past its end";
-    case DecodeError::LengthOverflow: return "a length is too large";
-    case DecodeError::IndefiniteLength: return "an indefinite length";
-    case DecodeError::UnexpectedTag: return "an unexpected type";
-    case DecodeError::IntegerTooLarge: return "an integer too large for its type";
-    case DecodeError::NegativeUnsigned: return "a negative unsigned value";
-    case DecodeError::OidTooLong: return "an object identifier too long";
-    case DecodeError::SubidTooLarge: return "a sub-identifier too large";
-    case DecodeError::PaddedSubidentifier: return "a sub-identifier padded with a leading 0x80";
-    case DecodeError::NestingTooDeep: return "values nested too deep";
-    case DecodeError::TrailingBytes: return "bytes after the end";
-    case DecodeError::UnsupportedVersion: return "an unsupported version";
-    }
-    return "an unknown error";
-}
-
-const char* genericTrapName(std::int32_t generic)
-{
-    static constexpr std::array<const char*, 7> names{"coldStart",          "warmStart",         "linkDown", "linkUp",
-                                                      "authenticationFailure", "egpNeighborLoss", "enterpriseSpecific"};
-    return generic >= 0 && generic < static_cast<std::int32_t>(names.size()) ? names[static_cast<std::size_t>(generic)]
-                                                                              : "unknown";
 }
 
 class DetailsWriter {
@@ -121,7 +94,8 @@ private:
         line("Community: " + communityText(message));
         line("Agent address: " + dotted(agent) + (agent == 0 ? " (none given: the line shows the source)" : ""));
         line("Enterprise: " + cut(snmp::formatOid(trap.enterprise), m_limits.valueBytes));
-        line("Generic trap: " + std::to_string(trap.genericTrap) + " (" + genericTrapName(trap.genericTrap) + ")");
+        line("Generic trap: " + std::to_string(trap.genericTrap) + " ("
+             + std::string(genericTrapName(trap.genericTrap).value_or("unknown")) + ")");
         line("Specific trap: " + std::to_string(trap.specificTrap));
         line("Time-stamp: " + snmp::valueText(snmp::TimeTicks{trap.timeStamp}));
     }
@@ -181,7 +155,7 @@ std::string trapDetailsText(const ReceivedTrap& trap, std::string_view receivedA
     const snmp::Decoded<snmp::Message> message = snmp::decodeMessage(trap.datagram);
     if (!message) {
         writer.line("The datagram (" + std::to_string(trap.datagram.size()) + " bytes) does not decode: "
-                    + decodeErrorText(message.failure().reason) + " at byte "
+                    + snmp::decodeErrorName(message.failure().reason) + " at byte "
                     + std::to_string(message.failure().offset) + ".");
         return writer.take();
     }
