@@ -83,8 +83,9 @@ TEST_F(TrapListCopyTest, EveryLineCopiesAloneOrWithItsDetails)
     QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(clipboard().toStdString(), "10.0.0.7 enterpriseSpecific: 12\n10.0.0.8 linkDown");
 
-    const auto& model = form->trapListModel();
-    const TrapListModel::Copied cut = model.copyRows({{0, 1}}, false, 40);
+    const auto* model = qobject_cast<const TrapListModel*>(list->model());
+    ASSERT_NE(model, nullptr);
+    const TrapListModel::Copied cut = model->copyRows({{0, 1}}, false, 40);
     EXPECT_EQ(cut.text, "10.0.0.7 enterpriseSpecific: 12");
     EXPECT_EQ(cut.lines, 1U);
     EXPECT_EQ(cut.selected, 2U);
