@@ -30,6 +30,7 @@
 // (UdpEngineAnswers.cpp).
 
 #include "BuiltInCommunity.h"
+#include "RemoteTarget.h"
 #include "RequestTable.h"
 #include "SnmpComponent.h"
 #include "SnmpSocket.h"
@@ -37,7 +38,6 @@
 #include "VariableList.h"
 
 #include <QHostAddress>
-#include <QHostInfo>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -67,35 +67,30 @@ public:
         std::uint16_t agentPort = 161;
         std::uint16_t trapPort = 162;
         QHostAddress trapBindAddress = QHostAddress(QHostAddress::AnyIPv4);
-        // An agent that never answers gets six copies in 6 s, as Net-SNMP's
-        // tools send by default; see RequestTable::Timing.
-        std::chrono::milliseconds initialWait{1000};
-        std::chrono::milliseconds minimumWait{50};
-        std::chrono::milliseconds maximumWait{1000};
-        std::chrono::milliseconds giveUpAfter{6000};
-        std::chrono::milliseconds broadcastWindow{3000};
+        RequestTable::Timing timing{};
         // Traps received but not yet raised, at most, and their datagrams'
         // bytes at most (a trap waiting costs its datagram and about 100 bytes).
         std::size_t trapQueueCapacity = 250'000;
         std::size_t trapQueueBytes = 64 * 1024 * 1024;
     };
 
-    // What was dropped and why; for tests, benchmarks and diagnosis.
+    // What the engine sent and what it dropped, and why. The losses (answers
+    // that found too many waiting, traps that found the queue full, what
+    // reached the trap port and was no trap) are for the operator to be
+    // told; the rest is traffic no one else sees, for diagnosis, tests and
+    // benchmarks.
     struct Counters {
         // The request socket and its answers.
-        std::uint64_t malformed = 0;    // failed to decode, no IPv4 sender, or no bindings
-        std::uint64_t unmatched = 0;    // wrong version, community, request id or PDU type
-        std::uint64_t wrongSource = 0;  // not from the address and port asked
-        std::uint64_t wrongObject = 0;  // a GetRequest answered with another object
-        std::uint64_t duplicates = 0;   // a second answer to a completed request
-        std::uint64_t notAdvancing = 0; // GetNext answer not after the requested object
-        std::uint64_t retries = 0;      // requests sent again
-        std::uint64_t walkRetries = 0;  // the same, since the last Reset (the walk now in progress)
-        std::uint64_t timeouts = 0;     // requests given up
-        std::uint64_t responses = 0;    // Response events raised
-        std::uint64_t requests = 0;     // requests sent (a retry is not a new request)
-        std::uint64_t overflowed = 0;   // answers lost because too many waited for a busy handler
-        std::uint64_t broadcastWalksRefused = 0; // GetNext to a broadcast address, not sent
+        std::uint64_t malformed = 0;   // failed to decode, no IPv4 sender, or no bindings
+        std::uint64_t unmatched = 0;   // wrong version, community, request id or PDU type
+        std::uint64_t wrongSource = 0; // not from the address and port asked
+        std::uint64_t wrongObject = 0; // a GetRequest answered with another object
+        std::uint64_t duplicates = 0;  // a second answer to a completed request
+        std::uint64_t retries = 0;     // requests sent again
+        std::uint64_t timeouts = 0;    // requests given up
+        std::uint64_t responses = 0;   // Response events raised
+        std::uint64_t requests = 0;    // requests sent (a retry is not a new request)
+        std::uint64_t overflowed = 0;  // answers lost because too many waited for a busy handler
         // The trap socket and its traps.
         std::uint64_t trapsMalformed = 0; // failed to decode, or no IPv4 sender
         std::uint64_t notTraps = 0;       // decoded, but no trap
@@ -150,9 +145,7 @@ private:
         std::variant<Answer, Notice> event;
     };
 
-    // Datagrams read from the request socket per pass: one while walks are
-    // answered one request at a time (the next request is out before the
-    // socket is read again), a burst's worth while a broadcast is answered.
+    // Datagrams read from the request socket per pass (see updateAnswersPerPass).
     static constexpr int answersPerPass = 1;
     static constexpr int broadcastAnswersPerPass = 256;
     static constexpr std::size_t maxPending = 100000;
@@ -160,33 +153,20 @@ private:
     // The longest the GUI thread raises events before the event loop has its turn.
     static constexpr std::chrono::nanoseconds deliverySlice{std::chrono::milliseconds(5)};
 
-    // A host name being looked up, and the requests that wait for its address.
-    struct Lookup {
-        int id = -1;
-        std::string name;
-        std::vector<std::pair<snmp::PduType, std::vector<snmp::Oid>>> waiting;
-    };
-
-    // Target (UdpEngineTarget.cpp)
-    void setTarget(std::uint32_t address);
-    void lookUp(const std::string& name);
-    void lookedUp(const QHostInfo& info);
-    void abandonLookup();
-
-    // Sending (UdpEngine.cpp)
+    // Sending
     void send(snmp::PduType type);
     void sendTo(snmp::PduType type, std::vector<snmp::Oid> oids, std::uint32_t target, const std::string& name);
-    std::int32_t takeRequestId();
+    void sendWaitingRequests(const RemoteTarget::LookupEnd& end);
+    std::int32_t newRequestId();
     bool isBroadcastAddress(std::uint32_t address, Clock::time_point now);
     void sendUnicast(std::span<const std::uint8_t> datagram, std::uint32_t target);
     void sendBroadcast(std::span<const std::uint8_t> datagram);
-    std::string communityNote() const;
 
-    // Answers and retries (UdpEngineAnswers.cpp)
-    void takeAnswer(SnmpSocket::Received& received);
+    // Matching answers, and the copies and give-ups the request table says are due
+    void handleAnswer(SnmpSocket::Received& received);
     void onTimer();
     void scheduleTimer();
-    void readAsAnswersCome();
+    void updateAnswersPerPass();
 
     // Delivery (UdpEngineDelivery.cpp)
     enum class Delivery { Now, AfterThisPass };
@@ -208,11 +188,7 @@ private:
     TrapReceiver m_trapReceiver;
 
     VariableList m_variables;
-    std::string m_remoteHost;              // as it was written
-    std::string m_targetName;              // the host name it holds, if it holds one
-    std::optional<std::uint32_t> m_target; // its address, once known
-    QHostAddress m_targetAddress;          // the same, as Qt's
-    std::optional<Lookup> m_lookup;
+    RemoteTarget m_target;
     // The directed broadcast addresses of the local networks, and when they
     // were read: reading them asks the system for every interface, which
     // costs more than the request they guard, so they are read again at

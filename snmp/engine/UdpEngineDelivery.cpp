@@ -116,7 +116,7 @@ void UdpEngine::raise(Answer& answer)
 {
     m_variables.replaceWith(std::move(answer.bindings));
     ++m_counters.responses;
-    raiseResponse(answer.errorStatus, ipv4Text(answer.from));
+    raiseResponse(answer.errorStatus, snmp::ipv4Text(answer.from));
 }
 
 void UdpEngine::raise(const Notice& notice)
@@ -127,7 +127,7 @@ void UdpEngine::raise(const Notice& notice)
 void UdpEngine::raise(const ReceivedTrap& trap)
 {
     ++m_counters.traps;
-    raiseTrap(trap.genericTrap, trap.specificTrap, ipv4Text(trap.agentAddress),
+    raiseTrap(trap.genericTrap, trap.specificTrap, snmp::ipv4Text(trap.agentAddress),
               TrapDatagram{trap.receivedAt, trap.sourceAddress, trap.sourcePort, trap.datagram});
 }
 
