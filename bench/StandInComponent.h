@@ -23,9 +23,9 @@ public:
     void SendGetNext() override {}
     void SendGet() override {}
 
-    void trap(std::int32_t generic, std::int32_t specific, const std::string& agent, const TrapDatagram& datagram)
+    void trap(std::int32_t generic, std::int32_t specific, const std::string& agent, const ReceivedTrap& trap)
     {
-        raiseTrap(generic, specific, agent, datagram);
+        raiseTrap(generic, specific, agent, trap);
     }
 
 private:

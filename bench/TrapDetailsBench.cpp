@@ -70,7 +70,7 @@ void settle(Window& window)
 std::int64_t lineTextBytes(const TrapListModel& model)
 {
     std::int64_t bytes = 0;
-    for (std::size_t i = 0; i < model.storedCount(); ++i)
+    for (std::size_t i = 0; i < model.lineCount(); ++i)
         bytes += static_cast<std::int64_t>(model.line(i).size());
     return bytes;
 }
@@ -157,7 +157,7 @@ int runTypical(std::int64_t traps, int hovers)
     const std::int64_t start = steadyNs();
     for (std::int64_t i = 0; i < traps; ++i) {
         const bench::RaisedTrap& trap = maker.next();
-        window.snmp->trap(trap.genericTrap, trap.specificTrap, trap.agentAddress, trap.datagram);
+        window.snmp->trap(trap.genericTrap, trap.specificTrap, trap.agentAddress, trap.trap);
     }
     settle(window);
     const std::int64_t filled = steadyNs();
@@ -166,7 +166,7 @@ int runTypical(std::int64_t traps, int hovers)
     const std::int64_t textBytes = lineTextBytes(model);
     std::printf("traps=%lld\nlines=%zu\nfill_s=%.1f\ntext_mb=%.1f\nrss_mb=%.1f\nrss_delta_mb=%.1f\n"
                 "bytes_per_trap_beyond_text=%.1f\nstore_bytes_per_trap=%.1f\n",
-                static_cast<long long>(traps), model.storedCount(), static_cast<double>(filled - start) / 1e9,
+                static_cast<long long>(traps), model.lineCount(), static_cast<double>(filled - start) / 1e9,
                 static_cast<double>(textBytes) / mebibyte, static_cast<double>(rssAfter) / mebibyte,
                 static_cast<double>(rssAfter - rssBefore) / mebibyte,
                 static_cast<double>(rssAfter - rssBefore - textBytes) / static_cast<double>(traps),
@@ -175,22 +175,28 @@ int runTypical(std::int64_t traps, int hovers)
     std::fflush(stdout);
     measureHovers(window, hovers);
     measureCopies(window);
-    return model.storedCount() == static_cast<std::size_t>(traps) ? 0 : 1;
+    return model.lineCount() == static_cast<std::size_t>(traps) ? 0 : 1;
 }
 
 int runHostile(std::int64_t traps, std::size_t payloadBytes)
 {
     Window window = openWindow();
-    std::vector<std::uint8_t> datagram = bench::noisyTrap(payloadBytes);
-    const std::span<std::uint8_t> payload = std::span(datagram).last(payloadBytes);
+    ReceivedTrap received;
+    received.genericTrap = 6;
+    received.specificTrap = 66;
+    received.agentAddress = 0x0A420001;
+    received.sourceAddress = 0x0A420001;
+    received.sourcePort = 40000;
+    received.datagram = bench::noisyTrap(payloadBytes);
+    const std::span<std::uint8_t> payload = std::span(received.datagram).last(payloadBytes);
     std::uint64_t noise = 0x9E3779B97F4A7C15ULL;
     const std::int64_t rssBefore = bench::residentBytes();
     std::int64_t rssPeak = rssBefore;
     const std::int64_t start = steadyNs();
     for (std::int64_t i = 0; i < traps; ++i) {
         bench::fillRandom(payload, noise);
-        window.snmp->trap(6, 66, "10.66.0.1",
-                          TrapDatagram{std::chrono::system_clock::now(), 0x0A420001, 40000, datagram});
+        received.receivedAt = std::chrono::system_clock::now();
+        window.snmp->trap(6, 66, "10.66.0.1", received);
         if (i % 1000 == 999) {
             settle(window);
             rssPeak = std::max(rssPeak, bench::residentBytes());
@@ -200,12 +206,12 @@ int runHostile(std::int64_t traps, std::size_t payloadBytes)
     const std::int64_t rssAfter = bench::residentBytes();
     const TrapListModel& model = window.form->trapListModel();
     // A line costs its text and about 4 bytes (TrapLineStore).
-    const double linesMb = static_cast<double>(lineTextBytes(model) + 4 * static_cast<std::int64_t>(model.storedCount()))
+    const double linesMb = static_cast<double>(lineTextBytes(model) + 4 * static_cast<std::int64_t>(model.lineCount()))
                            / mebibyte;
     std::printf("traps=%lld\npayload_bytes=%zu\nlines=%zu\nlost=%lld\nseconds=%.1f\nrss_before_mb=%.1f\n"
                 "rss_mb=%.1f\nrss_peak_mb=%.1f\ngrowth_mb=%.1f\npeak_growth_mb=%.1f\nlines_mb=%.1f\n",
-                static_cast<long long>(traps), payloadBytes, model.storedCount(),
-                static_cast<long long>(traps) - static_cast<long long>(model.storedCount()),
+                static_cast<long long>(traps), payloadBytes, model.lineCount(),
+                static_cast<long long>(traps) - static_cast<long long>(model.lineCount()),
                 static_cast<double>(steadyNs() - start) / 1e9, static_cast<double>(rssBefore) / mebibyte,
                 static_cast<double>(rssAfter) / mebibyte, static_cast<double>(rssPeak) / mebibyte,
                 static_cast<double>(rssAfter - rssBefore) / mebibyte,

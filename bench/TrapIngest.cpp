@@ -58,7 +58,7 @@ int main(int argc, char** argv)
 
     std::int64_t lastLineNs = 0;
     engine.Trap().connect([&](std::int32_t generic, std::int32_t specific, const std::string& from,
-                              const TrapDatagram&) {
+                              const ReceivedTrap&) {
         module.onTrap(generic, specific, from);
         lastLineNs = steadyNs();
         if (static_cast<std::int64_t>(state.trapLines.size()) >= count)

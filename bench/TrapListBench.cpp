@@ -151,7 +151,7 @@ void prefill(Window& window, std::int64_t lines, bool withDetails)
         }
         const bench::RaisedTrap& trap = traps.next();
         window.form->appendTrapLine(trap.agentAddress + " enterpriseSpecific: 17");
-        model.keepTrapDetails(trap.datagram);
+        model.keepTrap(model.lineCount() - 1, trap.trap);
     }
     model.flush();
     const std::int64_t until = steadyNs() + 300'000'000;
@@ -187,9 +187,9 @@ int runFlood(const std::string& sender, const Flood& flood)
     ticker.start(1);
     std::int64_t lastLineNs = 0;
     std::int64_t datagramBytes = 0;
-    window.engine->Trap().connect([&](std::int32_t, std::int32_t, const std::string&, const TrapDatagram& datagram) {
+    window.engine->Trap().connect([&](std::int32_t, std::int32_t, const std::string&, const ReceivedTrap& trap) {
         lastLineNs = steadyNs();
-        datagramBytes += static_cast<std::int64_t>(datagram.bytes.size());
+        datagramBytes += static_cast<std::int64_t>(trap.datagram.size());
     });
 
     // A stand-in for a slow repaint or a modal drag: the GUI thread sleeps.
@@ -218,7 +218,7 @@ int runFlood(const std::string& sender, const Flood& flood)
     ticker.stop();
 
     auto sent = burst.keyValues();
-    const auto logged = static_cast<long long>(window.form->trapListModel().storedCount()) - flood.prefill;
+    const auto logged = static_cast<long long>(window.form->trapListModel().lineCount()) - flood.prefill;
     const double seconds = static_cast<double>(lastLineNs - sent["start_ns"]) / 1e9;
     const UdpEngine::Counters counters = window.engine->counters();
     std::printf("prefill=%lld\nsent=%lld\nlogged=%lld\nlost=%lld\nseconds=%.3f\nper_s=%.0f\nticks=%zu\n"

@@ -6,7 +6,7 @@
 // carry random bytes, as a hostile host sends them.
 
 #include "Message.h"
-#include "TrapDatagram.h"
+#include "ReceivedTrap.h"
 
 #include <array>
 #include <chrono>
@@ -23,7 +23,7 @@ struct RaisedTrap {
     std::int32_t genericTrap = 0;
     std::int32_t specificTrap = 0;
     std::string agentAddress;
-    TrapDatagram datagram;
+    ReceivedTrap trap;
 };
 
 // enterpriseSpecific 17 of NET-SNMP's example enterprise, from one of 16
@@ -53,13 +53,17 @@ public:
             {{1, 3, 6, 1, 2, 1, 2, 2, 1, 7, interface}, snmp::Integer{1}},
             {{1, 3, 6, 1, 2, 1, 2, 2, 1, 8, interface}, snmp::Integer{1 + static_cast<std::int32_t>(m_random() % 2)}},
         };
-        m_bytes = snmp::encodeMessage(snmp::Message{snmp::versionV1, "public", trap});
         m_trap.genericTrap = trap.genericTrap;
         m_trap.specificTrap = trap.specificTrap;
         m_trap.agentAddress = "10.1.0." + std::to_string(agent + 1);
-        m_trap.datagram = TrapDatagram{m_start + std::chrono::microseconds(20 * m_count + m_random() % 5),
-                                       0x0A010000u + static_cast<std::uint32_t>(agent + 1),
-                                       static_cast<std::uint16_t>(32768 + m_random() % 28232), m_bytes};
+        ReceivedTrap& received = m_trap.trap;
+        received.genericTrap = trap.genericTrap;
+        received.specificTrap = trap.specificTrap;
+        received.agentAddress = 0x0A010000u + static_cast<std::uint32_t>(agent + 1);
+        received.receivedAt = m_start + std::chrono::microseconds(20 * m_count + m_random() % 5);
+        received.sourceAddress = received.agentAddress;
+        received.sourcePort = static_cast<std::uint16_t>(32768 + m_random() % 28232);
+        received.datagram = snmp::encodeMessage(snmp::Message{snmp::versionV1, "public", trap});
         ++m_count;
         return m_trap;
     }
@@ -69,7 +73,6 @@ private:
     std::array<std::uint32_t, 16> m_uptimes{};
     std::chrono::system_clock::time_point m_start = std::chrono::system_clock::now();
     std::uint64_t m_count = 0;
-    std::vector<std::uint8_t> m_bytes;
     RaisedTrap m_trap;
 };
 

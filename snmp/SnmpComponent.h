@@ -2,7 +2,7 @@
 #pragma once
 
 #include "Event.h"
-#include "TrapDatagram.h"
+#include "ReceivedTrap.h"
 
 #include <cstdint>
 #include <string>
@@ -10,7 +10,7 @@
 namespace brellan {
 
 // The SNMP component as the manager core sees it: a one-request variable
-// list, a target address, three methods that send or reset, and two events.
+// list, a target address, three methods that send or reset, and three events.
 //
 // A walk never continues at a broadcast address: SendGetNext to the limited
 // broadcast address or to the directed broadcast address of a local
@@ -27,9 +27,10 @@ class SnmpComponent {
 public:
     // Response(errorStatus, agentAddress): raised once per accepted answer.
     using ResponseEvent = Event<std::int32_t, const std::string&>;
-    // Trap(genericTrap, specificTrap, agentAddress, datagram): raised once
-    // per trap; the datagram is the trap as received, for its details.
-    using TrapEvent = Event<std::int32_t, std::int32_t, const std::string&, const TrapDatagram&>;
+    // Trap(genericTrap, specificTrap, agentAddress, trap): raised once per
+    // trap; `trap` is the trap as received, for whoever shows more of it
+    // than its line (the manager reads none of it).
+    using TrapEvent = Event<std::int32_t, std::int32_t, const std::string&, const ReceivedTrap&>;
     // Notice(text): what the operator is to know, in one short line for the
     // status line, of a request that ended without an answer to pass on
     // (given up, stopped because the agent did not move on, or a name that
@@ -68,9 +69,9 @@ protected:
         m_response.raise(errorStatus, agentAddress);
     }
     void raiseTrap(std::int32_t genericTrap, std::int32_t specificTrap, const std::string& agentAddress,
-                   const TrapDatagram& datagram) const
+                   const ReceivedTrap& trap) const
     {
-        m_trap.raise(genericTrap, specificTrap, agentAddress, datagram);
+        m_trap.raise(genericTrap, specificTrap, agentAddress, trap);
     }
     void raiseNotice(const std::string& text) const { m_notice.raise(text); }
 

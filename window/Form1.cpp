@@ -76,18 +76,22 @@ void Form1::wireEvents()
     };
     connect(m_lvwAgentList, &QTreeWidget::clicked, this, selectAgent);
     connect(new ListKeySelect(*m_lvwAgentList), &ListKeySelect::rowChosen, this, selectAgent);
-    connectManager(*m_snmp1, m_module1, [this](const char* failure, const std::function<void()>& handler) {
-        m_guard->run(failure, handler);
-    });
-    // After the manager's: the line the trap made, if any, is there by now.
-    m_snmp1->Trap().connect([this](std::int32_t, std::int32_t, const std::string&, const TrapDatagram& datagram) {
-        m_guard->run("Could not keep a trap's details", [&] { keepTrapDetails(datagram); });
-    });
+    connectManager(
+        *m_snmp1, m_module1,
+        [this](const char* failure, const std::function<void()>& handler) { m_guard->run(failure, handler); },
+        [this](std::int32_t genericTrap, std::int32_t specificTrap, const std::string& agentAddress,
+               const ReceivedTrap& trap) { logTrap(genericTrap, specificTrap, agentAddress, trap); });
 }
 
-void Form1::keepTrapDetails(const TrapDatagram& datagram)
+// The manager logs the trap; if that made a line, the trap is kept behind
+// it for its details. (A trap of an unknown generic code makes no line.)
+void Form1::logTrap(std::int32_t genericTrap, std::int32_t specificTrap, const std::string& agentAddress,
+                    const ReceivedTrap& trap)
 {
-    m_trapLines->keepTrapDetails(datagram);
+    const std::size_t linesBefore = m_trapLines->lineCount();
+    m_module1.onTrap(genericTrap, specificTrap, agentAddress);
+    if (m_trapLines->lineCount() == linesBefore + 1)
+        m_trapLines->keepTrap(linesBefore, trap);
 }
 
 void Form1::resizeEvent(QResizeEvent* event)

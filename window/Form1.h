@@ -79,9 +79,8 @@ private:
     void chooseFonts();
     void setUpTabOrder();
     void wireEvents();
-    // Keeps the datagram of the trap the manager has just handled as the
-    // details of the line it made, if it made one.
-    void keepTrapDetails(const TrapDatagram& datagram);
+    void logTrap(std::int32_t genericTrap, std::int32_t specificTrap, const std::string& agentAddress,
+                 const ReceivedTrap& trap);
     void place(QWidget* control, const TwipsRect& rect) const;
     QLineEdit* createValueBox(QWidget* frame, const char* name, int top);
     QLabel* createValueCaption(QWidget* frame, int index, const char* caption, int top);

@@ -114,11 +114,15 @@ const TrapDetailBlock::Record* TrapDetailBlock::find(std::uint64_t line) const
     return found != records.end() && found->line == line ? &*found : nullptr;
 }
 
-KeptTrap TrapDetailBlock::trap(const Record& record) const
+ReceivedTrap TrapDetailBlock::trap(const Record& record) const
 {
     const auto first = bytes.begin() + record.offset;
-    return KeptTrap{std::chrono::system_clock::time_point(std::chrono::microseconds(record.microseconds)),
-                    record.sourceAddress, record.sourcePort, std::vector<std::uint8_t>(first, first + record.length)};
+    ReceivedTrap trap;
+    trap.receivedAt = std::chrono::system_clock::time_point(std::chrono::microseconds(record.microseconds));
+    trap.sourceAddress = record.sourceAddress;
+    trap.sourcePort = record.sourcePort;
+    trap.datagram.assign(first, first + record.length);
+    return trap;
 }
 
 std::size_t TrapDetailBlock::capacityBytes() const

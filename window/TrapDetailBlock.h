@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "KeptTrap.h"
+#include "ReceivedTrap.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -32,7 +32,7 @@ struct TrapDetailBlock {
     bool empty() const { return records.empty(); }
     // The record of `line`, if the block holds one.
     const Record* find(std::uint64_t line) const;
-    KeptTrap trap(const Record& record) const;
+    ReceivedTrap trap(const Record& record) const;
     // Heap bytes the block holds.
     std::size_t capacityBytes() const;
 

@@ -51,14 +51,12 @@ TrapDetailStore::TrapDetailStore(std::size_t budgetBytes)
 
 TrapDetailStore::~TrapDetailStore() = default;
 
-void TrapDetailStore::keep(std::size_t line, std::chrono::system_clock::time_point receivedAt,
-                           std::uint32_t sourceAddress, std::uint16_t sourcePort,
-                           std::span<const std::uint8_t> datagram)
+void TrapDetailStore::keep(std::size_t line, const ReceivedTrap& trap)
 {
     if (m_lastLine && line <= *m_lastLine)
         throw std::invalid_argument("trap details are kept in line order; line " + std::to_string(line)
                                     + " is not after line " + std::to_string(*m_lastLine));
-    m_open.append(line, microsecondsOf(receivedAt), sourceAddress, sourcePort, datagram);
+    m_open.append(line, microsecondsOf(trap.receivedAt), trap.sourceAddress, trap.sourcePort, trap.datagram);
     m_lastLine = line;
     ++m_keptCount;
     if (m_open.records.size() >= recordsPerBlock || m_open.bytes.size() >= bytesPerBlock)

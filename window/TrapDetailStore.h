@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "KeptTrap.h"
+#include "ReceivedTrap.h"
 #include "TrapDetailBlock.h"
 
 #include <cstddef>
@@ -43,8 +43,7 @@ public:
 
     // Keeps a trap as the details of `line`. Lines are kept in increasing
     // order: a line at or before the last one kept throws std::invalid_argument.
-    void keep(std::size_t line, std::chrono::system_clock::time_point receivedAt, std::uint32_t sourceAddress,
-              std::uint16_t sourcePort, std::span<const std::uint8_t> datagram);
+    void keep(std::size_t line, const ReceivedTrap& trap);
 
     enum class State {
         Kept,      // here it is
@@ -53,7 +52,7 @@ public:
     };
     struct Found {
         State state = State::NeverKept;
-        std::optional<KeptTrap> trap; // set when Kept
+        std::optional<ReceivedTrap> trap; // set when Kept
     };
     // Throws std::runtime_error if a sealed block does not read back whole.
     Found find(std::size_t line) const;

@@ -76,7 +76,7 @@ const char* genericTrapName(std::int32_t generic)
 
 class DetailsWriter {
 public:
-    DetailsWriter(const KeptTrap& trap, const DetailLimits& limits) : m_trap(trap), m_limits(limits) {}
+    DetailsWriter(const ReceivedTrap& trap, const DetailLimits& limits) : m_trap(trap), m_limits(limits) {}
 
     void line(const std::string& text)
     {
@@ -162,14 +162,14 @@ private:
             line("\u2026 and " + std::to_string(bindings.size() - shown) + " more, not shown");
     }
 
-    const KeptTrap& m_trap;
+    const ReceivedTrap& m_trap;
     const DetailLimits& m_limits;
     std::string m_text;
 };
 
 } // namespace
 
-std::string trapDetailsText(const KeptTrap& trap, std::string_view receivedAt, const DetailLimits& limits)
+std::string trapDetailsText(const ReceivedTrap& trap, std::string_view receivedAt, const DetailLimits& limits)
 {
     DetailsWriter writer(trap, limits);
     writer.line("Received: " + std::string(receivedAt));

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "KeptTrap.h"
+#include "ReceivedTrap.h"
 
 #include <cstddef>
 #include <string>
@@ -28,7 +28,7 @@ struct DetailLimits {
 // The datagram is decoded here, from untrusted bytes: one that does not
 // decode says why, and where. Values read as snmp::valueText shows them
 // (control and format characters in hexadecimal), and so does the community.
-std::string trapDetailsText(const KeptTrap& trap, std::string_view receivedAt, const DetailLimits& limits = {});
+std::string trapDetailsText(const ReceivedTrap& trap, std::string_view receivedAt, const DetailLimits& limits = {});
 
 // The details of a line whose trap was let go to bound memory, and of a line
 // that never had a trap kept.

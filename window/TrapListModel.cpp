@@ -76,13 +76,9 @@ void TrapListModel::flush()
     endInsertRows();
 }
 
-void TrapListModel::keepTrapDetails(const TrapDatagram& datagram)
+void TrapListModel::keepTrap(std::size_t index, const ReceivedTrap& trap)
 {
-    const std::size_t lines = m_lines.size();
-    const bool madeOneLine = lines == m_linesAtLastTrap + 1;
-    m_linesAtLastTrap = lines;
-    if (madeOneLine)
-        m_details.keep(lines - 1, datagram.receivedAt, datagram.sourceAddress, datagram.sourcePort, datagram.bytes);
+    m_details.keep(index, trap);
 }
 
 std::string_view TrapListModel::line(std::size_t index) const

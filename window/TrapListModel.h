@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "TrapDatagram.h"
+#include "ReceivedTrap.h"
 #include "TrapDetailStore.h"
 #include "TrapLineStore.h"
 
@@ -41,15 +41,12 @@ public:
     // that append without running the event loop.
     void flush();
 
-    // Keeps the datagram of the trap just handled as the details of the line
-    // it made. A trap makes at most one line: if exactly one line came since
-    // the previous trap, it is this trap's; if none came, the trap made no
-    // line. (Lines that tools append between traps are never given a trap's
-    // details: with more than one new line, none is.)
-    void keepTrapDetails(const TrapDatagram& datagram);
+    // Keeps `trap` behind line `index` for its details. Lines are given
+    // their traps in increasing order.
+    void keepTrap(std::size_t index, const ReceivedTrap& trap);
 
     // Every line appended so far, announced or not.
-    std::size_t storedCount() const { return m_lines.size(); }
+    std::size_t lineCount() const { return m_lines.size(); }
     std::string_view line(std::size_t index) const;
     // A line's details as UTF-8 text (see trapDetailsText), or why there are none.
     std::string detailsText(std::size_t index) const;
@@ -80,7 +77,6 @@ private:
 
     TrapLineStore m_lines;
     TrapDetailStore m_details;
-    std::size_t m_linesAtLastTrap = 0;
     std::size_t m_announced = 0;     // lines the views know of
     QTimer m_flushTimer;
 };

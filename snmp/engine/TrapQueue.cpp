@@ -6,10 +6,10 @@
 
 namespace brellan {
 
-TrapQueue::Pushed TrapQueue::push(ReceivedTrap&& trap)
+TrapQueue::Pushed TrapQueue::push(QueuedTrap&& queued)
 {
     const std::lock_guard lock(m_mutex);
-    const std::size_t size = trap.datagram.size();
+    const std::size_t size = queued.trap.datagram.size();
     if (m_traps.size() >= m_limits.traps || size > m_limits.bytes - std::min(m_bytes, m_limits.bytes)) {
         ++m_counters.dropped;
         m_counters.waitingAtLastDrop = m_traps.size();
@@ -17,7 +17,7 @@ TrapQueue::Pushed TrapQueue::push(ReceivedTrap&& trap)
     }
     const bool wasEmpty = m_traps.empty();
     m_bytes += size;
-    m_traps.push_back(std::move(trap));
+    m_traps.push_back(std::move(queued));
     return wasEmpty ? Pushed::QueuedIntoEmpty : Pushed::Queued;
 }
 
@@ -27,7 +27,7 @@ void TrapQueue::countNotATrap()
     ++m_counters.notTraps;
 }
 
-std::size_t TrapQueue::take(std::size_t limit, std::deque<ReceivedTrap>& into)
+std::size_t TrapQueue::take(std::size_t limit, std::deque<QueuedTrap>& into)
 {
     const std::lock_guard lock(m_mutex);
     const std::size_t count = std::min(limit, m_traps.size());
@@ -35,7 +35,7 @@ std::size_t TrapQueue::take(std::size_t limit, std::deque<ReceivedTrap>& into)
         return 0;
     const auto end = m_traps.begin() + static_cast<std::ptrdiff_t>(count);
     for (auto it = m_traps.begin(); it != end; ++it)
-        m_bytes -= it->datagram.size();
+        m_bytes -= it->trap.datagram.size();
     into.insert(into.end(), std::make_move_iterator(m_traps.begin()), std::make_move_iterator(end));
     m_traps.erase(m_traps.begin(), end);
     return count;

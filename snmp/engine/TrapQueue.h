@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "ReceivedTrap.h"
+
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -10,17 +12,11 @@
 
 namespace brellan {
 
-// One trap as the receive thread hands it over: what the Trap event
-// carries, with the addresses still numbers (IPv4, host byte order).
-struct ReceivedTrap {
-    std::int32_t genericTrap = 0;
-    std::int32_t specificTrap = 0;
-    std::uint32_t agentAddress = 0; // the one the trap names, else its source
-    std::uint32_t sourceAddress = 0;
-    std::uint16_t sourcePort = 0;
-    std::chrono::steady_clock::time_point arrived;    // orders it among the answers
-    std::chrono::system_clock::time_point receivedAt; // what the operator is told
-    std::vector<std::uint8_t> datagram;               // as received
+// A trap waiting between the receive thread and the GUI thread, with the
+// moment it was read, which orders it among the answers the GUI thread reads.
+struct QueuedTrap {
+    std::chrono::steady_clock::time_point readAt;
+    ReceivedTrap trap;
 };
 
 // The traps between the receive thread and the GUI thread: first in, first
@@ -49,12 +45,12 @@ public:
     };
     // Receive thread: appends the trap, or counts it as dropped when it does
     // not fit.
-    Pushed push(ReceivedTrap&& trap);
+    Pushed push(QueuedTrap&& queued);
     // Receive thread: a datagram that decoded but was no trap.
     void countNotATrap();
     // GUI thread: moves the oldest traps, at most `limit`, to the end of
     // `into`; returns how many.
-    std::size_t take(std::size_t limit, std::deque<ReceivedTrap>& into);
+    std::size_t take(std::size_t limit, std::deque<QueuedTrap>& into);
 
     Counters counters() const;
     Limits limits() const { return m_limits; }
@@ -62,7 +58,7 @@ public:
 private:
     const Limits m_limits;
     mutable std::mutex m_mutex;
-    std::deque<ReceivedTrap> m_traps;
+    std::deque<QueuedTrap> m_traps;
     std::size_t m_bytes = 0;
     Counters m_counters;
 };

@@ -90,17 +90,17 @@ void TrapReceiver::take(SnmpSocket& socket, SnmpSocket::Received& received)
         m_queue.countNotATrap();
         return;
     }
-    ReceivedTrap trap;
+    QueuedTrap queued{std::chrono::steady_clock::now(), {}};
+    ReceivedTrap& trap = queued.trap;
     trap.genericTrap = info->genericTrap;
     trap.specificTrap = info->specificTrap;
     trap.agentAddress = info->agentAddress ? snmp::ipv4FromOctets(*info->agentAddress) : received.source;
+    trap.receivedAt = std::chrono::system_clock::now();
     trap.sourceAddress = received.source;
     trap.sourcePort = received.sourcePort;
-    trap.arrived = std::chrono::steady_clock::now();
-    trap.receivedAt = std::chrono::system_clock::now();
     trap.datagram.assign(received.bytes.begin(), received.bytes.end());
     const bool inform = received.message.type() == snmp::PduType::InformRequest;
-    const TrapQueue::Pushed pushed = m_queue.push(std::move(trap));
+    const TrapQueue::Pushed pushed = m_queue.push(std::move(queued));
     if (pushed == TrapQueue::Pushed::Dropped)
         return; // not acknowledged, so an agent sends its inform again
     if (inform)

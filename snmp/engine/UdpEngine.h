@@ -200,7 +200,7 @@ private:
     std::size_t m_randomIdsUsed = m_randomIds.size();
 
     std::deque<Pending> m_pending;     // answers and notices to raise
-    std::deque<ReceivedTrap> m_traps;  // traps taken from the queue, to raise
+    std::deque<QueuedTrap> m_traps;    // traps taken from the queue, to raise
     bool m_delivering = false;
     bool m_deliveryScheduled = false;
     std::uint64_t m_trapDropsReported = 0;

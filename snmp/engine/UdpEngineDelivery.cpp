@@ -92,11 +92,11 @@ bool UdpEngine::nextIsWaiting()
 void UdpEngine::deliverNext()
 {
     const bool trapFirst =
-        !m_traps.empty() && (m_pending.empty() || m_traps.front().arrived <= m_pending.front().arrived);
+        !m_traps.empty() && (m_pending.empty() || m_traps.front().readAt <= m_pending.front().arrived);
     if (trapFirst) {
-        const ReceivedTrap trap = std::move(m_traps.front());
+        const QueuedTrap queued = std::move(m_traps.front());
         m_traps.pop_front();
-        raise(trap);
+        raise(queued.trap);
         return;
     }
     Pending next = std::move(m_pending.front());
@@ -127,8 +127,7 @@ void UdpEngine::raise(const Notice& notice)
 void UdpEngine::raise(const ReceivedTrap& trap)
 {
     ++m_counters.traps;
-    raiseTrap(trap.genericTrap, trap.specificTrap, snmp::ipv4Text(trap.agentAddress),
-              TrapDatagram{trap.receivedAt, trap.sourceAddress, trap.sourcePort, trap.datagram});
+    raiseTrap(trap.genericTrap, trap.specificTrap, snmp::ipv4Text(trap.agentAddress), trap);
 }
 
 void UdpEngine::reportTrapDrops()

@@ -126,7 +126,7 @@ TEST_F(TrapReceiver, EventsWaitForARunningHandlerAndSurviveItsException)
     int deepest = 0;
     std::vector<std::int32_t> seen;
     wired.engine.Trap().connect([&](std::int32_t generic, std::int32_t specific, const std::string&,
-                                    const TrapDatagram&) { wired.run("trap", [&] {
+                                    const ReceivedTrap&) { wired.run("trap", [&] {
         ++depth;
         deepest = std::max(deepest, depth);
         seen.push_back(specific);
@@ -160,7 +160,7 @@ TEST_F(TrapReceiver, BurstIsReadCompletelyAndDeliveredInSlicesThatYieldToTheEven
     int ticksWhileDelivering = 0;
     QTimer ticker;
     QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
-    wired.engine.Trap().connect([&](std::int32_t, std::int32_t specific, const std::string&, const TrapDatagram&) {
+    wired.engine.Trap().connect([&](std::int32_t, std::int32_t specific, const std::string&, const ReceivedTrap&) {
         if (specific == 1)
             ticks = 0;
         if (specific == burst)
@@ -216,7 +216,7 @@ TEST(TrapQueue, AFullQueueCountsAndReportsWhatItDropsAndKeepsTheRestInOrder)
                              QHostAddress(QHostAddress::LocalHost), wired.engine.boundTrapPort());
     };
     std::vector<std::int32_t> seen;
-    wired.engine.Trap().connect([&](std::int32_t, std::int32_t specific, const std::string&, const TrapDatagram&) {
+    wired.engine.Trap().connect([&](std::int32_t, std::int32_t specific, const std::string&, const ReceivedTrap&) {
         seen.push_back(specific);
         if (specific != 1)
             return;

@@ -74,9 +74,9 @@ public:
         raiseResponse(errorStatus, from);
     }
     void trap(std::int32_t generic, std::int32_t specific, const std::string& from,
-              const TrapDatagram& datagram = {})
+              const ReceivedTrap& received = {})
     {
-        raiseTrap(generic, specific, from, datagram);
+        raiseTrap(generic, specific, from, received);
     }
 
     // The calls that change the component or send, without the reads.

@@ -14,7 +14,16 @@ using namespace snmp;
 
 constexpr std::uint32_t relay = 0x0A000009; // 10.0.0.9
 
-KeptTrap keptV1(std::array<std::uint8_t, 4> agentAddress, std::uint32_t source, std::string community = "public")
+ReceivedTrap receivedFrom(std::uint32_t source, std::uint16_t port, std::vector<std::uint8_t> datagram)
+{
+    ReceivedTrap trap;
+    trap.sourceAddress = source;
+    trap.sourcePort = port;
+    trap.datagram = std::move(datagram);
+    return trap;
+}
+
+ReceivedTrap keptV1(std::array<std::uint8_t, 4> agentAddress, std::uint32_t source, std::string community = "public")
 {
     TrapPdu trap;
     trap.enterprise = {1, 3, 6, 1, 4, 1, 8072, 2, 3};
@@ -23,7 +32,7 @@ KeptTrap keptV1(std::array<std::uint8_t, 4> agentAddress, std::uint32_t source, 
     trap.specificTrap = 12;
     trap.timeStamp = 6203;
     trap.bindings.push_back({{1, 3, 6, 1, 2, 1, 2, 2, 1, 1, 2}, Integer{2}});
-    return KeptTrap{{}, source, 1162, encodeMessage(Message{versionV1, std::move(community), trap})};
+    return receivedFrom(source, 1162, encodeMessage(Message{versionV1, std::move(community), trap}));
 }
 
 bool has(const std::string& text, const std::string& part)
@@ -62,7 +71,7 @@ TEST(TrapDetailsTextTest, AnInformReadsAsAV2cTrapThatSaysInform)
     inform.requestId = 77;
     inform.bindings = {{{1, 3, 6, 1, 2, 1, 1, 3, 0}, TimeTicks{100}},
                        {{1, 3, 6, 1, 6, 3, 1, 1, 4, 1, 0}, ObjectIdentifier{{1, 3, 6, 1, 6, 3, 1, 1, 5, 4}}}};
-    const KeptTrap kept{{}, relay, 40000, encodeMessage(Message{versionV2c, "public", inform})};
+    const ReceivedTrap kept = receivedFrom(relay, 40000, encodeMessage(Message{versionV2c, "public", inform}));
     const std::string text = trapDetailsText(kept, "then");
     EXPECT_TRUE(has(text, "\nVersion: SNMPv2c, inform\nCommunity: public\n"
                           "snmpTrapOID.0: 1.3.6.1.6.3.1.1.5.4\nsysUpTime.0: 0 days, 00:00:01.00 (100)\n"
@@ -77,7 +86,7 @@ TEST(TrapDetailsTextTest, AnInformReadsAsAV2cTrapThatSaysInform)
 // counted, and bytes that do not decode say where they stop.
 TEST(TrapDetailsTextTest, UntrustedTextIsShownSafelyAndWithinBounds)
 {
-    KeptTrap kept = keptV1({10, 0, 0, 9}, relay, "ad\xE2\x80\xAEmin");
+    ReceivedTrap kept = keptV1({10, 0, 0, 9}, relay, "ad\xE2\x80\xAEmin");
     EXPECT_TRUE(has(trapDetailsText(kept, "then"), "\nCommunity: 61 64 E2 80 AE 6D 69 6E\n"));
 
     TrapPdu trap;

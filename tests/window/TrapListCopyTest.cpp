@@ -15,9 +15,14 @@ namespace {
 
 using TrapListCopyTest = WindowFixture;
 
-TrapDatagram datagramOf(const std::vector<std::uint8_t>& bytes, std::uint32_t source)
+ReceivedTrap datagramOf(std::vector<std::uint8_t> bytes, std::uint32_t source)
 {
-    return TrapDatagram{std::chrono::system_clock::now(), source, 1162, bytes};
+    ReceivedTrap trap;
+    trap.receivedAt = std::chrono::system_clock::now();
+    trap.sourceAddress = source;
+    trap.sourcePort = 1162;
+    trap.datagram = std::move(bytes);
+    return trap;
 }
 
 std::vector<std::uint8_t> v1Trap(std::array<std::uint8_t, 4> agent, std::int32_t generic, std::int32_t specific)

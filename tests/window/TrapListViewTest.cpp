@@ -28,7 +28,7 @@ protected:
     void appendLines(int count)
     {
         for (int i = 0; i < count; ++i)
-            model.append("10.0." + std::to_string(model.storedCount()) + " linkUp");
+            model.append("10.0." + std::to_string(model.lineCount()) + " linkUp");
         model.flush();
     }
 

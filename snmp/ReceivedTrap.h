@@ -1,0 +1,26 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <vector>
+
+namespace brellan {
+
+// One trap as it reached the trap port: what its line shows (the codes and
+// the agent), when and from which UDP source it came, and its datagram
+// exactly as received. The engine builds it on the receive thread, the Trap
+// event carries it, and the trap store keeps it behind the trap's line.
+// The datagram is never trusted: whoever reads more of it decodes it as a
+// datagram off the wire.
+struct ReceivedTrap {
+    std::int32_t genericTrap = 0;
+    std::int32_t specificTrap = 0;
+    std::uint32_t agentAddress = 0; // IPv4, host byte order: the one the trap names, else its source
+    std::chrono::system_clock::time_point receivedAt;
+    std::uint32_t sourceAddress = 0; // IPv4, host byte order
+    std::uint16_t sourcePort = 0;
+    std::vector<std::uint8_t> datagram;
+};
+
+} // namespace brellan
