@@ -65,7 +65,7 @@ void TrapReceiver::receive(const QHostAddress& address, std::uint16_t port)
 {
     const StoppedAtExit stopped{m_stopped};
     SnmpSocket socket(datagramsPerPass,
-                      [this, &socket](SnmpSocket::Received& received) { take(socket, received); });
+                      [this, &socket](SnmpSocket::Received& received) { queueTrap(socket, received); });
     // DontShareAddress: another trap receiver on the port must make this
     // bind fail rather than silently split the traps with us.
     if (const auto failure = socket.bind(address, port, QAbstractSocket::DontShareAddress))
@@ -81,9 +81,9 @@ void TrapReceiver::receive(const QHostAddress& address, std::uint16_t port)
     }
 }
 
-// On the receive thread. Traps are taken whatever their community; what is
+// On the receive thread. Traps are queued whatever their community; what is
 // not a trap is counted and dropped.
-void TrapReceiver::take(SnmpSocket& socket, SnmpSocket::Received& received)
+void TrapReceiver::queueTrap(SnmpSocket& socket, SnmpSocket::Received& received)
 {
     const std::optional<snmp::TrapInfo> info = snmp::trapInfo(received.message);
     if (!info) {

@@ -32,7 +32,12 @@ UdpEngine::UdpEngine(Settings settings, QObject* parent)
       m_requests(m_settings.timing),
       m_trapReceiver(m_settings.trapBindAddress, m_settings.trapPort,
                      {m_settings.trapQueueCapacity, m_settings.trapQueueBytes}, this),
-      m_target([this](const RemoteTarget::LookupEnd& end) { sendWaitingRequests(end); }, this)
+      m_target([this](const RemoteTarget::LookupEnd& end) { sendWaitingRequests(end); }, this),
+      m_delivery(m_trapReceiver.queue(),
+                 {[this](MatchedAnswer& answer) { raiseResponseTo(answer); },
+                  [this](const PendingNotice& notice) { raiseNotice(notice.text); },
+                  [this](const ReceivedTrap& trap) { raiseTrapFrom(trap); }, [this] { reportTrapLosses(); }},
+                 this)
 {
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);
@@ -43,7 +48,10 @@ UdpEngine::UdpEngine(Settings settings, QObject* parent)
     if (const auto failure = m_requestSocket.bind(QHostAddress(QHostAddress::AnyIPv4), 0))
         qWarning("SNMP request socket cannot be opened: %s", qPrintable(failure->text));
     m_requestSocket.acceptOnlyFromPort(m_settings.agentPort);
-    connect(&m_trapReceiver, &TrapReceiver::trapsWaiting, this, &UdpEngine::deliverPending, Qt::QueuedConnection);
+    // Through this object, not straight to m_delivery: the receive thread
+    // may still signal while the members go, and this object goes last.
+    connect(&m_trapReceiver, &TrapReceiver::trapsWaiting, this, [this] { m_delivery.deliverWaiting(); },
+            Qt::QueuedConnection);
 }
 
 UdpEngine::~UdpEngine() = default;
@@ -86,7 +94,7 @@ void UdpEngine::Reset()
 {
     m_target.abandonLookup();
     m_requests.clear();
-    m_pending.clear();
+    m_delivery.dropPosted();
     m_variables.clear();
     scheduleTimer();
     updateAnswersPerPass();
@@ -124,7 +132,7 @@ void UdpEngine::sendWaitingRequests(const RemoteTarget::LookupEnd& end)
 {
     const Clock::time_point now = Clock::now();
     if (!end.address) {
-        post({now, Notice{couldNotFindText(end.name, end.whyNotFound)}});
+        m_delivery.raiseNowOrQueue({now, PendingNotice{couldNotFindText(end.name, end.whyNotFound)}});
         return;
     }
     for (const RemoteTarget::WaitingRequest& request : end.waiting) {
@@ -133,7 +141,7 @@ void UdpEngine::sendWaitingRequests(const RemoteTarget::LookupEnd& end)
         try {
             sendTo(request.type, request.oids, *end.address, end.name);
         } catch (const SnmpError& error) {
-            post({now, Notice{error.what()}});
+            m_delivery.raiseNowOrQueue({now, PendingNotice{error.what()}});
         }
     }
 }
@@ -254,15 +262,23 @@ void UdpEngine::handleAnswer(SnmpSocket::Received& received)
     // The first answer of a pass is raised at once (a walk's next request
     // leaves while the socket is read again); the rest of a burst, answers
     // to a broadcast, is read out of the system first and raised after.
-    const Delivery when = received.firstOfPass ? Delivery::Now : Delivery::AfterThisPass;
     if (verdict.match == RequestTable::Match::New) {
-        post({now, Answer{response->errorStatus, std::move(response->bindings), received.source}}, when);
-        return;
-    }
-    if (!verdict.broadcast) {
+        deliverAnswerEvent({now, MatchedAnswer{response->errorStatus, std::move(response->bindings), received.source}},
+                           received.firstOfPass);
+    } else if (!verdict.broadcast) {
         const snmp::Oid& answered = response->bindings.front().oid;
-        post({now, Notice{walkStoppedText(received.source, verdict.asked, answered, response->errorStatus)}}, when);
+        deliverAnswerEvent(
+            {now, PendingNotice{walkStoppedText(received.source, verdict.asked, answered, response->errorStatus)}},
+            received.firstOfPass);
     }
+}
+
+void UdpEngine::deliverAnswerEvent(EventDelivery::Posted posted, bool firstOfPass)
+{
+    if (firstOfPass)
+        m_delivery.raiseNowOrQueue(std::move(posted));
+    else
+        m_delivery.raiseAfterThisPass(std::move(posted));
 }
 
 // --- Copies and give-ups ---
@@ -283,9 +299,10 @@ void UdpEngine::onTimer()
         updateAnswersPerPass();
     const std::string note = communityNote(m_settings.community);
     for (const RequestTable::GivenUp& request : due.givenUp)
-        post({now, Notice{noAnswerText(request.target, request.targetName, request.copiesSent) + note}});
+        m_delivery.raiseNowOrQueue(
+            {now, PendingNotice{noAnswerText(request.target, request.targetName, request.copiesSent) + note}});
     for (const std::size_t answered : due.broadcastsClosed)
-        post({now, Notice{searchDoneText(answered) + note}});
+        m_delivery.raiseNowOrQueue({now, PendingNotice{searchDoneText(answered) + note}});
 }
 
 // Sets how many datagrams the request socket reads per pass: one while
@@ -308,6 +325,47 @@ void UdpEngine::scheduleTimer()
     m_timerDue = *next;
     const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*next - Clock::now());
     m_timer.start(std::max(wait, std::chrono::milliseconds(0)));
+}
+
+// --- Raising ---
+
+// The handler reads the answer through VarOid(i)/VarValue(i), and
+// SendGetNext asks for what follows it.
+void UdpEngine::raiseResponseTo(MatchedAnswer& answer)
+{
+    m_variables.replaceWith(std::move(answer.bindings));
+    ++m_counters.responses;
+    raiseResponse(answer.errorStatus, snmp::ipv4Text(answer.from));
+}
+
+void UdpEngine::raiseTrapFrom(const ReceivedTrap& trap)
+{
+    raiseTrap(trap.genericTrap, trap.specificTrap, snmp::ipv4Text(trap.agentAddress), trap);
+}
+
+// After each slice of raising: the trap list's tooltip says how many traps
+// a full queue has lost.
+void UdpEngine::reportTrapLosses()
+{
+    const std::uint64_t lost = m_trapReceiver.queue().counters().dropped;
+    if (lost == m_trapLossesReported)
+        return;
+    m_trapLossesReported = lost;
+    emit trapReceiverStateChanged(m_trapReceiver.state());
+}
+
+UdpEngine::Counters UdpEngine::counters() const
+{
+    Counters counters = m_counters;
+    const SnmpSocket::Counters requestSocket = m_requestSocket.counters();
+    counters.malformed += requestSocket.malformed;
+    counters.wrongSource += requestSocket.wrongSource;
+    counters.overflowed = m_delivery.overflowed();
+    const TrapQueue::Counters trapQueue = m_trapReceiver.queue().counters();
+    counters.trapsMalformed = m_trapReceiver.socketCounters().malformed;
+    counters.notTraps = trapQueue.notTraps;
+    counters.trapsDropped = trapQueue.dropped;
+    return counters;
 }
 
 } // namespace brellan

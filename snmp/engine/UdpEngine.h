@@ -5,31 +5,32 @@
 // answers matched to their requests, retries, and a trap receiver. It lives
 // on the GUI thread and raises its events there, one at a time.
 //
-// The road of an answer, all on the GUI thread:
-//   SnmpSocket::readPass, take    read, decode, check the source port   SnmpSocket.cpp
-//   UdpEngine::takeAnswer         ours? answers which request?          UdpEngineAnswers.cpp
-//     (RequestTable::answer: from whom was asked, what was asked, walk guard)
-//   UdpEngine::post, deliverPending, raise                              UdpEngineDelivery.cpp
-//     the answer becomes the variable list, then Response is raised
-//   the manager's onResponse (wired by connectManager), which may SendGetNext
+// The road of an answer to its field, all on the GUI thread:
+//   SnmpSocket::readPass, handleDatagram  read, decode, check the source port  SnmpSocket.cpp
+//   UdpEngine::handleAnswer               ours? answers which request?          UdpEngine.cpp
+//     RequestTable::matchAnswer           from whom was asked, what was asked, walk guard
+//   EventDelivery::raiseNowOrQueue, deliverWaiting, raiseOldest                  EventDelivery.cpp
+//   UdpEngine::raiseResponseTo            the answer becomes the variable list, Response is raised
+//   connectManager's handler, Module1::onResponse, which fills the field and may SendGetNext
 //
-// The road of a trap, read on a thread of its own:
-//   SnmpSocket::readPass, take    read, decode                          SnmpSocket.cpp
-//   TrapReceiver::take            a trap? queue it (inform: answer it)   TrapReceiver.cpp
-//   TrapQueue::push, then trapsWaiting to the GUI thread                TrapQueue.cpp
-//   UdpEngine::deliverPending, raise: Trap                              UdpEngineDelivery.cpp
-//   the manager's onTrap, which appends the line to the window's list
+// The road of a trap to its line, read on a thread of its own:
+//   SnmpSocket::readPass, handleDatagram  read, decode                          SnmpSocket.cpp
+//   TrapReceiver::queueTrap               a trap? queue it (inform: answer it)  TrapReceiver.cpp
+//   TrapQueue::push, then TrapReceiver::trapsWaiting to the GUI thread           TrapQueue.cpp
+//   EventDelivery::deliverWaiting, raiseOldest                                   EventDelivery.cpp
+//   UdpEngine::raiseTrapFrom              Trap is raised                        UdpEngine.cpp
+//   connectManager's handler, Module1::onTrap, which appends the line to the window's list
 //
-// Answers and traps are raised in the order they were read, never while
-// another event's handler runs (it may have opened a dialog, whose event
-// loop lets more datagrams in), and in slices that leave the event loop its
-// turns. Requests are sent by UdpEngine.cpp, to an address, or to a host
-// name once the system's resolver has found its address
-// (UdpEngineTarget.cpp); when to send a copy again or give a request up is
-// the RequestTable's to say, and the timer sends what it says
-// (UdpEngineAnswers.cpp).
+// Answers, notices and traps are raised in the order they were read, never
+// while another event's handler runs, and in slices that leave the event
+// loop its turns (EventDelivery). Requests go to an address, or to a host
+// name once the system's resolver has found its address (RemoteTarget);
+// when to send a copy again or give a request up is the RequestTable's to
+// say, and the engine's timer sends what it says. What the operator reads
+// of it all is written in OperatorTexts.
 
 #include "BuiltInCommunity.h"
+#include "EventDelivery.h"
 #include "RemoteTarget.h"
 #include "RequestTable.h"
 #include "SnmpComponent.h"
@@ -45,13 +46,10 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
-#include <deque>
 #include <optional>
 #include <set>
 #include <span>
 #include <string>
-#include <utility>
-#include <variant>
 #include <vector>
 
 namespace brellan {
@@ -94,7 +92,6 @@ public:
         // The trap socket and its traps.
         std::uint64_t trapsMalformed = 0; // failed to decode, or no IPv4 sender
         std::uint64_t notTraps = 0;       // decoded, but no trap
-        std::uint64_t traps = 0;          // Trap events raised
         std::uint64_t trapsDropped = 0;   // lost because the trap queue was full
     };
 
@@ -130,28 +127,9 @@ signals:
 private:
     using Clock = RequestTable::Clock;
 
-    // An answer matched to its request, or what the operator is to know of
-    // a request that ended without one, waiting to be raised.
-    struct Answer {
-        std::int32_t errorStatus = 0;
-        std::vector<snmp::VarBind> bindings;
-        std::uint32_t from = 0;
-    };
-    struct Notice {
-        std::string text;
-    };
-    struct Pending {
-        Clock::time_point arrived;
-        std::variant<Answer, Notice> event;
-    };
-
     // Datagrams read from the request socket per pass (see updateAnswersPerPass).
     static constexpr int answersPerPass = 1;
     static constexpr int broadcastAnswersPerPass = 256;
-    static constexpr std::size_t maxPending = 100000;
-    static constexpr std::size_t trapsPerTake = 512;
-    // The longest the GUI thread raises events before the event loop has its turn.
-    static constexpr std::chrono::nanoseconds deliverySlice{std::chrono::milliseconds(5)};
 
     // Sending
     void send(snmp::PduType type);
@@ -164,21 +142,15 @@ private:
 
     // Matching answers, and the copies and give-ups the request table says are due
     void handleAnswer(SnmpSocket::Received& received);
+    void deliverAnswerEvent(EventDelivery::Posted posted, bool firstOfPass);
     void onTimer();
     void scheduleTimer();
     void updateAnswersPerPass();
 
-    // Delivery (UdpEngineDelivery.cpp)
-    enum class Delivery { Now, AfterThisPass };
-    void post(Pending pending, Delivery when = Delivery::Now);
-    void deliverPending();
-    bool nextIsWaiting();
-    void deliverNext();
-    void scheduleDelivery();
-    void raise(Answer& answer);
-    void raise(const Notice& notice);
-    void raise(const ReceivedTrap& trap);
-    void reportTrapDrops();
+    // Raising, as the event delivery calls for it
+    void raiseResponseTo(MatchedAnswer& answer);
+    void raiseTrapFrom(const ReceivedTrap& trap);
+    void reportTrapLosses();
 
     Settings m_settings;
     SnmpSocket m_requestSocket;
@@ -199,11 +171,8 @@ private:
     std::array<std::uint32_t, 32> m_randomIds{};
     std::size_t m_randomIdsUsed = m_randomIds.size();
 
-    std::deque<Pending> m_pending;     // answers and notices to raise
-    std::deque<QueuedTrap> m_traps;    // traps taken from the queue, to raise
-    bool m_delivering = false;
-    bool m_deliveryScheduled = false;
-    std::uint64_t m_trapDropsReported = 0;
+    EventDelivery m_delivery;
+    std::uint64_t m_trapLossesReported = 0;
     Counters m_counters;
 };
 
