@@ -41,17 +41,17 @@ EventDelivery::EventDelivery(TrapQueue& traps, Raisers raisers, QObject* parent)
 
 void EventDelivery::raiseNowOrQueue(Posted posted)
 {
-    if (post(std::move(posted)))
+    if (enqueue(std::move(posted)))
         deliverWaiting();
 }
 
 void EventDelivery::raiseAfterThisPass(Posted posted)
 {
-    if (post(std::move(posted)))
+    if (enqueue(std::move(posted)))
         deliverAfterTheEventLoopsTurn();
 }
 
-bool EventDelivery::post(Posted&& posted)
+bool EventDelivery::enqueue(Posted&& posted)
 {
     if (m_posted.size() >= maxPosted) {
         ++m_overflowed;

@@ -77,7 +77,7 @@ private:
     static constexpr std::size_t trapsPerRefill = 512;
     static constexpr std::chrono::nanoseconds slice{std::chrono::milliseconds(5)};
 
-    bool post(Posted&& posted);
+    bool enqueue(Posted&& posted);
     bool anythingWaiting();
     void raiseOldest();
     void deliverAfterTheEventLoopsTurn();

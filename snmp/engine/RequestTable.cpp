@@ -40,7 +40,7 @@ bool RequestTable::inUse(std::int32_t requestId) const
 }
 
 RequestTable::Match RequestTable::classify(const Request* request, std::int32_t requestId, std::uint32_t source,
-                                            const snmp::Oid& answered) const
+                                           const snmp::Oid& answered) const
 {
     if (!request)
         return m_completed.contains(requestId) ? Match::Duplicate : Match::Unknown;
@@ -56,8 +56,8 @@ RequestTable::Match RequestTable::classify(const Request* request, std::int32_t 
     return Match::New;
 }
 
-RequestTable::Verdict RequestTable::matchAnswer(std::int32_t requestId, std::uint32_t source, const snmp::Oid& answered,
-                                           Clock::time_point now)
+RequestTable::Verdict RequestTable::matchAnswer(std::int32_t requestId, std::uint32_t source,
+                                                const snmp::Oid& answered, Clock::time_point now)
 {
     const auto found = m_outstanding.find(requestId);
     Request* request = found == m_outstanding.end() ? nullptr : &found->second;

@@ -97,7 +97,8 @@ public:
     // past the object asked for (an agent at the end of its view echoing
     // the request with noSuchName, or a broken agent) would make the walk
     // ask the same question forever, so it is NotAdvancing.
-    Verdict matchAnswer(std::int32_t requestId, std::uint32_t source, const snmp::Oid& answered, Clock::time_point now);
+    Verdict matchAnswer(std::int32_t requestId, std::uint32_t source, const snmp::Oid& answered,
+                        Clock::time_point now);
     // Abandons every outstanding request; late answers become Unknown.
     void clear();
 
@@ -124,7 +125,7 @@ private:
     };
 
     Match classify(const Request* request, std::int32_t requestId, std::uint32_t source,
-                    const snmp::Oid& answered) const;
+                   const snmp::Oid& answered) const;
     void learnRoundTrip(const Request& request, Clock::time_point answeredAt);
     void remember(std::int32_t requestId, Clock::time_point now);
     void forgetExpired(Clock::time_point now);

@@ -72,8 +72,8 @@ void SnmpSocket::readPass()
                                                   static_cast<qint64>(m_buffer.size()), &sender, &senderPort);
         if (size < 0)
             return;
-        handleDatagram(std::span<const std::uint8_t>(m_buffer.data(), static_cast<std::size_t>(size)), sender, senderPort,
-             read == 0);
+        handleDatagram(std::span<const std::uint8_t>(m_buffer.data(), static_cast<std::size_t>(size)), sender,
+                       senderPort, read == 0);
     }
     // More may be waiting: read them in a later pass, after the event loop
     // has had its turn, so that a flood never freezes the thread.
@@ -81,8 +81,8 @@ void SnmpSocket::readPass()
         QMetaObject::invokeMethod(this, &SnmpSocket::readPass, Qt::QueuedConnection);
 }
 
-void SnmpSocket::handleDatagram(std::span<const std::uint8_t> bytes, const QHostAddress& sender, std::uint16_t senderPort,
-                      bool firstOfPass)
+void SnmpSocket::handleDatagram(std::span<const std::uint8_t> bytes, const QHostAddress& sender,
+                                std::uint16_t senderPort, bool firstOfPass)
 {
     const std::optional<std::uint32_t> source = ipv4Of(sender);
     if (!source) {

@@ -80,7 +80,7 @@ public:
 private:
     void readPass();
     void handleDatagram(std::span<const std::uint8_t> bytes, const QHostAddress& sender, std::uint16_t senderPort,
-              bool firstOfPass);
+                        bool firstOfPass);
     std::string refusal(int error) const;
 
     QUdpSocket m_socket{this};

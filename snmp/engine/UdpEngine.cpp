@@ -297,12 +297,14 @@ void UdpEngine::onTimer()
     scheduleTimer();
     if (!due.broadcastsClosed.empty())
         updateAnswersPerPass();
-    const std::string note = communityNote(m_settings.community);
-    for (const RequestTable::GivenUp& request : due.givenUp)
-        m_delivery.raiseNowOrQueue(
-            {now, PendingNotice{noAnswerText(request.target, request.targetName, request.copiesSent) + note}});
-    for (const std::size_t answered : due.broadcastsClosed)
-        m_delivery.raiseNowOrQueue({now, PendingNotice{searchDoneText(answered) + note}});
+    for (const RequestTable::GivenUp& request : due.givenUp) {
+        const std::string text = noAnswerText(request.target, request.targetName, request.copiesSent);
+        m_delivery.raiseNowOrQueue({now, PendingNotice{text + communityNote(m_settings.community)}});
+    }
+    for (const std::size_t answered : due.broadcastsClosed) {
+        const std::string text = searchDoneText(answered);
+        m_delivery.raiseNowOrQueue({now, PendingNotice{text + communityNote(m_settings.community)}});
+    }
 }
 
 // Sets how many datagrams the request socket reads per pass: one while

@@ -88,7 +88,7 @@ public:
         std::uint64_t timeouts = 0;    // requests given up
         std::uint64_t responses = 0;   // Response events raised
         std::uint64_t requests = 0;    // requests sent (a retry is not a new request)
-        std::uint64_t overflowed = 0;  // answers lost because too many waited for a busy handler
+        std::uint64_t overflowed = 0;  // answers and notices lost: too many waited for a busy handler
         // The trap socket and its traps.
         std::uint64_t trapsMalformed = 0; // failed to decode, or no IPv4 sender
         std::uint64_t notTraps = 0;       // decoded, but no trap

@@ -143,7 +143,8 @@ protected:
             }
             report("walk " + std::to_string(i + 1) + " stalled after "
                    + std::to_string(after.responses - before.responses) + " answers: requests "
-                   + std::to_string(after.requests - before.requests) + ", resends " + std::to_string(after.retries - before.retries)
+                   + std::to_string(after.requests - before.requests) + ", resends "
+                   + std::to_string(after.retries - before.retries)
                    + ", given up " + std::to_string(after.timeouts - before.timeouts));
         }
         const std::optional<AgentHost::FilterCounts> counts = host.snmpFilterCounts();
