@@ -6,11 +6,6 @@
 namespace brellan {
 namespace {
 
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
-
 bool isLabelCharacter(char c)
 {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_';
@@ -28,15 +23,6 @@ bool isAllDigits(std::string_view label)
 }
 
 } // namespace
-
-std::string_view withoutSurroundingBlanks(std::string_view text)
-{
-    while (!text.empty() && isBlank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && isBlank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
 
 bool isHostName(std::string_view text)
 {

@@ -5,9 +5,6 @@
 
 namespace brellan {
 
-// The text without the spaces and tabs a paste may bring around it.
-std::string_view withoutSurroundingBlanks(std::string_view text);
-
 // A host name as RFC 1123 writes them: labels of letters, digits, hyphens
 // (and the underscores that local hosts files often hold), one to 63
 // characters, not starting or ending with a hyphen, at most 253 characters

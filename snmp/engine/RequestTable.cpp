@@ -9,7 +9,7 @@ namespace brellan {
 RequestTable::RequestTable(Timing timing)
     : m_timing(timing),
       m_linger(std::max(timing.broadcastWindow, timing.giveUpAfter)),
-      m_roundTrips({timing.initialWait, timing.minimumWait, timing.maximumWait})
+      m_roundTrips(timing)
 {
 }
 
@@ -39,34 +39,34 @@ bool RequestTable::inUse(std::int32_t requestId) const
     return m_outstanding.contains(requestId) || m_completed.contains(requestId);
 }
 
-RequestTable::Answer RequestTable::classify(const Request* request, std::int32_t requestId, std::uint32_t source,
-                                            const snmp::Oid& answered) const
+RequestTable::Match RequestTable::classify(const Request* request, std::int32_t requestId, std::uint32_t source,
+                                           const snmp::Oid& answered) const
 {
     if (!request)
-        return m_completed.contains(requestId) ? Answer::Duplicate : Answer::Unknown;
+        return m_completed.contains(requestId) ? Match::Duplicate : Match::Unknown;
     const Sent& sent = request->sent;
     if (!sent.broadcast && source != sent.target)
-        return Answer::WrongSource;
+        return Match::WrongSource;
     if (sent.broadcast && request->answeredBy.contains(source))
-        return Answer::Duplicate;
+        return Match::Duplicate;
     if (sent.type == snmp::PduType::GetRequest && answered != sent.firstOid)
-        return Answer::WrongObject;
+        return Match::WrongObject;
     if (sent.type == snmp::PduType::GetNextRequest && !(answered > sent.firstOid))
-        return Answer::NotAdvancing;
-    return Answer::New;
+        return Match::NotAdvancing;
+    return Match::New;
 }
 
-RequestTable::Verdict RequestTable::answer(std::int32_t requestId, std::uint32_t source, const snmp::Oid& answered,
-                                           Clock::time_point now)
+RequestTable::Verdict RequestTable::matchAnswer(std::int32_t requestId, std::uint32_t source,
+                                                const snmp::Oid& answered, Clock::time_point now)
 {
     const auto found = m_outstanding.find(requestId);
     Request* request = found == m_outstanding.end() ? nullptr : &found->second;
     Verdict verdict;
-    verdict.answer = classify(request, requestId, source, answered);
-    if (verdict.answer != Answer::New && verdict.answer != Answer::NotAdvancing)
+    verdict.match = classify(request, requestId, source, answered);
+    if (verdict.match != Match::New && verdict.match != Match::NotAdvancing)
         return verdict;
     verdict.broadcast = request->sent.broadcast;
-    if (verdict.answer == Answer::NotAdvancing)
+    if (verdict.match == Match::NotAdvancing)
         verdict.asked = request->sent.firstOid;
     if (request->sent.broadcast) {
         request->answeredBy.insert(source);
@@ -97,7 +97,7 @@ void RequestTable::clear()
     m_completedOrder.clear();
 }
 
-RequestTable::Due RequestTable::takeDue(Clock::time_point now)
+RequestTable::Due RequestTable::advanceTo(Clock::time_point now)
 {
     forgetExpired(now);
     Due due;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "Message.h"
+#include "RequestTiming.h"
 #include "RttEstimator.h"
 
 #include <chrono>
@@ -27,19 +28,7 @@ class RequestTable {
 public:
     using Clock = std::chrono::steady_clock;
 
-    struct Timing {
-        // The wait before a request is sent again is learnt from each
-        // agent's answers, within [minimumWait, maximumWait]; before an
-        // agent has answered, it is initialWait. Each further copy waits
-        // twice as long as the one before, up to maximumWait, and a request
-        // is given up once giveUpAfter has passed since its first copy.
-        std::chrono::milliseconds initialWait{1000};
-        std::chrono::milliseconds minimumWait{50};
-        std::chrono::milliseconds maximumWait{1000};
-        std::chrono::milliseconds giveUpAfter{6000};
-        // A broadcast is sent once and answered until this has passed.
-        std::chrono::milliseconds broadcastWindow{3000};
-    };
+    using Timing = RequestTiming;
 
     // A request just sent.
     struct Sent {
@@ -52,7 +41,7 @@ public:
         std::vector<std::uint8_t> datagram; // unicast: sent again, unchanged, on a retry
     };
 
-    enum class Answer {
+    enum class Match {
         New,          // an outstanding request, not yet answered by this source
         Duplicate,    // a request completed lately, or a source already heard in a broadcast
         Unknown,      // no such request (never sent, abandoned, or long gone)
@@ -62,7 +51,7 @@ public:
     };
 
     struct Verdict {
-        Answer answer = Answer::Unknown;
+        Match match = Match::Unknown;
         bool broadcast = false; // the request answered was a broadcast
         snmp::Oid asked;        // NotAdvancing: the object the GetNext asked after
     };
@@ -96,8 +85,8 @@ public:
     bool inUse(std::int32_t requestId) const;
 
     // What an answer from `source` with request id `requestId`, whose first
-    // binding names `answered`, is to the requests outstanding, and takes it
-    // when it answers one (New or NotAdvancing): a unicast request is then
+    // binding names `answered`, is to the requests outstanding, and records
+    // it when it answers one (New or NotAdvancing): a unicast request is then
     // complete and its round trip learnt, a broadcast notes the source and
     // stays open until its window closes. An answer counts only when it
     // comes from whom was asked (any source, for a broadcast) and answers
@@ -108,19 +97,20 @@ public:
     // past the object asked for (an agent at the end of its view echoing
     // the request with noSuchName, or a broken agent) would make the walk
     // ask the same question forever, so it is NotAdvancing.
-    Verdict answer(std::int32_t requestId, std::uint32_t source, const snmp::Oid& answered, Clock::time_point now);
+    Verdict matchAnswer(std::int32_t requestId, std::uint32_t source, const snmp::Oid& answered,
+                        Clock::time_point now);
     // Abandons every outstanding request; late answers become Unknown.
     void clear();
 
-    // Copies due, unicast requests given up, broadcast windows closed, at
-    // `now`. Each copy of a request waits twice as long as the one before,
-    // up to the maximum wait, and the last wait ends at its give-up time.
-    Due takeDue(Clock::time_point now);
+    // Moves the table's time on to `now`: the copies then due, the unicast
+    // requests given up and the broadcast windows closed. Each copy of a
+    // request waits twice as long as the one before, up to the maximum
+    // wait, and the last wait ends at its give-up time.
+    Due advanceTo(Clock::time_point now);
     std::optional<Clock::time_point> nextDeadline() const;
     bool empty() const { return m_outstanding.empty(); }
     // Whether a broadcast is still answered.
     bool broadcastOpen() const;
-    const Timing& timing() const { return m_timing; }
 
 private:
     struct Request {
@@ -134,8 +124,8 @@ private:
         std::set<std::uint32_t> answeredBy; // broadcast: the sources already heard
     };
 
-    Answer classify(const Request* request, std::int32_t requestId, std::uint32_t source,
-                    const snmp::Oid& answered) const;
+    Match classify(const Request* request, std::int32_t requestId, std::uint32_t source,
+                   const snmp::Oid& answered) const;
     void learnRoundTrip(const Request& request, Clock::time_point answeredAt);
     void remember(std::int32_t requestId, Clock::time_point now);
     void forgetExpired(Clock::time_point now);

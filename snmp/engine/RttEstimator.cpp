@@ -41,7 +41,7 @@ void RttEstimator::noteTimeout(std::uint32_t agent, std::chrono::milliseconds wa
     if (m_agents.size() >= maxAgents && !m_agents.contains(agent))
         m_agents.clear();
     Estimate& estimate = m_agents[agent];
-    estimate.backedOff = std::min(std::max(estimate.backedOff, waited * 2), m_limits.maximum);
+    estimate.backedOff = std::min(std::max(estimate.backedOff, waited * 2), m_timing.maximumWait);
 }
 
 void RttEstimator::noteAnswerAfterResend(std::uint32_t agent, Duration sinceLastCopy)
@@ -61,19 +61,19 @@ std::chrono::milliseconds RttEstimator::timeout(std::uint32_t agent) const
 {
     const auto found = m_agents.find(agent);
     if (found == m_agents.end())
-        return m_limits.initial;
+        return m_timing.initialWait;
     const Estimate& estimate = found->second;
     // (2.3) RTO <- SRTT + max(G, K * RTTVAR), K = 4
     const std::chrono::milliseconds learnt =
         estimate.sampled ? bounded(estimate.smoothed + std::max(granularity, 4 * estimate.variation))
-                         : m_limits.initial;
+                         : m_timing.initialWait;
     return std::max(learnt, estimate.backedOff);
 }
 
 std::chrono::milliseconds RttEstimator::bounded(Duration wait) const
 {
     const auto rounded = std::chrono::ceil<std::chrono::milliseconds>(wait);
-    return std::clamp(rounded, m_limits.minimum, m_limits.maximum);
+    return std::clamp(rounded, m_timing.minimumWait, m_timing.maximumWait);
 }
 
 } // namespace brellan

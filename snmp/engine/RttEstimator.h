@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "RequestTiming.h"
+
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -21,13 +23,9 @@ class RttEstimator {
 public:
     using Duration = std::chrono::microseconds;
 
-    struct Limits {
-        std::chrono::milliseconds initial{1000}; // before an agent has answered at all
-        std::chrono::milliseconds minimum{50};
-        std::chrono::milliseconds maximum{1000};
-    };
-
-    explicit RttEstimator(Limits limits) : m_limits(limits) {}
+    // Waits start at timing.initialWait and are learnt within
+    // [timing.minimumWait, timing.maximumWait].
+    explicit RttEstimator(const RequestTiming& timing) : m_timing(timing) {}
 
     // A round trip to `agent` of a request that was sent once.
     void addSample(std::uint32_t agent, Duration roundTrip);
@@ -43,8 +41,6 @@ public:
     // The first wait for a new request to `agent`.
     std::chrono::milliseconds timeout(std::uint32_t agent) const;
 
-    const Limits& limits() const { return m_limits; }
-
 private:
     struct Estimate {
         bool sampled = false;
@@ -59,7 +55,7 @@ private:
 
     std::chrono::milliseconds bounded(Duration wait) const;
 
-    Limits m_limits;
+    RequestTiming m_timing;
     std::map<std::uint32_t, Estimate> m_agents;
 };
 

@@ -51,7 +51,7 @@ std::uint16_t SnmpSocket::boundPort() const
 }
 
 // Reads the datagrams waiting, at most a pass's worth, each with one system
-// call that both sizes and takes it. A pass stops at the first read that
+// call that both sizes and reads it. A pass stops at the first read that
 // finds nothing, or once it has read its worth: more waiting then are read
 // in the next pass, after the event loop's turn.
 //
@@ -72,8 +72,8 @@ void SnmpSocket::readPass()
                                                   static_cast<qint64>(m_buffer.size()), &sender, &senderPort);
         if (size < 0)
             return;
-        take(std::span<const std::uint8_t>(m_buffer.data(), static_cast<std::size_t>(size)), sender, senderPort,
-             read == 0);
+        handleDatagram(std::span<const std::uint8_t>(m_buffer.data(), static_cast<std::size_t>(size)), sender,
+                       senderPort, read == 0);
     }
     // More may be waiting: read them in a later pass, after the event loop
     // has had its turn, so that a flood never freezes the thread.
@@ -81,8 +81,8 @@ void SnmpSocket::readPass()
         QMetaObject::invokeMethod(this, &SnmpSocket::readPass, Qt::QueuedConnection);
 }
 
-void SnmpSocket::take(std::span<const std::uint8_t> bytes, const QHostAddress& sender, std::uint16_t senderPort,
-                      bool firstOfPass)
+void SnmpSocket::handleDatagram(std::span<const std::uint8_t> bytes, const QHostAddress& sender,
+                                std::uint16_t senderPort, bool firstOfPass)
 {
     const std::optional<std::uint32_t> source = ipv4Of(sender);
     if (!source) {

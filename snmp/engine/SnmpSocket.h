@@ -45,7 +45,7 @@ public:
     };
 
     // `datagramsPerPass` bounds the datagrams read before the event loop
-    // has its turn again; `handle` takes each one that decoded.
+    // has its turn again; `handle` is called with each one that decoded.
     SnmpSocket(int datagramsPerPass, Handler handle, QObject* parent = nullptr);
 
     struct BindFailure {
@@ -79,8 +79,8 @@ public:
 
 private:
     void readPass();
-    void take(std::span<const std::uint8_t> bytes, const QHostAddress& sender, std::uint16_t senderPort,
-              bool firstOfPass);
+    void handleDatagram(std::span<const std::uint8_t> bytes, const QHostAddress& sender, std::uint16_t senderPort,
+                        bool firstOfPass);
     std::string refusal(int error) const;
 
     QUdpSocket m_socket{this};

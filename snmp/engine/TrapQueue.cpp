@@ -27,7 +27,7 @@ void TrapQueue::countNotATrap()
     ++m_counters.notTraps;
 }
 
-std::size_t TrapQueue::take(std::size_t limit, std::deque<QueuedTrap>& into)
+std::size_t TrapQueue::moveOldestInto(std::deque<QueuedTrap>& into, std::size_t limit)
 {
     const std::lock_guard lock(m_mutex);
     const std::size_t count = std::min(limit, m_traps.size());

@@ -50,10 +50,9 @@ public:
     void countNotATrap();
     // GUI thread: moves the oldest traps, at most `limit`, to the end of
     // `into`; returns how many.
-    std::size_t take(std::size_t limit, std::deque<QueuedTrap>& into);
+    std::size_t moveOldestInto(std::deque<QueuedTrap>& into, std::size_t limit);
 
     Counters counters() const;
-    Limits limits() const { return m_limits; }
 
 private:
     const Limits m_limits;

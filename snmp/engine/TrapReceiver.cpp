@@ -2,6 +2,7 @@
 #include "TrapReceiver.h"
 
 #include "Ipv4Text.h"
+#include "OperatorTexts.h"
 #include "TrapInfo.h"
 
 #include <QEventLoop>
@@ -64,7 +65,7 @@ void TrapReceiver::receive(const QHostAddress& address, std::uint16_t port)
 {
     const StoppedAtExit stopped{m_stopped};
     SnmpSocket socket(datagramsPerPass,
-                      [this, &socket](SnmpSocket::Received& received) { take(socket, received); });
+                      [this, &socket](SnmpSocket::Received& received) { queueTrap(socket, received); });
     // DontShareAddress: another trap receiver on the port must make this
     // bind fail rather than silently split the traps with us.
     if (const auto failure = socket.bind(address, port, QAbstractSocket::DontShareAddress))
@@ -80,9 +81,9 @@ void TrapReceiver::receive(const QHostAddress& address, std::uint16_t port)
     }
 }
 
-// On the receive thread. Traps are taken whatever their community; what is
+// On the receive thread. Traps are queued whatever their community; what is
 // not a trap is counted and dropped.
-void TrapReceiver::take(SnmpSocket& socket, SnmpSocket::Received& received)
+void TrapReceiver::queueTrap(SnmpSocket& socket, SnmpSocket::Received& received)
 {
     const std::optional<snmp::TrapInfo> info = snmp::trapInfo(received.message);
     if (!info) {
@@ -93,7 +94,7 @@ void TrapReceiver::take(SnmpSocket& socket, SnmpSocket::Received& received)
     ReceivedTrap& trap = queued.trap;
     trap.genericTrap = info->genericTrap;
     trap.specificTrap = info->specificTrap;
-    trap.agentAddress = info->agentAddress ? ipv4FromOctets(*info->agentAddress) : received.source;
+    trap.agentAddress = info->agentAddress ? snmp::ipv4FromOctets(*info->agentAddress) : received.source;
     trap.receivedAt = std::chrono::system_clock::now();
     trap.sourceAddress = received.source;
     trap.sourcePort = received.sourcePort;
@@ -114,25 +115,18 @@ void TrapReceiver::acknowledge(SnmpSocket& socket, const SnmpSocket::Received& i
     if (!response)
         return;
     if (const auto refused = socket.send(*response, QHostAddress(inform.source), inform.sourcePort))
-        qWarning("Inform from %s not acknowledged: %s", ipv4Text(inform.source).c_str(), refused->c_str());
+        qWarning("Inform from %s not acknowledged: %s", snmp::ipv4Text(inform.source).c_str(), refused->c_str());
 }
 
 QString TrapReceiver::bindProblem(const SnmpSocket::BindFailure& failure, const QHostAddress& address,
                                   std::uint16_t port)
 {
-    const QString number = QString::number(port);
     switch (failure.error) {
-    case QAbstractSocket::AddressInUseError:
-        return QStringLiteral("Traps will not be received: UDP port %1 is in use by another program "
-                              "(stop the other trap receiver and start Brellan again).")
-            .arg(number);
-    case QAbstractSocket::SocketAccessError:
-        return QStringLiteral("Traps will not be received: UDP port %1 needs privilege "
-                              "(run Brellan as root or grant it cap_net_bind_service).")
-            .arg(number);
+    case QAbstractSocket::AddressInUseError: return QString::fromStdString(trapPortInUseText(port));
+    case QAbstractSocket::SocketAccessError: return QString::fromStdString(trapPortNeedsPrivilegeText(port));
     default:
-        return QStringLiteral("Traps will not be received: UDP port %1 on %2 cannot be opened (%3).")
-            .arg(number, address.toString(), failure.text);
+        return QString::fromStdString(
+            trapPortCannotOpenText(port, address.toString().toStdString(), failure.text.toStdString()));
     }
 }
 
@@ -143,11 +137,7 @@ QString TrapReceiver::state() const
     const TrapQueue::Counters counters = m_queue.counters();
     if (counters.dropped == 0)
         return {};
-    const std::uint64_t dropped = counters.dropped;
-    return QStringLiteral("%1 %2 lost: %3 faster than they could be logged, while %4 were waiting.")
-        .arg(QString::number(dropped), dropped == 1 ? QStringLiteral("trap was") : QStringLiteral("traps were"),
-             dropped == 1 ? QStringLiteral("it came") : QStringLiteral("they came"),
-             QString::number(counters.waitingAtLastDrop));
+    return QString::fromStdString(trapsLostText(counters.dropped, counters.waitingAtLastDrop));
 }
 
 SnmpSocket::Counters TrapReceiver::socketCounters() const

@@ -21,7 +21,7 @@ namespace brellan {
 // traps keep being read while the GUI thread is busy: a long repaint, a
 // modal dialog, a drag. It acknowledges each SNMPv2c InformRequest it
 // queued with one Response, as RFC 3416 section 4.2.7 asks. The engine
-// takes the traps from the queue when trapsWaiting() says there are some.
+// raises the traps in the queue when trapsWaiting() says there are some.
 class TrapReceiver final : public QObject {
     Q_OBJECT
 
@@ -53,7 +53,7 @@ private:
     static constexpr int datagramsPerPass = 1024;
 
     void receive(const QHostAddress& address, std::uint16_t port);
-    void take(SnmpSocket& socket, SnmpSocket::Received& received);
+    void queueTrap(SnmpSocket& socket, SnmpSocket::Received& received);
     static void acknowledge(SnmpSocket& socket, const SnmpSocket::Received& inform);
     static QString bindProblem(const SnmpSocket::BindFailure& failure, const QHostAddress& address,
                                std::uint16_t port);

@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The engine as the component the manager sees: its variable list and
-// target, and the sending of requests (to one agent, or to every network
-// at once for a broadcast).
+// target, the sending of requests (to one agent, or to every network at
+// once for a broadcast), the matching of answers to them, and the copies
+// and give-ups the request table says are due.
 
 #include "UdpEngine.h"
 
 #include "BroadcastRoutes.h"
 #include "Ipv4Text.h"
+#include "OperatorTexts.h"
 #include "SnmpError.h"
 
 #include <QRandomGenerator>
@@ -19,12 +21,6 @@ namespace {
 
 constexpr std::uint32_t limitedBroadcast = 0xFFFFFFFFu;
 
-RequestTable::Timing timingOf(const UdpEngine::Settings& settings)
-{
-    return {settings.initialWait, settings.minimumWait, settings.maximumWait, settings.giveUpAfter,
-            settings.broadcastWindow};
-}
-
 } // namespace
 
 UdpEngine::UdpEngine(QObject* parent) : UdpEngine(Settings{}, parent) {}
@@ -32,10 +28,16 @@ UdpEngine::UdpEngine(QObject* parent) : UdpEngine(Settings{}, parent) {}
 UdpEngine::UdpEngine(Settings settings, QObject* parent)
     : QObject(parent),
       m_settings(std::move(settings)),
-      m_requestSocket(answersPerPass, [this](SnmpSocket::Received& received) { takeAnswer(received); }, this),
-      m_requests(timingOf(m_settings)),
+      m_requestSocket(answersPerPass, [this](SnmpSocket::Received& received) { handleAnswer(received); }, this),
+      m_requests(m_settings.timing),
       m_trapReceiver(m_settings.trapBindAddress, m_settings.trapPort,
-                     {m_settings.trapQueueCapacity, m_settings.trapQueueBytes}, this)
+                     {m_settings.trapQueueCapacity, m_settings.trapQueueBytes}, this),
+      m_target([this](const RemoteTarget::LookupEnd& end) { sendWaitingRequests(end); }, this),
+      m_delivery(m_trapReceiver.queue(),
+                 {[this](MatchedAnswer& answer) { raiseResponseTo(answer); },
+                  [this](const PendingNotice& notice) { raiseNotice(notice.text); },
+                  [this](const ReceivedTrap& trap) { raiseTrapFrom(trap); }, [this] { reportTrapLosses(); }},
+                 this)
 {
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);
@@ -46,7 +48,10 @@ UdpEngine::UdpEngine(Settings settings, QObject* parent)
     if (const auto failure = m_requestSocket.bind(QHostAddress(QHostAddress::AnyIPv4), 0))
         qWarning("SNMP request socket cannot be opened: %s", qPrintable(failure->text));
     m_requestSocket.acceptOnlyFromPort(m_settings.agentPort);
-    connect(&m_trapReceiver, &TrapReceiver::trapsWaiting, this, &UdpEngine::deliverPending, Qt::QueuedConnection);
+    // Through this object, not straight to m_delivery: the receive thread
+    // may still signal while the members go, and this object goes last.
+    connect(&m_trapReceiver, &TrapReceiver::trapsWaiting, this, [this] { m_delivery.deliverWaiting(); },
+            Qt::QueuedConnection);
 }
 
 UdpEngine::~UdpEngine() = default;
@@ -73,17 +78,26 @@ std::string UdpEngine::VarValue(int index) const
     return m_variables.valueText("VarValue", index);
 }
 
+void UdpEngine::setRemoteHost(const std::string& host)
+{
+    m_target.set(host);
+}
+
+std::string UdpEngine::RemoteHost() const
+{
+    return m_target.written();
+}
+
 // Abandons every request outstanding, a host name's lookup under way and
 // every answer not yet raised (traps stay): a new request set-up follows.
 void UdpEngine::Reset()
 {
-    abandonLookup();
+    m_target.abandonLookup();
     m_requests.clear();
-    m_pending.clear();
+    m_delivery.dropPosted();
     m_variables.clear();
-    m_counters.walkRetries = 0;
     scheduleTimer();
-    readAsAnswersCome();
+    updateAnswersPerPass();
 }
 
 // --- Sending ---
@@ -98,10 +112,65 @@ void UdpEngine::SendGetNext()
     send(snmp::PduType::GetNextRequest);
 }
 
+// Encodes, sends and records the request; its timing is the request
+// table's to decide. To a host name not yet found, it waits for the address.
+void UdpEngine::send(snmp::PduType type)
+{
+    std::vector<snmp::Oid> oids = m_variables.requestOids();
+    if (const std::optional<std::uint32_t> address = m_target.address()) {
+        sendTo(type, std::move(oids), *address, m_target.name());
+        return;
+    }
+    if (m_target.holdUntilFound({type, std::move(oids)}))
+        return;
+    throw SnmpError("Nothing to send: no agent address is set (RemoteHost)");
+}
+
+// A name's lookup ended. The requests that waited go to its first IPv4
+// address; the broadcast rules apply to that address as to one written out.
+void UdpEngine::sendWaitingRequests(const RemoteTarget::LookupEnd& end)
+{
+    const Clock::time_point now = Clock::now();
+    if (!end.address) {
+        m_delivery.raiseNowOrQueue({now, PendingNotice{couldNotFindText(end.name, end.whyNotFound)}});
+        return;
+    }
+    for (const RemoteTarget::WaitingRequest& request : end.waiting) {
+        // Called from the event loop: a refusal is told on the status line,
+        // as there is no command left to fail.
+        try {
+            sendTo(request.type, request.oids, *end.address, end.name);
+        } catch (const SnmpError& error) {
+            m_delivery.raiseNowOrQueue({now, PendingNotice{error.what()}});
+        }
+    }
+}
+
+void UdpEngine::sendTo(snmp::PduType type, std::vector<snmp::Oid> oids, std::uint32_t target, const std::string& name)
+{
+    // Every agent answers a broadcast, and a walk that went on there would
+    // send a broadcast for each answer: a walk never continues at one.
+    const Clock::time_point now = Clock::now();
+    const bool broadcast = isBroadcastAddress(target, now);
+    if (broadcast && type == snmp::PduType::GetNextRequest)
+        return;
+    const std::int32_t id = newRequestId();
+    std::vector<std::uint8_t> datagram = snmp::encodeRequest(type, m_settings.community, id, oids);
+    if (target == limitedBroadcast)
+        sendBroadcast(datagram);
+    else
+        sendUnicast(datagram, target);
+    ++m_counters.requests;
+    m_requests.add({id, type, std::move(oids.front()), target, name, broadcast, std::move(datagram)}, now);
+    scheduleTimer();
+    if (broadcast)
+        updateAnswersPerPass();
+}
+
 // A request id from the system's cryptographic random source: 31 bits,
 // positive, and none outstanding or lately completed. A host that sees one
 // request learns nothing of the next one's id.
-std::int32_t UdpEngine::takeRequestId()
+std::int32_t UdpEngine::newRequestId()
 {
     while (true) {
         if (m_randomIdsUsed == m_randomIds.size()) {
@@ -125,50 +194,11 @@ bool UdpEngine::isBroadcastAddress(std::uint32_t address, Clock::time_point now)
     return m_directedBroadcasts.contains(address);
 }
 
-// Encodes, sends and records the request; its timing is the request
-// table's to decide. To a host name not yet found, it waits for the address.
-void UdpEngine::send(snmp::PduType type)
-{
-    std::vector<snmp::Oid> oids = m_variables.requestOids();
-    if (m_target) {
-        sendTo(type, std::move(oids), *m_target, m_targetName);
-        return;
-    }
-    if (m_lookup && !m_targetName.empty() && m_lookup->name == m_targetName) {
-        m_lookup->waiting.emplace_back(type, std::move(oids));
-        return;
-    }
-    throw SnmpError("Nothing to send: no agent address is set (RemoteHost)");
-}
-
-void UdpEngine::sendTo(snmp::PduType type, std::vector<snmp::Oid> oids, std::uint32_t target, const std::string& name)
-{
-    // Every agent answers a broadcast, and a walk that went on there would
-    // send a broadcast for each answer: a walk never continues at one.
-    const Clock::time_point now = Clock::now();
-    const bool broadcast = isBroadcastAddress(target, now);
-    if (broadcast && type == snmp::PduType::GetNextRequest) {
-        ++m_counters.broadcastWalksRefused;
-        return;
-    }
-    const std::int32_t id = takeRequestId();
-    std::vector<std::uint8_t> datagram = snmp::encodeRequest(type, m_settings.community, id, oids);
-    if (target == limitedBroadcast)
-        sendBroadcast(datagram);
-    else
-        sendUnicast(datagram, target);
-    ++m_counters.requests;
-    m_requests.add({id, type, std::move(oids.front()), target, name, broadcast, std::move(datagram)}, now);
-    scheduleTimer();
-    if (broadcast)
-        readAsAnswersCome();
-}
-
 void UdpEngine::sendUnicast(std::span<const std::uint8_t> datagram, std::uint32_t target)
 {
-    const QHostAddress address = m_target == target ? m_targetAddress : QHostAddress(target);
+    const QHostAddress address = m_target.address() == target ? m_target.qtAddress() : QHostAddress(target);
     if (const auto refused = m_requestSocket.send(datagram, address, m_settings.agentPort))
-        throw SnmpError("Cannot send the request to " + ipv4Text(target) + ": " + *refused);
+        throw SnmpError(cannotSendText(target, *refused));
 }
 
 // Left alone, the system sends a limited broadcast out of one interface
@@ -181,7 +211,7 @@ void UdpEngine::sendBroadcast(std::span<const std::uint8_t> datagram)
     const QList<BroadcastRoute> routes = broadcastRoutes();
     if (routes.isEmpty()) {
         if (const auto refused = m_requestSocket.send(datagram, everyone, m_settings.agentPort))
-            throw SnmpError("Cannot send the broadcast request to 255.255.255.255: " + *refused);
+            throw SnmpError(cannotBroadcastText(*refused));
         return;
     }
 
@@ -198,17 +228,146 @@ void UdpEngine::sendBroadcast(std::span<const std::uint8_t> datagram)
         failures += (failures.empty() ? "" : "; ") + failure;
     }
     if (sent == 0)
-        throw SnmpError("Cannot send the broadcast request to 255.255.255.255: " + failures);
+        throw SnmpError(cannotBroadcastText(failures));
 }
 
-// What the status line adds when no agent answers: an SNMPv1 agent drops a
-// request with a community it does not take, without a word, so silence is
-// what a wrong community looks like. The community is shown as a value
-// would be, so odd octets cannot hide or reorder the line.
-std::string UdpEngine::communityNote() const
+// --- Answers ---
+
+// Each datagram the request socket decoded, from the agent port.
+void UdpEngine::handleAnswer(SnmpSocket::Received& received)
 {
-    const snmp::Octets octets(m_settings.community.begin(), m_settings.community.end());
-    return " (community " + snmp::valueText(snmp::OctetString{octets}) + ")";
+    auto* response = std::get_if<snmp::Pdu>(&received.message.pdu);
+    if (received.message.version != snmp::versionV1 || received.message.community != m_settings.community
+        || !response || response->type != snmp::PduType::GetResponse) {
+        ++m_counters.unmatched;
+        return;
+    }
+    // The manager reads binding 1 of every answer: one without bindings is broken.
+    if (response->bindings.empty()) {
+        ++m_counters.malformed;
+        return;
+    }
+    const Clock::time_point now = Clock::now();
+    const RequestTable::Verdict verdict =
+        m_requests.matchAnswer(response->requestId, received.source, response->bindings.front().oid, now);
+    switch (verdict.match) {
+    case RequestTable::Match::Unknown: ++m_counters.unmatched; return;
+    case RequestTable::Match::Duplicate: ++m_counters.duplicates; return;
+    case RequestTable::Match::WrongSource: ++m_counters.wrongSource; return;
+    case RequestTable::Match::WrongObject: ++m_counters.wrongObject; return;
+    case RequestTable::Match::NotAdvancing: break;
+    case RequestTable::Match::New: break;
+    }
+    scheduleTimer();
+    // The first answer of a pass is raised at once (a walk's next request
+    // leaves while the socket is read again); the rest of a burst, answers
+    // to a broadcast, is read out of the system first and raised after.
+    if (verdict.match == RequestTable::Match::New) {
+        deliverAnswerEvent({now, MatchedAnswer{response->errorStatus, std::move(response->bindings), received.source}},
+                           received.firstOfPass);
+    } else if (!verdict.broadcast) {
+        const snmp::Oid& answered = response->bindings.front().oid;
+        deliverAnswerEvent(
+            {now, PendingNotice{walkStoppedText(received.source, verdict.asked, answered, response->errorStatus)}},
+            received.firstOfPass);
+    }
+}
+
+void UdpEngine::deliverAnswerEvent(EventDelivery::Posted posted, bool firstOfPass)
+{
+    if (firstOfPass)
+        m_delivery.raiseNowOrQueue(std::move(posted));
+    else
+        m_delivery.raiseAfterThisPass(std::move(posted));
+}
+
+// --- Copies and give-ups ---
+
+void UdpEngine::onTimer()
+{
+    const Clock::time_point now = Clock::now();
+    const RequestTable::Due due = m_requests.advanceTo(now);
+    m_counters.timeouts += due.givenUp.size();
+    for (const RequestTable::Resend& copy : due.resend) {
+        // Same datagram, same request id: an answer to any copy completes it.
+        ++m_counters.retries;
+        if (const auto refused = m_requestSocket.send(copy.datagram, QHostAddress(copy.target), m_settings.agentPort))
+            qWarning("SNMP request to %s not sent again: %s", snmp::ipv4Text(copy.target).c_str(), refused->c_str());
+    }
+    scheduleTimer();
+    if (!due.broadcastsClosed.empty())
+        updateAnswersPerPass();
+    for (const RequestTable::GivenUp& request : due.givenUp) {
+        const std::string text = noAnswerText(request.target, request.targetName, request.copiesSent);
+        m_delivery.raiseNowOrQueue({now, PendingNotice{text + communityNote(m_settings.community)}});
+    }
+    for (const std::size_t answered : due.broadcastsClosed) {
+        const std::string text = searchDoneText(answered);
+        m_delivery.raiseNowOrQueue({now, PendingNotice{text + communityNote(m_settings.community)}});
+    }
+}
+
+// Sets how many datagrams the request socket reads per pass: one while
+// walks are answered one request at a time (the next request is out before
+// the socket is read again), a burst's worth while a broadcast is answered.
+void UdpEngine::updateAnswersPerPass()
+{
+    m_requestSocket.setDatagramsPerPass(m_requests.broadcastOpen() ? broadcastAnswersPerPass : answersPerPass);
+}
+
+// A timer already armed for an earlier moment is left alone: when it
+// fires, onTimer finds nothing due and arms it for the next deadline. A walk
+// thus arms the timer once per wait (50 ms or more) instead of twice per
+// answer.
+void UdpEngine::scheduleTimer()
+{
+    const std::optional<Clock::time_point> next = m_requests.nextDeadline();
+    if (!next || (m_timer.isActive() && m_timerDue <= *next))
+        return;
+    m_timerDue = *next;
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*next - Clock::now());
+    m_timer.start(std::max(wait, std::chrono::milliseconds(0)));
+}
+
+// --- Raising ---
+
+// The handler reads the answer through VarOid(i)/VarValue(i), and
+// SendGetNext asks for what follows it.
+void UdpEngine::raiseResponseTo(MatchedAnswer& answer)
+{
+    m_variables.replaceWith(std::move(answer.bindings));
+    ++m_counters.responses;
+    raiseResponse(answer.errorStatus, snmp::ipv4Text(answer.from));
+}
+
+void UdpEngine::raiseTrapFrom(const ReceivedTrap& trap)
+{
+    raiseTrap(trap.genericTrap, trap.specificTrap, snmp::ipv4Text(trap.agentAddress), trap);
+}
+
+// After each slice of raising: the trap list's tooltip says how many traps
+// a full queue has lost.
+void UdpEngine::reportTrapLosses()
+{
+    const std::uint64_t lost = m_trapReceiver.queue().counters().dropped;
+    if (lost == m_trapLossesReported)
+        return;
+    m_trapLossesReported = lost;
+    emit trapReceiverStateChanged(m_trapReceiver.state());
+}
+
+UdpEngine::Counters UdpEngine::counters() const
+{
+    Counters counters = m_counters;
+    const SnmpSocket::Counters requestSocket = m_requestSocket.counters();
+    counters.malformed += requestSocket.malformed;
+    counters.wrongSource += requestSocket.wrongSource;
+    counters.overflowed = m_delivery.overflowed();
+    const TrapQueue::Counters trapQueue = m_trapReceiver.queue().counters();
+    counters.trapsMalformed = m_trapReceiver.socketCounters().malformed;
+    counters.notTraps = trapQueue.notTraps;
+    counters.trapsDropped = trapQueue.dropped;
+    return counters;
 }
 
 } // namespace brellan

@@ -5,31 +5,33 @@
 // answers matched to their requests, retries, and a trap receiver. It lives
 // on the GUI thread and raises its events there, one at a time.
 //
-// The road of an answer, all on the GUI thread:
-//   SnmpSocket::readPass, take    read, decode, check the source port   SnmpSocket.cpp
-//   UdpEngine::takeAnswer         ours? answers which request?          UdpEngineAnswers.cpp
-//     (RequestTable::answer: from whom was asked, what was asked, walk guard)
-//   UdpEngine::post, deliverPending, raise                              UdpEngineDelivery.cpp
-//     the answer becomes the variable list, then Response is raised
-//   the manager's onResponse (wired by connectManager), which may SendGetNext
+// The road of an answer to its field, all on the GUI thread:
+//   SnmpSocket::readPass, handleDatagram  read, decode, check the source port  SnmpSocket.cpp
+//   UdpEngine::handleAnswer               ours? answers which request?          UdpEngine.cpp
+//     RequestTable::matchAnswer           from whom was asked, what was asked, walk guard
+//   EventDelivery::raiseNowOrQueue, deliverWaiting, raiseOldest                  EventDelivery.cpp
+//   UdpEngine::raiseResponseTo            the answer becomes the variable list, Response is raised
+//   connectManager's handler, Module1::onResponse, which fills the field and may SendGetNext
 //
-// The road of a trap, read on a thread of its own:
-//   SnmpSocket::readPass, take    read, decode                          SnmpSocket.cpp
-//   TrapReceiver::take            a trap? queue it (inform: answer it)   TrapReceiver.cpp
-//   TrapQueue::push, then trapsWaiting to the GUI thread                TrapQueue.cpp
-//   UdpEngine::deliverPending, raise: Trap                              UdpEngineDelivery.cpp
-//   the manager's onTrap, which appends the line to the window's list
+// The road of a trap to its line, read on a thread of its own:
+//   SnmpSocket::readPass, handleDatagram  read, decode                          SnmpSocket.cpp
+//   TrapReceiver::queueTrap               a trap? queue it (inform: answer it)  TrapReceiver.cpp
+//   TrapQueue::push, then TrapReceiver::trapsWaiting to the GUI thread           TrapQueue.cpp
+//   EventDelivery::deliverWaiting, raiseOldest                                   EventDelivery.cpp
+//   UdpEngine::raiseTrapFrom              Trap is raised                        UdpEngine.cpp
+//   connectManager's handler, Module1::onTrap, which appends the line to the window's list
 //
-// Answers and traps are raised in the order they were read, never while
-// another event's handler runs (it may have opened a dialog, whose event
-// loop lets more datagrams in), and in slices that leave the event loop its
-// turns. Requests are sent by UdpEngine.cpp, to an address, or to a host
-// name once the system's resolver has found its address
-// (UdpEngineTarget.cpp); when to send a copy again or give a request up is
-// the RequestTable's to say, and the timer sends what it says
-// (UdpEngineAnswers.cpp).
+// Answers, notices and traps are raised in the order they were read, never
+// while another event's handler runs, and in slices that leave the event
+// loop its turns (EventDelivery). Requests go to an address, or to a host
+// name once the system's resolver has found its address (RemoteTarget);
+// when to send a copy again or give a request up is the RequestTable's to
+// say, and the engine's timer sends what it says. What the operator reads
+// of it all is written in OperatorTexts.
 
 #include "BuiltInCommunity.h"
+#include "EventDelivery.h"
+#include "RemoteTarget.h"
 #include "RequestTable.h"
 #include "SnmpComponent.h"
 #include "SnmpSocket.h"
@@ -37,7 +39,6 @@
 #include "VariableList.h"
 
 #include <QHostAddress>
-#include <QHostInfo>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -45,13 +46,10 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
-#include <deque>
 #include <optional>
 #include <set>
 #include <span>
 #include <string>
-#include <utility>
-#include <variant>
 #include <vector>
 
 namespace brellan {
@@ -67,39 +65,33 @@ public:
         std::uint16_t agentPort = 161;
         std::uint16_t trapPort = 162;
         QHostAddress trapBindAddress = QHostAddress(QHostAddress::AnyIPv4);
-        // An agent that never answers gets six copies in 6 s, as Net-SNMP's
-        // tools send by default; see RequestTable::Timing.
-        std::chrono::milliseconds initialWait{1000};
-        std::chrono::milliseconds minimumWait{50};
-        std::chrono::milliseconds maximumWait{1000};
-        std::chrono::milliseconds giveUpAfter{6000};
-        std::chrono::milliseconds broadcastWindow{3000};
+        RequestTable::Timing timing{};
         // Traps received but not yet raised, at most, and their datagrams'
         // bytes at most (a trap waiting costs its datagram and about 100 bytes).
         std::size_t trapQueueCapacity = 250'000;
         std::size_t trapQueueBytes = 64 * 1024 * 1024;
     };
 
-    // What was dropped and why; for tests, benchmarks and diagnosis.
+    // What the engine sent and what it dropped, and why. The losses (answers
+    // that found too many waiting, traps that found the queue full, what
+    // reached the trap port and was no trap) are for the operator to be
+    // told; the rest is traffic no one else sees, for diagnosis, tests and
+    // benchmarks.
     struct Counters {
         // The request socket and its answers.
-        std::uint64_t malformed = 0;    // failed to decode, no IPv4 sender, or no bindings
-        std::uint64_t unmatched = 0;    // wrong version, community, request id or PDU type
-        std::uint64_t wrongSource = 0;  // not from the address and port asked
-        std::uint64_t wrongObject = 0;  // a GetRequest answered with another object
-        std::uint64_t duplicates = 0;   // a second answer to a completed request
-        std::uint64_t notAdvancing = 0; // GetNext answer not after the requested object
-        std::uint64_t retries = 0;      // requests sent again
-        std::uint64_t walkRetries = 0;  // the same, since the last Reset (the walk now in progress)
-        std::uint64_t timeouts = 0;     // requests given up
-        std::uint64_t responses = 0;    // Response events raised
-        std::uint64_t requests = 0;     // requests sent (a retry is not a new request)
-        std::uint64_t overflowed = 0;   // answers lost because too many waited for a busy handler
-        std::uint64_t broadcastWalksRefused = 0; // GetNext to a broadcast address, not sent
+        std::uint64_t malformed = 0;   // failed to decode, no IPv4 sender, or no bindings
+        std::uint64_t unmatched = 0;   // wrong version, community, request id or PDU type
+        std::uint64_t wrongSource = 0; // not from the address and port asked
+        std::uint64_t wrongObject = 0; // a GetRequest answered with another object
+        std::uint64_t duplicates = 0;  // a second answer to a completed request
+        std::uint64_t retries = 0;     // requests sent again
+        std::uint64_t timeouts = 0;    // requests given up
+        std::uint64_t responses = 0;   // Response events raised
+        std::uint64_t requests = 0;    // requests sent (a retry is not a new request)
+        std::uint64_t overflowed = 0;  // answers and notices lost: too many waited for a busy handler
         // The trap socket and its traps.
         std::uint64_t trapsMalformed = 0; // failed to decode, or no IPv4 sender
         std::uint64_t notTraps = 0;       // decoded, but no trap
-        std::uint64_t traps = 0;          // Trap events raised
         std::uint64_t trapsDropped = 0;   // lost because the trap queue was full
     };
 
@@ -135,70 +127,30 @@ signals:
 private:
     using Clock = RequestTable::Clock;
 
-    // An answer matched to its request, or what the operator is to know of
-    // a request that ended without one, waiting to be raised.
-    struct Answer {
-        std::int32_t errorStatus = 0;
-        std::vector<snmp::VarBind> bindings;
-        std::uint32_t from = 0;
-    };
-    struct Notice {
-        std::string text;
-    };
-    struct Pending {
-        Clock::time_point arrived;
-        std::variant<Answer, Notice> event;
-    };
-
-    // Datagrams read from the request socket per pass: one while walks are
-    // answered one request at a time (the next request is out before the
-    // socket is read again), a burst's worth while a broadcast is answered.
+    // Datagrams read from the request socket per pass (see updateAnswersPerPass).
     static constexpr int answersPerPass = 1;
     static constexpr int broadcastAnswersPerPass = 256;
-    static constexpr std::size_t maxPending = 100000;
-    static constexpr std::size_t trapsPerTake = 512;
-    // The longest the GUI thread raises events before the event loop has its turn.
-    static constexpr std::chrono::nanoseconds deliverySlice{std::chrono::milliseconds(5)};
 
-    // A host name being looked up, and the requests that wait for its address.
-    struct Lookup {
-        int id = -1;
-        std::string name;
-        std::vector<std::pair<snmp::PduType, std::vector<snmp::Oid>>> waiting;
-    };
-
-    // Target (UdpEngineTarget.cpp)
-    void setTarget(std::uint32_t address);
-    void lookUp(const std::string& name);
-    void lookedUp(const QHostInfo& info);
-    void abandonLookup();
-
-    // Sending (UdpEngine.cpp)
+    // Sending
     void send(snmp::PduType type);
     void sendTo(snmp::PduType type, std::vector<snmp::Oid> oids, std::uint32_t target, const std::string& name);
-    std::int32_t takeRequestId();
+    void sendWaitingRequests(const RemoteTarget::LookupEnd& end);
+    std::int32_t newRequestId();
     bool isBroadcastAddress(std::uint32_t address, Clock::time_point now);
     void sendUnicast(std::span<const std::uint8_t> datagram, std::uint32_t target);
     void sendBroadcast(std::span<const std::uint8_t> datagram);
-    std::string communityNote() const;
 
-    // Answers and retries (UdpEngineAnswers.cpp)
-    void takeAnswer(SnmpSocket::Received& received);
+    // Matching answers, and the copies and give-ups the request table says are due
+    void handleAnswer(SnmpSocket::Received& received);
+    void deliverAnswerEvent(EventDelivery::Posted posted, bool firstOfPass);
     void onTimer();
     void scheduleTimer();
-    void readAsAnswersCome();
+    void updateAnswersPerPass();
 
-    // Delivery (UdpEngineDelivery.cpp)
-    enum class Delivery { Now, AfterThisPass };
-    void post(Pending pending, Delivery when = Delivery::Now);
-    void deliverPending();
-    bool nextIsWaiting();
-    void deliverNext();
-    void scheduleDelivery();
-    void raise(Answer& answer);
-    void raise(const Notice& notice);
-    void raise(const ReceivedTrap& trap);
-    void reportTrapDrops();
+    // Raising, as the event delivery calls for it
+    void raiseResponseTo(MatchedAnswer& answer);
+    void raiseTrapFrom(const ReceivedTrap& trap);
+    void reportTrapLosses();
 
     Settings m_settings;
     SnmpSocket m_requestSocket;
@@ -208,11 +160,7 @@ private:
     TrapReceiver m_trapReceiver;
 
     VariableList m_variables;
-    std::string m_remoteHost;              // as it was written
-    std::string m_targetName;              // the host name it holds, if it holds one
-    std::optional<std::uint32_t> m_target; // its address, once known
-    QHostAddress m_targetAddress;          // the same, as Qt's
-    std::optional<Lookup> m_lookup;
+    RemoteTarget m_target;
     // The directed broadcast addresses of the local networks, and when they
     // were read: reading them asks the system for every interface, which
     // costs more than the request they guard, so they are read again at
@@ -223,11 +171,8 @@ private:
     std::array<std::uint32_t, 32> m_randomIds{};
     std::size_t m_randomIdsUsed = m_randomIds.size();
 
-    std::deque<Pending> m_pending;     // answers and notices to raise
-    std::deque<QueuedTrap> m_traps;    // traps taken from the queue, to raise
-    bool m_delivering = false;
-    bool m_deliveryScheduled = false;
-    std::uint64_t m_trapDropsReported = 0;
+    EventDelivery m_delivery;
+    std::uint64_t m_trapLossesReported = 0;
     Counters m_counters;
 };
 

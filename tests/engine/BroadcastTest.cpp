@@ -31,14 +31,14 @@ TEST(BroadcastInNamespace, SearchFindsTheAgentsOfBothNetworks)
         expected.push_back({parts[0].toStdString(), parts[1].toStdString()});
     }
     UdpEngine::Settings settings = loopbackSettings(static_cast<std::uint16_t>(std::atoi(port)));
-    settings.broadcastWindow = 1500ms;
+    settings.timing.broadcastWindow = 1500ms;
     WiredManager wired(settings);
 
     wired.manager.findAgents();
 
     ASSERT_TRUE(waitFor([&] { return wired.state.agentRows.size() >= expected.size(); }))
         << "rows: " << wired.state.agentRows.size();
-    settle(settings.broadcastWindow + 500ms); // a copy through the other interface must not add a row
+    settle(settings.timing.broadcastWindow + 500ms); // a copy through the other interface must not add a row
     std::vector<AgentRow> rows = wired.state.agentRows;
     const auto byAddress = [](const AgentRow& a, const AgentRow& b) { return a.address < b.address; };
     std::sort(rows.begin(), rows.end(), byAddress);

@@ -60,10 +60,10 @@ inline UdpEngine::Settings loopbackSettings(std::uint16_t agentPort)
     settings.trapPort = 0;
     settings.trapBindAddress = QHostAddress(QHostAddress::LocalHost);
     // Three copies, 200 ms apart, before a request is given up.
-    settings.initialWait = 200ms;
-    settings.maximumWait = 200ms;
-    settings.giveUpAfter = 600ms;
-    settings.broadcastWindow = 500ms;
+    settings.timing.initialWait = 200ms;
+    settings.timing.maximumWait = 200ms;
+    settings.timing.giveUpAfter = 600ms;
+    settings.timing.broadcastWindow = 500ms;
     return settings;
 }
 

@@ -95,9 +95,10 @@ TEST(NetSnmpWalk, ViewEndingAtSysServicesStopsTheWalkWithFieldsIntact)
 
     wired.select("127.0.0.1");
 
-    ASSERT_TRUE(waitFor([&] { return wired.engine.counters().notAdvancing == 1; }));
+    const std::string stopped = "Walk stopped: 127.0.0.1 has nothing after 1.3.6.1.2.1.1.7.0 (noSuchName)";
+    ASSERT_TRUE(waitFor([&] { return wired.state.statusLine == stopped; })) << wired.state.statusLine;
     settle(lastRetryDone);
-    EXPECT_EQ(wired.state.statusLine, "Walk stopped: 127.0.0.1 has nothing after 1.3.6.1.2.1.1.7.0 (noSuchName)");
+    EXPECT_EQ(wired.state.statusLine, stopped);
     EXPECT_EQ(wired.field(SystemObject::sysServices), "72");
     EXPECT_EQ(wired.field(SystemObject::sysName), "brellan-test-agent");
     EXPECT_EQ(wired.field(SystemObject::sysLocation), "Test rack 7");

@@ -14,7 +14,7 @@ namespace brellan {
 namespace {
 
 using namespace std::chrono_literals;
-using Answer = RequestTable::Answer;
+using Match = RequestTable::Match;
 
 const RequestTable::Clock::time_point start{};
 const snmp::Oid sysName{1, 3, 6, 1, 2, 1, 1, 5, 0};
@@ -35,14 +35,14 @@ TEST(RequestTable, BroadcastTakesOneAnswerPerSourceUntilItsWindowCloses)
     RequestTable table(timing());
     table.add(request(7, true), start);
 
-    EXPECT_EQ(table.answer(7, 0x0A000001, sysName, start + 10ms).answer, Answer::New);
-    EXPECT_EQ(table.answer(7, 0x0A000001, sysName, start + 20ms).answer, Answer::Duplicate);
-    EXPECT_EQ(table.answer(7, 0x0A000002, sysName, start + 30ms).answer, Answer::New);
+    EXPECT_EQ(table.matchAnswer(7, 0x0A000001, sysName, start + 10ms).match, Match::New);
+    EXPECT_EQ(table.matchAnswer(7, 0x0A000001, sysName, start + 20ms).match, Match::Duplicate);
+    EXPECT_EQ(table.matchAnswer(7, 0x0A000002, sysName, start + 30ms).match, Match::New);
 
-    const RequestTable::Due due = table.takeDue(start + 3000ms);
+    const RequestTable::Due due = table.advanceTo(start + 3000ms);
     EXPECT_TRUE(due.resend.empty()); // never repeated
     EXPECT_TRUE(due.givenUp.empty()); // a closed window is no time-out
-    EXPECT_EQ(table.answer(7, 0x0A000003, sysName, start + 3010ms).answer, Answer::Duplicate);
+    EXPECT_EQ(table.matchAnswer(7, 0x0A000003, sysName, start + 3010ms).match, Match::Duplicate);
     EXPECT_TRUE(table.empty());
 }
 
@@ -51,22 +51,22 @@ TEST(RequestTable, UnicastIsRetriedThenGivenUpAndCompletesOnItsFirstAnswer)
     RequestTable table(timing());
     table.add(request(1, false), start);
     table.add(request(2, false), start);
-    EXPECT_EQ(table.answer(2, 0x7F000002, sysName, start + 5ms).answer, Answer::WrongSource);
-    EXPECT_EQ(table.answer(2, 0x7F000001, sysName, start + 5ms).answer, Answer::New);
-    EXPECT_EQ(table.answer(2, 0x7F000001, sysName, start + 6ms).answer, Answer::Duplicate);
+    EXPECT_EQ(table.matchAnswer(2, 0x7F000002, sysName, start + 5ms).match, Match::WrongSource);
+    EXPECT_EQ(table.matchAnswer(2, 0x7F000001, sysName, start + 5ms).match, Match::New);
+    EXPECT_EQ(table.matchAnswer(2, 0x7F000001, sysName, start + 6ms).match, Match::Duplicate);
 
-    EXPECT_TRUE(table.takeDue(start + 999ms).resend.empty());
+    EXPECT_TRUE(table.advanceTo(start + 999ms).resend.empty());
     for (const auto at : {1000ms, 2000ms}) {
-        const RequestTable::Due due = table.takeDue(start + at);
+        const RequestTable::Due due = table.advanceTo(start + at);
         ASSERT_EQ(due.resend.size(), 1u) << at.count();
         EXPECT_EQ(due.resend.front().datagram, std::vector<std::uint8_t>{1}) << "request 1, unchanged";
         EXPECT_EQ(table.nextDeadline(), start + at + 1000ms);
     }
-    const RequestTable::Due last = table.takeDue(start + 3000ms);
+    const RequestTable::Due last = table.advanceTo(start + 3000ms);
     EXPECT_TRUE(last.resend.empty());
     ASSERT_EQ(last.givenUp.size(), 1u);
     EXPECT_EQ(last.givenUp.front().copiesSent, 3);
-    EXPECT_EQ(table.answer(1, 0x7F000001, sysName, start + 3001ms).answer, Answer::Unknown);
+    EXPECT_EQ(table.matchAnswer(1, 0x7F000001, sysName, start + 3001ms).match, Match::Unknown);
     EXPECT_FALSE(table.nextDeadline());
 }
 
@@ -75,11 +75,11 @@ TEST(RequestTable, ClearAbandonsEverything)
     RequestTable table(timing());
     table.add(request(1, false), start);
     table.add(request(2, true), start);
-    EXPECT_EQ(table.answer(2, 1, sysName, start).answer, Answer::New);
+    EXPECT_EQ(table.matchAnswer(2, 1, sysName, start).match, Match::New);
     table.clear();
-    EXPECT_EQ(table.answer(1, 0x7F000001, sysName, start).answer, Answer::Unknown);
-    EXPECT_EQ(table.answer(2, 2, sysName, start).answer, Answer::Unknown);
-    EXPECT_TRUE(table.takeDue(start + 10s).givenUp.empty());
+    EXPECT_EQ(table.matchAnswer(1, 0x7F000001, sysName, start).match, Match::Unknown);
+    EXPECT_EQ(table.matchAnswer(2, 2, sysName, start).match, Match::Unknown);
+    EXPECT_TRUE(table.advanceTo(start + 10s).givenUp.empty());
 }
 
 // The first wait for a request, after each event, for one agent.
@@ -100,7 +100,8 @@ TEST(RttEstimator, LearnsEachAgentsRoundTripWithinItsBounds)
         {"a valid sample ends the back-off", 100ms, 0ms, 185ms},
         {"a 4 s sample is held to the maximum", 4000ms, 0ms, 1000ms},
     };
-    RttEstimator estimator({1000ms, 50ms, 1000ms});
+    const RequestTiming bounds{1000ms, 50ms, 1000ms};
+    RttEstimator estimator(bounds);
     const std::uint32_t agent = 0x0A000001;
     EXPECT_EQ(estimator.timeout(agent), 1000ms) << "an agent not heard yet";
     for (const Step& step : steps) {
@@ -111,7 +112,7 @@ TEST(RttEstimator, LearnsEachAgentsRoundTripWithinItsBounds)
         EXPECT_EQ(estimator.timeout(agent), step.expected) << step.what;
     }
 
-    RttEstimator fast({1000ms, 50ms, 1000ms});
+    RttEstimator fast(bounds);
     for (int i = 0; i < 20; ++i)
         fast.addSample(agent, 300us);
     EXPECT_EQ(fast.timeout(agent), 50ms) << "a LAN round trip waits the minimum";

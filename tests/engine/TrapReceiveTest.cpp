@@ -113,7 +113,6 @@ TEST_F(TrapReceiver, BadDatagramsAreDroppedAndLaterTrapsStillArrive)
     ASSERT_TRUE(waitFor([&] { return wired.state.trapLines.size() == 1; }));
     EXPECT_EQ(wired.state.trapLines.front(), "10.0.0.7 linkUp");
     const UdpEngine::Counters counters = wired.engine.counters();
-    EXPECT_EQ(counters.traps, 1u);
     EXPECT_GE(counters.trapsMalformed, 3u); // the empty datagram may never be read as one
     EXPECT_EQ(counters.notTraps, 1u);
 }
@@ -147,7 +146,6 @@ TEST_F(TrapReceiver, EventsWaitForARunningHandlerAndSurviveItsException)
     EXPECT_EQ(deepest, 1);
     EXPECT_EQ(seen, (std::vector<std::int32_t>{1, 2, 3, 4}));
     EXPECT_EQ(wired.state.trapLines.size(), 4u);
-    EXPECT_EQ(wired.engine.counters().traps, 4u);
 }
 
 // A burst larger than the default socket buffer holds must all arrive, and
@@ -172,8 +170,8 @@ TEST_F(TrapReceiver, BurstIsReadCompletelyAndDeliveredInSlicesThatYieldToTheEven
         sendRaw(snmp::encodeMessage(v1Trap(6, specific)));
     ticker.start(0);
 
-    ASSERT_TRUE(waitFor([&] { return wired.engine.counters().traps == burst; }))
-        << "received " << wired.engine.counters().traps;
+    ASSERT_TRUE(waitFor([&] { return wired.state.trapLines.size() == static_cast<std::size_t>(burst); }))
+        << "received " << wired.state.trapLines.size();
     EXPECT_EQ(wired.state.trapLines.back(), "10.0.0.7 enterpriseSpecific: " + std::to_string(burst));
     EXPECT_GT(ticksWhileDelivering, 0);
 }

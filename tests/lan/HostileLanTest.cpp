@@ -140,12 +140,10 @@ TEST_F(HostileLan, SelectingABroadcastAddressCostsAtMostOneRequest)
         EXPECT_EQ(after.requests - before.requests, 1u);
         EXPECT_EQ(after.retries - before.retries, 0u);
         EXPECT_EQ(counts->passed, 1u) << "datagrams the agent received";
-        // Every agent's answer would have continued the walk at the address.
-        EXPECT_EQ(after.broadcastWalksRefused - before.broadcastWalksRefused, after.responses - before.responses);
+        // Every agent's answer would have continued the walk at the address:
+        // the one request and the one datagram above say none did.
         report("selected " + address.toStdString() + ": " + std::to_string(after.requests - before.requests)
-               + " request, " + std::to_string(after.responses - before.responses) + " answers, "
-               + std::to_string(after.broadcastWalksRefused - before.broadcastWalksRefused)
-               + " GetNext not sent");
+               + " request, " + std::to_string(after.responses - before.responses) + " answers, no GetNext sent");
     }
     EXPECT_TRUE(op->windowActive());
 }

@@ -134,7 +134,7 @@ protected:
             const bool complete = walk(lossy, 8);
             result.seconds.push_back(static_cast<double>(op->sinceSelectMs()) / 1000.0);
             const UdpEngine::Counters after = op->engine().counters();
-            result.resends.push_back(after.walkRetries);
+            result.resends.push_back(after.retries - before.retries);
             if (complete) {
                 ++result.completed;
                 expectValuesOf(lossy);
@@ -143,7 +143,8 @@ protected:
             }
             report("walk " + std::to_string(i + 1) + " stalled after "
                    + std::to_string(after.responses - before.responses) + " answers: requests "
-                   + std::to_string(after.requests - before.requests) + ", resends " + std::to_string(after.walkRetries)
+                   + std::to_string(after.requests - before.requests) + ", resends "
+                   + std::to_string(after.retries - before.retries)
                    + ", given up " + std::to_string(after.timeouts - before.timeouts));
         }
         const std::optional<AgentHost::FilterCounts> counts = host.snmpFilterCounts();

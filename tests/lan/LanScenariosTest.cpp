@@ -79,7 +79,6 @@ TEST_F(TestLan, SelectingARowWalksThatAgentsSystemGroup)
         EXPECT_EQ(op->status(), "Walk stopped: " + systemOnly.address + " has nothing after 1.3.6.1.2.1.1.7.0 (noSuchName)");
         EXPECT_EQ(after.requests - before.requests, 8u) << "sysDescr .. sysServices and one GetNext past them";
         EXPECT_EQ(after.retries - before.retries, 0u);
-        EXPECT_EQ(after.notAdvancing - before.notAdvancing, 1u) << "the echoed noSuchName answer";
         const std::optional<AgentHost::FilterCounts> counts = host.snmpFilterCounts();
         ASSERT_TRUE(counts) << host.error().toStdString();
         EXPECT_EQ(counts->passed, 8u) << "datagrams the agent received";
@@ -116,7 +115,6 @@ TEST_F(TestLan, TrapsFromTwoAgentsArriveAsLinesInOrder)
     Operator::waitFor([&] { return op->trapLines().size() >= expected.size(); }, 10000);
     Operator::settle(500);
     EXPECT_EQ(op->trapLines().join('\n').toStdString(), expected.join('\n').toStdString());
-    EXPECT_EQ(op->engine().counters().traps, static_cast<std::uint64_t>(expected.size()));
 }
 
 // Scenario 4: with about 30 % of the datagrams lost each way, the engine's

@@ -32,7 +32,7 @@ protected:
         settings.agentPort = agent.port();
         settings.trapPort = 0;
         settings.trapBindAddress = QHostAddress(QHostAddress::LocalHost);
-        settings.initialWait = 500ms;
+        settings.timing.initialWait = 500ms;
         auto engine = std::make_unique<UdpEngine>(settings);
         this->engine = engine.get();
         form = std::make_unique<Form1>(std::move(engine));

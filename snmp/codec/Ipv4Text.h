@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace brellan {
+namespace brellan::snmp {
 
 // Strict IPv4 dotted-decimal text: exactly four decimal parts of one to
 // three digits, each 0..255, no leading zeros (so "010" is never read as
@@ -24,4 +24,4 @@ inline std::uint32_t ipv4FromOctets(const std::array<std::uint8_t, 4>& octets)
 // The dotted decimal text of an address in host byte order.
 std::string ipv4Text(std::uint32_t address);
 
-} // namespace brellan
+} // namespace brellan::snmp

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Ipv4Text.h"
 
-namespace brellan {
+namespace brellan::snmp {
 
 std::optional<std::uint32_t> parseIpv4Text(std::string_view text)
 {
@@ -35,4 +35,4 @@ std::string ipv4Text(std::uint32_t address)
            + std::to_string((address >> 8) & 0xFF) + "." + std::to_string(address & 0xFF);
 }
 
-} // namespace brellan
+} // namespace brellan::snmp

@@ -1,0 +1,95 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "OperatorTexts.h"
+
+#include "Ipv4Text.h"
+#include "Value.h"
+
+namespace brellan {
+
+std::string noAnswerText(std::uint32_t target, const std::string& targetName, int copiesSent)
+{
+    const std::string address = snmp::ipv4Text(target);
+    const std::string agent = targetName.empty() ? address : targetName + " (" + address + ")";
+    return "No answer from " + agent + " after " + std::to_string(copiesSent) + (copiesSent == 1 ? " try" : " tries");
+}
+
+std::string searchDoneText(std::size_t answered)
+{
+    if (answered == 0)
+        return "Search done: no agent answered";
+    return "Search done: " + std::to_string(answered) + (answered == 1 ? " agent answered" : " agents answered");
+}
+
+// An agent at the end of its view says so with noSuchName and the object
+// asked for (RFC 1157 4.1.3); anything else that does not move on is a
+// broken agent.
+std::string walkStoppedText(std::uint32_t agent, const snmp::Oid& asked, const snmp::Oid& answered,
+                            std::int32_t errorStatus)
+{
+    constexpr std::int32_t noSuchName = 2;
+    const std::string prefix = "Walk stopped: " + snmp::ipv4Text(agent);
+    if (answered == asked && errorStatus == noSuchName)
+        return prefix + " has nothing after " + snmp::formatOid(asked) + " (noSuchName)";
+    if (answered == asked)
+        return prefix + " answered " + snmp::formatOid(answered) + " again";
+    return prefix + " went back to " + snmp::formatOid(answered);
+}
+
+std::string couldNotFindText(const std::string& name, const std::string& reason)
+{
+    return "Could not find " + name + ": " + reason;
+}
+
+// An SNMPv1 agent drops a request with a community it does not take,
+// without a word, so silence is what a wrong community looks like. The
+// community is shown as a value would be, so odd octets cannot hide or
+// reorder the line.
+std::string communityNote(const std::string& community)
+{
+    const snmp::Octets octets(community.begin(), community.end());
+    return " (community " + snmp::valueText(snmp::OctetString{octets}) + ")";
+}
+
+std::string invalidAddressText(const std::string& host)
+{
+    return "Invalid agent address \"" + host
+           + "\": expected an IPv4 address in dotted decimal such as 192.168.1.20, or a host name";
+}
+
+std::string cannotSendText(std::uint32_t target, const std::string& refusal)
+{
+    return "Cannot send the request to " + snmp::ipv4Text(target) + ": " + refusal;
+}
+
+std::string cannotBroadcastText(const std::string& refusals)
+{
+    return "Cannot send the broadcast request to 255.255.255.255: " + refusals;
+}
+
+std::string trapPortInUseText(std::uint16_t port)
+{
+    return "Traps will not be received: UDP port " + std::to_string(port)
+           + " is in use by another program (stop the other trap receiver and start Brellan again).";
+}
+
+std::string trapPortNeedsPrivilegeText(std::uint16_t port)
+{
+    return "Traps will not be received: UDP port " + std::to_string(port)
+           + " needs privilege (run Brellan as root or grant it cap_net_bind_service).";
+}
+
+std::string trapPortCannotOpenText(std::uint16_t port, const std::string& address, const std::string& reason)
+{
+    return "Traps will not be received: UDP port " + std::to_string(port) + " on " + address + " cannot be opened ("
+           + reason + ").";
+}
+
+std::string trapsLostText(std::uint64_t lost, std::size_t waitingAtLastLoss)
+{
+    const bool one = lost == 1;
+    return std::to_string(lost) + (one ? " trap was" : " traps were") + " lost: "
+           + (one ? "it came" : "they came") + " faster than they could be logged, while "
+           + std::to_string(waitingAtLastLoss) + " were waiting.";
+}
+
+} // namespace brellan

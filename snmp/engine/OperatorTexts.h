@@ -1,0 +1,44 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "Oid.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace brellan {
+
+// Every text the engine gives the operator: the status line's notices, the
+// errors of the member calls that send, and what the trap list's tooltip
+// says of the trap receiver. Addresses are IPv4, host byte order.
+
+// --- Notices on the status line ---
+
+// A unicast request given up; `targetName` is the host name it was looked
+// up by, or empty.
+std::string noAnswerText(std::uint32_t target, const std::string& targetName, int copiesSent);
+// A broadcast's window closed with `answered` agents heard.
+std::string searchDoneText(std::size_t answered);
+// A GetNext answered without moving past `asked`.
+std::string walkStoppedText(std::uint32_t agent, const snmp::Oid& asked, const snmp::Oid& answered,
+                            std::int32_t errorStatus);
+// A host name the resolver did not turn into an IPv4 address.
+std::string couldNotFindText(const std::string& name, const std::string& reason);
+// What follows a notice of silence: the community the agents were asked with.
+std::string communityNote(const std::string& community);
+
+// --- Errors of the member calls ---
+
+std::string invalidAddressText(const std::string& host);
+std::string cannotSendText(std::uint32_t target, const std::string& refusal);
+std::string cannotBroadcastText(const std::string& refusals);
+
+// --- The trap receiver, for the trap list's tooltip and a message box ---
+
+std::string trapPortInUseText(std::uint16_t port);
+std::string trapPortNeedsPrivilegeText(std::uint16_t port);
+std::string trapPortCannotOpenText(std::uint16_t port, const std::string& address, const std::string& reason);
+std::string trapsLostText(std::uint64_t lost, std::size_t waitingAtLastLoss);
+
+} // namespace brellan
