@@ -4,12 +4,11 @@
 #include "TrapDetailsText.h"
 
 #include "GenericTrap.h"
+#include "Ipv4Text.h"
 #include "Message.h"
 #include "Value.h"
 
 #include <algorithm>
-#include <array>
-#include <optional>
 
 namespace brellan {
 namespace {
@@ -18,18 +17,6 @@ using snmp::Oid;
 
 const Oid sysUpTimeOid{1, 3, 6, 1, 2, 1, 1, 3, 0};
 const Oid snmpTrapOidOid{1, 3, 6, 1, 6, 3, 1, 1, 4, 1, 0};
-
-std::string dotted(std::uint32_t address)
-{
-    return std::to_string(address >> 24) + '.' + std::to_string(address >> 16 & 0xFF) + '.'
-           + std::to_string(address >> 8 & 0xFF) + '.' + std::to_string(address & 0xFF);
-}
-
-std::uint32_t addressOf(const std::array<std::uint8_t, 4>& octets)
-{
-    return std::uint32_t{octets[0]} << 24 | std::uint32_t{octets[1]} << 16 | std::uint32_t{octets[2]} << 8
-           | octets[3];
-}
 
 // Text longer than the limit ends at the last whole character that fits,
 // followed by a mark giving the whole text's length in characters.
@@ -61,7 +48,8 @@ public:
     void source()
     {
         const bool known = m_trap.sourceAddress != 0 || m_trap.sourcePort != 0;
-        line(known ? "From: " + dotted(m_trap.sourceAddress) + ", UDP port " + std::to_string(m_trap.sourcePort)
+        line(known ? "From: " + snmp::ipv4Text(m_trap.sourceAddress) + ", UDP port "
+                         + std::to_string(m_trap.sourcePort)
                    : std::string("From: unknown"));
     }
 
@@ -85,14 +73,15 @@ public:
 private:
     void v1Trap(const snmp::Message& message, const snmp::TrapPdu& trap)
     {
-        const std::uint32_t agent = addressOf(trap.agentAddress);
+        const std::uint32_t agent = snmp::ipv4FromOctets(trap.agentAddress);
         const bool sourceKnown = m_trap.sourceAddress != 0 || m_trap.sourcePort != 0;
         if (agent != 0 && sourceKnown && agent != m_trap.sourceAddress)
-            line("The trap names " + dotted(agent) + " as its agent but came from " + dotted(m_trap.sourceAddress)
-                 + ": it passed a NAT or a relay, or it is forged.");
+            line("The trap names " + snmp::ipv4Text(agent) + " as its agent but came from "
+                 + snmp::ipv4Text(m_trap.sourceAddress) + ": it passed a NAT or a relay, or it is forged.");
         line("Version: SNMPv1, trap");
         line("Community: " + communityText(message));
-        line("Agent address: " + dotted(agent) + (agent == 0 ? " (none given: the line shows the source)" : ""));
+        line("Agent address: " + snmp::ipv4Text(agent)
+             + (agent == 0 ? " (none given: the line shows the source)" : ""));
         line("Enterprise: " + cut(snmp::formatOid(trap.enterprise), m_limits.valueBytes));
         line("Generic trap: " + std::to_string(trap.genericTrap) + " ("
              + std::string(genericTrapName(trap.genericTrap).value_or("unknown")) + ")");

@@ -153,7 +153,8 @@ TEST_F(EventsTest, AFailingSearchIsReportedAndTheWindowKeepsWorking)
     // Abandoned at the failing call, with the earlier steps kept.
     EXPECT_EQ(control<QTreeWidget>("lvwAgentList")->topLevelItemCount(), 0);
     snmp->answer("1.3.6.1.2.1.1.5.0", "late", 0, "10.0.0.5");
-    EXPECT_EQ(control<QTreeWidget>("lvwAgentList")->topLevelItemCount(), 1) << "the search began before the send failed";
+    EXPECT_EQ(control<QTreeWidget>("lvwAgentList")->topLevelItemCount(), 1)
+        << "the search began before the send failed";
 
     snmp->failingCall.clear();
     QTest::keyClicks(control("txtAddIPAddress"), " ");
