@@ -45,6 +45,7 @@ struct Window {
     bench::StandInComponent* snmp = nullptr; // owned by form
     std::unique_ptr<Form1> form;
     TrapListView* view = nullptr;
+    TrapListModel* lines = nullptr; // the trap list's model, owned by form
 };
 
 Window openWindow()
@@ -55,16 +56,18 @@ Window openWindow()
     window.form = std::make_unique<Form1>(std::move(component));
     window.form->show();
     window.view = window.form->findChild<TrapListView*>(QStringLiteral("lstTrapList"));
+    window.lines = window.view ? qobject_cast<TrapListModel*>(window.view->model()) : nullptr;
     const std::int64_t until = steadyNs() + 300'000'000;
     while (steadyNs() < until)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     return window;
 }
 
+// Lets the view take in every line appended so far.
 void settle(Window& window)
 {
-    window.form->trapListModel().flush();
-    QCoreApplication::processEvents();
+    while (static_cast<std::size_t>(window.lines->rowCount()) < window.lines->lineCount())
+        QCoreApplication::processEvents();
 }
 
 std::int64_t lineTextBytes(const TrapListModel& model)
@@ -150,7 +153,7 @@ void measureCopies(Window& window)
 int runTypical(std::int64_t traps, int hovers)
 {
     Window window = openWindow();
-    if (!window.view)
+    if (!window.view || !window.lines)
         return 1;
     bench::TypicalTraps maker;
     const std::int64_t rssBefore = bench::residentBytes();
@@ -162,7 +165,7 @@ int runTypical(std::int64_t traps, int hovers)
     settle(window);
     const std::int64_t filled = steadyNs();
     const std::int64_t rssAfter = bench::residentBytes();
-    const TrapListModel& model = window.form->trapListModel();
+    const TrapListModel& model = *window.lines;
     const std::int64_t textBytes = lineTextBytes(model);
     std::printf("traps=%lld\nlines=%zu\nfill_s=%.1f\ntext_mb=%.1f\nrss_mb=%.1f\nrss_delta_mb=%.1f\n"
                 "bytes_per_trap_beyond_text=%.1f\nstore_bytes_per_trap=%.1f\n",
@@ -181,6 +184,8 @@ int runTypical(std::int64_t traps, int hovers)
 int runHostile(std::int64_t traps, std::size_t payloadBytes)
 {
     Window window = openWindow();
+    if (!window.lines)
+        return 1;
     ReceivedTrap received;
     received.genericTrap = 6;
     received.specificTrap = 66;
@@ -204,7 +209,7 @@ int runHostile(std::int64_t traps, std::size_t payloadBytes)
     }
     settle(window);
     const std::int64_t rssAfter = bench::residentBytes();
-    const TrapListModel& model = window.form->trapListModel();
+    const TrapListModel& model = *window.lines;
     // A line costs its text and about 4 bytes (TrapLineStore).
     const double linesMb = static_cast<double>(lineTextBytes(model) + 4 * static_cast<std::int64_t>(model.lineCount()))
                            / mebibyte;

@@ -52,6 +52,7 @@ using bench::steadyNs;
 struct Window {
     UdpEngine* engine = nullptr; // owned by form
     std::unique_ptr<Form1> form;
+    TrapListModel* lines = nullptr; // the trap list's model, owned by form
 };
 
 Window openWindow()
@@ -64,6 +65,8 @@ Window openWindow()
     window.engine = engine.get();
     window.form = std::make_unique<Form1>(std::move(engine));
     window.form->show();
+    window.lines = qobject_cast<TrapListModel*>(
+        window.form->findChild<QListView*>(QStringLiteral("lstTrapList"))->model());
     // Let the first layout and paint happen before anything is measured.
     const std::int64_t until = steadyNs() + 300'000'000;
     while (steadyNs() < until)
@@ -119,7 +122,7 @@ int runScale(std::int64_t lines)
     }
     const std::int64_t appended = steadyNs();
     // The list takes the lines in on the next pass of the event loop.
-    while (window.form->trapListModel().rowCount() < lines)
+    while (window.lines->rowCount() < lines)
         QCoreApplication::processEvents();
     view->scrollToBottom();
     view->viewport()->repaint();
@@ -133,7 +136,7 @@ int runScale(std::int64_t lines)
                 static_cast<double>(textBytes) / 1048576.0,
                 static_cast<double>(rssAfter - rssBefore - textBytes) / static_cast<double>(lines),
                 static_cast<double>(rssAfter) / 1048576.0);
-    const std::string_view last = window.form->trapListModel().line(static_cast<std::size_t>(lines - 1));
+    const std::string_view last = window.lines->line(static_cast<std::size_t>(lines - 1));
     return last == maker.next(static_cast<std::size_t>(lines - 1)) ? 0 : 1;
 }
 
@@ -143,7 +146,7 @@ void prefill(Window& window, std::int64_t lines, bool withDetails)
 {
     LineMaker maker;
     bench::TypicalTraps traps;
-    TrapListModel& model = window.form->trapListModel();
+    TrapListModel& model = *window.lines;
     for (std::int64_t i = 0; i < lines; ++i) {
         if (!withDetails) {
             window.form->appendTrapLine(maker.next(static_cast<std::size_t>(i)));
@@ -153,7 +156,6 @@ void prefill(Window& window, std::int64_t lines, bool withDetails)
         window.form->appendTrapLine(trap.agentAddress + " enterpriseSpecific: 17");
         model.keepTrap(model.lineCount() - 1, trap.trap);
     }
-    model.flush();
     const std::int64_t until = steadyNs() + 300'000'000;
     while (steadyNs() < until)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
@@ -218,7 +220,7 @@ int runFlood(const std::string& sender, const Flood& flood)
     ticker.stop();
 
     auto sent = burst.keyValues();
-    const auto logged = static_cast<long long>(window.form->trapListModel().lineCount()) - flood.prefill;
+    const auto logged = static_cast<long long>(window.lines->lineCount()) - flood.prefill;
     const double seconds = static_cast<double>(lastLineNs - sent["start_ns"]) / 1e9;
     const UdpEngine::Counters counters = window.engine->counters();
     std::printf("prefill=%lld\nsent=%lld\nlogged=%lld\nlost=%lld\nseconds=%.3f\nper_s=%.0f\nticks=%zu\n"
@@ -229,7 +231,7 @@ int runFlood(const std::string& sender, const Flood& flood)
                 bench::percentile(gapsMs, 1.0), bench::percentile(gapsMs, 0.999), bench::percentile(gapsMs, 0.5),
                 static_cast<unsigned long long>(counters.trapsDropped), bench::udpReceiveBufferErrors() - kernelDropsBefore,
                 static_cast<double>(rssBefore) / 1048576.0, static_cast<double>(bench::residentBytes()) / 1048576.0);
-    const TrapDetailStore& details = window.form->trapListModel().details();
+    const TrapDetailStore& details = window.lines->details();
     std::printf("details_kept=%zu\ndetails_let_go=%zu\ndetails_mb=%.1f\ndatagram_bytes_per_trap=%.1f\n",
                 details.keptCount(), details.letGoCount(), static_cast<double>(details.memoryBytes()) / 1048576.0,
                 logged > 0 ? static_cast<double>(datagramBytes) / static_cast<double>(logged) : 0.0);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Module1.h"
 
+#include "GenericTrap.h"
+
 #include <array>
 #include <optional>
 #include <string_view>
@@ -53,20 +55,18 @@ std::string statusText(std::int32_t errorStatus)
     }
 }
 
-// RFC 1157 generic-trap values; each text starts with the space that
-// separates it from the agent's address.
+// The trap log's text of a trap: its generic code's name, and for an
+// enterprise-specific trap its specific code; it starts with the space that
+// separates it from the agent's address. None for an unknown generic code.
 std::optional<std::string> trapText(std::int32_t genericTrap, std::int32_t specificTrap)
 {
-    switch (genericTrap) {
-    case 0: return " coldStart";
-    case 1: return " warmStart";
-    case 2: return " linkDown";
-    case 3: return " linkUp";
-    case 4: return " authenticationFailure";
-    case 5: return " egpNeighborLoss";
-    case 6: return " enterpriseSpecific: " + std::to_string(specificTrap);
-    default: return std::nullopt;
-    }
+    const std::optional<std::string_view> name = genericTrapName(genericTrap);
+    if (!name)
+        return std::nullopt;
+    std::string text = " " + std::string(*name);
+    if (genericTrap == enterpriseSpecificTrap)
+        text += ": " + std::to_string(specificTrap);
+    return text;
 }
 
 // Appends a row for `address`, then names that row (the last one) with what

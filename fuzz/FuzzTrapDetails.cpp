@@ -43,15 +43,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<std::span<const std::uint8_t>> traps = datagrams({data, size});
     TrapDetailStore store(8 * 1024);
     const auto receivedAt = std::chrono::system_clock::time_point(std::chrono::milliseconds(1'700'000'000'000));
+    const auto trapOf = [&](std::size_t line) {
+        ReceivedTrap trap;
+        trap.genericTrap = static_cast<std::int32_t>(line % 8);
+        trap.specificTrap = -static_cast<std::int32_t>(line);
+        trap.agentAddress = static_cast<std::uint32_t>(line);
+        trap.receivedAt = receivedAt + std::chrono::nanoseconds(line * 1001);
+        trap.sourceAddress = 0x7F000001;
+        trap.sourcePort = 162;
+        trap.datagram.assign(traps[line].begin(), traps[line].end());
+        return trap;
+    };
     for (std::size_t line = 0; line < traps.size(); ++line)
-        store.keep(line * 2, receivedAt, 0x7F000001, 162, traps[line]);
+        store.keep(line * 2, trapOf(line));
     for (std::size_t line = 0; line < traps.size(); ++line) {
         const TrapDetailStore::Found found = store.find(line * 2);
         check(store.find(line * 2 + 1).state != TrapDetailStore::State::Kept);
         if (found.state != TrapDetailStore::State::Kept)
             continue;
-        const std::span<const std::uint8_t> kept = traps[line];
-        check(found.trap->datagram == std::vector<std::uint8_t>(kept.begin(), kept.end()));
+        const ReceivedTrap kept = trapOf(line);
+        check(found.trap->genericTrap == kept.genericTrap && found.trap->specificTrap == kept.specificTrap
+              && found.trap->agentAddress == kept.agentAddress && found.trap->receivedAt == kept.receivedAt
+              && found.trap->sourceAddress == kept.sourceAddress && found.trap->datagram == kept.datagram);
         check(!trapDetailsText(*found.trap, "2023-11-14 22:13:20.000").empty());
     }
     return 0;

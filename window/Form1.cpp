@@ -4,6 +4,7 @@
 #include "ConnectManager.h"
 #include "HandlerGuard.h"
 #include "ListKeySelect.h"
+#include "NonModalMessage.h"
 #include "TrapListModel.h"
 #include "TrapListView.h"
 #include "Twips.h"
@@ -122,11 +123,7 @@ void Form1::showTrapReceiverProblem(const QString& text)
     if (text.isEmpty())
         return;
     showTrapReceiverState(text);
-    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Brellan"), text, QMessageBox::Ok, this);
-    box->setObjectName(QStringLiteral("trapReceiverProblem"));
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowModality(Qt::NonModal);
-    box->show();
+    showNonModalMessage(this, QMessageBox::Warning, text, QStringLiteral("trapReceiverProblem"));
 }
 
 void Form1::showTrapReceiverState(const QString& text)

@@ -38,10 +38,6 @@ public:
     explicit Form1(std::unique_ptr<SnmpComponent> snmp1, QWidget* parent = nullptr);
     ~Form1() override;
 
-    Module1& module1() { return m_module1; }
-    SnmpComponent& snmp1() { return *m_snmp1; }
-    TrapListModel& trapListModel() { return *m_trapLines; }
-
     // Sets each agent-list column to 0.49 of the list's outer width.
     void resizeColumns();
 

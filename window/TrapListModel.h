@@ -35,11 +35,9 @@ class TrapListModel final : public QAbstractListModel {
 public:
     explicit TrapListModel(QObject* parent = nullptr, std::size_t detailsBudget = TrapDetailStore::defaultBudget);
 
-    // Stores the line and schedules its announcement to the views.
+    // Stores the line and schedules its announcement to the views, at the
+    // next pass of the event loop.
     void append(std::string_view line);
-    // Announces every stored line now; called by the timer, and by tools
-    // that append without running the event loop.
-    void flush();
 
     // Keeps `trap` behind line `index` for its details. Lines are given
     // their traps in increasing order.
@@ -50,6 +48,7 @@ public:
     std::string_view line(std::size_t index) const;
     // A line's details as UTF-8 text (see trapDetailsText), or why there are none.
     std::string detailsText(std::size_t index) const;
+    // The kept traps, for what they cost (the benchmarks report it).
     const TrapDetailStore& details() const { return m_details; }
 
     // The text of rows [first, last] of each range, one line each, in row
@@ -73,6 +72,8 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
 private:
+    // Announces every stored line not yet announced, in one insertion.
+    void flush();
     std::string detailsText(std::size_t index, const QTimeZone& zone) const;
 
     TrapLineStore m_lines;

@@ -89,6 +89,7 @@ private:
     QModelIndex indexOfRow(qint64 row) const;
     void measureRows();
     void announce(QAccessible::Event event, const QModelIndex& index);
+    // Says so in a box that does not block the window.
     void tellCopyWasCut(std::size_t copied, std::size_t selected);
 
     // Every row's size: the last row's, measured on each insertion.

@@ -2,6 +2,7 @@
 // The trap list's copy keys: the selection, read as ranges of rows, to the
 // clipboard.
 
+#include "NonModalMessage.h"
 #include "TrapListModel.h"
 #include "TrapListView.h"
 
@@ -10,7 +11,6 @@
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QLocale>
-#include <QMessageBox>
 
 namespace brellan {
 namespace {
@@ -59,7 +59,6 @@ void TrapListView::copySelection(bool withDetails)
         tellCopyWasCut(copied.lines, copied.selected);
 }
 
-// In a box that does not block the window, as the trap receiver's problems.
 void TrapListView::tellCopyWasCut(std::size_t copied, std::size_t selected)
 {
     const QLocale locale;
@@ -67,11 +66,7 @@ void TrapListView::tellCopyWasCut(std::size_t copied, std::size_t selected)
         QStringLiteral("Copied the first %1 of the %2 selected lines: one copy holds at most %3 MB of text.")
             .arg(locale.toString(static_cast<qulonglong>(copied)), locale.toString(static_cast<qulonglong>(selected)),
                  locale.toString(static_cast<qulonglong>(TrapListModel::maxCopyBytes >> 20)));
-    auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Brellan"), text, QMessageBox::Ok, window());
-    box->setObjectName(QStringLiteral("copyCut"));
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowModality(Qt::NonModal);
-    box->show();
+    showNonModalMessage(window(), QMessageBox::Information, text, QStringLiteral("copyCut"));
 }
 
 } // namespace brellan

@@ -26,24 +26,26 @@ enum class DecodeError : std::uint8_t {
     UnsupportedVersion,
 };
 
-// The reason's own name ("Truncated", ...), for logs and test output.
+// The reason in the operator's words ("a field runs past its end"), as a
+// trap's details say it; the log of dropped datagrams and test output say
+// it too ("... at byte 12").
 constexpr const char* decodeErrorName(DecodeError error)
 {
     switch (error) {
-    case DecodeError::Truncated: return "Truncated";
-    case DecodeError::LengthOverflow: return "LengthOverflow";
-    case DecodeError::IndefiniteLength: return "IndefiniteLength";
-    case DecodeError::UnexpectedTag: return "UnexpectedTag";
-    case DecodeError::IntegerTooLarge: return "IntegerTooLarge";
-    case DecodeError::NegativeUnsigned: return "NegativeUnsigned";
-    case DecodeError::OidTooLong: return "OidTooLong";
-    case DecodeError::SubidTooLarge: return "SubidTooLarge";
-    case DecodeError::PaddedSubidentifier: return "PaddedSubidentifier";
-    case DecodeError::NestingTooDeep: return "NestingTooDeep";
-    case DecodeError::TrailingBytes: return "TrailingBytes";
-    case DecodeError::UnsupportedVersion: return "UnsupportedVersion";
+    case DecodeError::Truncated: return "a field runs past its end";
+    case DecodeError::LengthOverflow: return "a length is too large";
+    case DecodeError::IndefiniteLength: return "an indefinite length";
+    case DecodeError::UnexpectedTag: return "an unexpected type";
+    case DecodeError::IntegerTooLarge: return "an integer too large for its type";
+    case DecodeError::NegativeUnsigned: return "a negative unsigned value";
+    case DecodeError::OidTooLong: return "an object identifier too long";
+    case DecodeError::SubidTooLarge: return "a sub-identifier too large";
+    case DecodeError::PaddedSubidentifier: return "a sub-identifier padded with a leading 0x80";
+    case DecodeError::NestingTooDeep: return "values nested too deep";
+    case DecodeError::TrailingBytes: return "bytes after the end";
+    case DecodeError::UnsupportedVersion: return "an unsupported version";
     }
-    return "Unknown";
+    return "an unknown error";
 }
 
 struct DecodeFailure {

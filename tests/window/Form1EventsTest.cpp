@@ -34,7 +34,8 @@ TEST_F(EventsTest, FindAgentsByClickAndByAltFRunTheSameSearch)
 {
     QTest::mouseClick(control("cmdFind"), Qt::LeftButton);
     EXPECT_EQ(snmp->commands(), searchCommands);
-    EXPECT_TRUE(form->module1().discoveryMode);
+    snmp->answer("1.3.6.1.2.1.1.5.0", "alpha", 0, "10.0.0.7");
+    EXPECT_EQ(control<QTreeWidget>("lvwAgentList")->topLevelItemCount(), 1) << "the search takes answers";
 
     snmp->calls.clear();
     QTest::keyClick(control("txtSysContact"), Qt::Key_F, Qt::AltModifier);
@@ -108,7 +109,6 @@ TEST_F(EventsTest, SearchAnswersBecomeRowsAndSelectingARowWalksItsSystemGroup)
     clickAgentRow(1);
     EXPECT_EQ(snmp->commands(), (std::vector<std::string>{"Reset", "VarCount=1", "VarOid(1)=1.3.6.1.2.1.1.1.0",
                                                           "RemoteHost=10.0.0.9", "SendGet"}));
-    EXPECT_FALSE(form->module1().discoveryMode);
 
     const std::string longDescription(40000, 'd');
     const char* const walk[][3] = {
@@ -152,13 +152,15 @@ TEST_F(EventsTest, AFailingSearchIsReportedAndTheWindowKeepsWorking)
     EXPECT_TRUE(form->isVisible());
     // Abandoned at the failing call, with the earlier steps kept.
     EXPECT_EQ(control<QTreeWidget>("lvwAgentList")->topLevelItemCount(), 0);
-    EXPECT_TRUE(form->module1().discoveryMode);
+    snmp->answer("1.3.6.1.2.1.1.5.0", "late", 0, "10.0.0.5");
+    EXPECT_EQ(control<QTreeWidget>("lvwAgentList")->topLevelItemCount(), 1)
+        << "the search began before the send failed";
 
     snmp->failingCall.clear();
     QTest::keyClicks(control("txtAddIPAddress"), " ");
     QTest::mouseClick(control("cmdAdd"), Qt::LeftButton);
-    ASSERT_EQ(control<QTreeWidget>("lvwAgentList")->topLevelItemCount(), 1);
-    EXPECT_EQ(control<QTreeWidget>("lvwAgentList")->topLevelItem(0)->text(0), " ");
+    ASSERT_EQ(control<QTreeWidget>("lvwAgentList")->topLevelItemCount(), 2);
+    EXPECT_EQ(control<QTreeWidget>("lvwAgentList")->topLevelItem(1)->text(0), " ");
 }
 
 TEST_F(EventsTest, AFailureInsideAComponentEventKeepsWhatWasWrittenAndIsReportedAfterwards)

@@ -152,8 +152,9 @@ TEST_F(LayoutTest, EverythingStartsEmpty)
     EXPECT_TRUE(control<QLabel>("lblStatus")->text().isEmpty());
     EXPECT_EQ(control<QTreeWidget>("lvwAgentList")->topLevelItemCount(), 0);
     EXPECT_EQ(control<QListView>("lstTrapList")->model()->rowCount(), 0);
-    EXPECT_FALSE(form->module1().discoveryMode);
     EXPECT_TRUE(snmp->calls.empty()) << "nothing is sent at start";
+    snmp->answer("1.3.6.1.2.1.1.5.0", "stray", 0, "10.0.0.7");
+    EXPECT_EQ(control<QTreeWidget>("lvwAgentList")->topLevelItemCount(), 0) << "no search is under way at start";
 }
 
 TEST_F(LayoutTest, AgentListIsAnUnsortedSingleSelectionReportList)

@@ -8,7 +8,13 @@
 
 #include <QAccessible>
 #include <QClipboard>
+#include <QLineEdit>
 #include <QListView>
+
+#include <algorithm>
+#include <array>
+#include <string_view>
+#include <utility>
 
 namespace brellan::test {
 namespace {
@@ -83,11 +89,67 @@ TEST_F(TrapListCopyTest, EveryLineCopiesAloneOrWithItsDetails)
     QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(clipboard().toStdString(), "10.0.0.7 enterpriseSpecific: 12\n10.0.0.8 linkDown");
 
-    const auto& model = form->trapListModel();
-    const TrapListModel::Copied cut = model.copyRows({{0, 1}}, false, 40);
+    const auto* model = qobject_cast<const TrapListModel*>(list->model());
+    ASSERT_NE(model, nullptr);
+    const TrapListModel::Copied cut = model->copyRows({{0, 1}}, false, 40);
     EXPECT_EQ(cut.text, "10.0.0.7 enterpriseSpecific: 12");
     EXPECT_EQ(cut.lines, 1U);
     EXPECT_EQ(cut.selected, 2U);
+}
+
+// Every line's details are its own trap's, however the traps come: a burst
+// raised before the view hears of any line, traps of an unknown generic code
+// among them (no line, nothing kept), and traps between the answers of a
+// walk, which still fills its fields.
+TEST_F(TrapListCopyTest, EveryLineKeepsItsOwnTrapInABurstAndDuringAWalk)
+{
+    MessageBoxCloser closer;
+    int raised = 0;
+    std::vector<int> lined; // the number of each trap that made a line, in line order
+    const auto raiseTrap = [&](std::int32_t generic) {
+        const int number = raised++;
+        ReceivedTrap trap = datagramOf(v1Trap({10, 0, 0, 7}, generic, number), 0x0A000007);
+        trap.genericTrap = generic;
+        trap.specificTrap = number;
+        trap.agentAddress = 0x0A000007;
+        trap.sourcePort = static_cast<std::uint16_t>(2000 + number);
+        snmp->trap(generic, number, "10.0.0.7", trap);
+        if (generic != 7)
+            lined.push_back(number);
+    };
+    auto* list = control<QListView>("lstTrapList");
+    for (int i = 0; i < 40; ++i)
+        raiseTrap(i % 8 == 3 ? 7 : 6);
+    ASSERT_EQ(list->model()->rowCount(), 0) << "the burst came before the view heard of any line";
+
+    QTest::keyClicks(control("txtAddIPAddress"), "10.0.0.9");
+    QTest::mouseClick(control("cmdAdd"), Qt::LeftButton);
+    clickAgentRow(0);
+    const std::array<std::pair<const char*, const char*>, 7> walk{{{"1.3.6.1.2.1.1.1.0", "txtSysDescr"},
+                                                                   {"1.3.6.1.2.1.1.2.0", "txtSysObjectID"},
+                                                                   {"1.3.6.1.2.1.1.3.0", "txtSysUpTime"},
+                                                                   {"1.3.6.1.2.1.1.4.0", "txtSysContact"},
+                                                                   {"1.3.6.1.2.1.1.5.0", "txtSysName"},
+                                                                   {"1.3.6.1.2.1.1.6.0", "txtSysLocation"},
+                                                                   {"1.3.6.1.2.1.1.7.0", "txtSysServices"}}};
+    for (const auto& [oid, box] : walk) {
+        snmp->answer(oid, box, 0, "10.0.0.9");
+        raiseTrap(std::string_view(box) == "txtSysName" ? 7 : 6);
+    }
+    for (const auto& [oid, box] : walk)
+        EXPECT_EQ(control<QLineEdit>(box)->text(), box);
+    EXPECT_EQ(std::count(snmp->calls.begin(), snmp->calls.end(), "SendGetNext"), 7);
+
+    QTRY_COMPARE_WITH_TIMEOUT(list->model()->rowCount(), static_cast<int>(lined.size()), 10000);
+    for (int row = 0; row < list->model()->rowCount(); ++row) {
+        const QModelIndex line = list->model()->index(row, 0);
+        const int number = lined[static_cast<std::size_t>(row)];
+        EXPECT_EQ(line.data().toString(), QStringLiteral("10.0.0.7 enterpriseSpecific: %1").arg(number));
+        const QString details = line.data(Qt::AccessibleDescriptionRole).toString();
+        EXPECT_TRUE(details.contains(QStringLiteral("UDP port %1\n").arg(2000 + number))) << details.toStdString();
+        EXPECT_TRUE(details.contains(QStringLiteral("Specific trap: %1\n").arg(number))) << details.toStdString();
+    }
+    EXPECT_TRUE(closer.seen.empty()) << "no handler failed";
 }
 
 } // namespace

@@ -29,7 +29,7 @@ protected:
     {
         for (int i = 0; i < count; ++i)
             model.append("10.0." + std::to_string(model.lineCount()) + " linkUp");
-        model.flush();
+        QTRY_COMPARE_WITH_TIMEOUT(model.rowCount(), static_cast<int>(model.lineCount()), 10000);
     }
 
     QString topLine() const { return view.indexAt(QPoint(4, 1)).data().toString(); }

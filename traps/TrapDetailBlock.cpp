@@ -8,6 +8,9 @@
 namespace brellan {
 namespace {
 
+static_assert(sizeof(std::chrono::system_clock::rep) <= sizeof(std::int64_t),
+              "a trap's time is kept in 64 bits of the system clock's ticks");
+
 void putVarint(std::vector<std::uint8_t>& out, std::uint64_t value)
 {
     while (value >= 0x80) {
@@ -61,6 +64,13 @@ public:
         }
         broken();
     }
+    std::int32_t signed32()
+    {
+        const std::int64_t value = unzigzag(varint());
+        if (value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max())
+            broken();
+        return static_cast<std::int32_t>(value);
+    }
     std::uint32_t fixed(std::size_t size)
     {
         std::uint32_t value = 0;
@@ -91,13 +101,14 @@ void putFixed(std::vector<std::uint8_t>& out, std::uint32_t value, std::size_t s
 
 } // namespace
 
-void TrapDetailBlock::append(std::uint64_t line, std::int64_t microseconds, std::uint32_t sourceAddress,
-                             std::uint16_t sourcePort, std::span<const std::uint8_t> datagram)
+void TrapDetailBlock::append(std::uint64_t line, const ReceivedTrap& trap)
 {
+    const std::vector<std::uint8_t>& datagram = trap.datagram;
     if (datagram.size() > std::numeric_limits<std::uint32_t>::max() - bytes.size())
         throw std::length_error("a block of kept traps cannot hold more than 4 GiB");
-    records.push_back({line, microseconds, sourceAddress, sourcePort, static_cast<std::uint32_t>(bytes.size()),
-                       static_cast<std::uint32_t>(datagram.size())});
+    records.push_back({line, trap.receivedAt.time_since_epoch().count(), trap.genericTrap, trap.specificTrap,
+                       trap.agentAddress, trap.sourceAddress, trap.sourcePort,
+                       static_cast<std::uint32_t>(bytes.size()), static_cast<std::uint32_t>(datagram.size())});
     bytes.insert(bytes.end(), datagram.begin(), datagram.end());
 }
 
@@ -118,7 +129,10 @@ ReceivedTrap TrapDetailBlock::trap(const Record& record) const
 {
     const auto first = bytes.begin() + record.offset;
     ReceivedTrap trap;
-    trap.receivedAt = std::chrono::system_clock::time_point(std::chrono::microseconds(record.microseconds));
+    trap.genericTrap = record.genericTrap;
+    trap.specificTrap = record.specificTrap;
+    trap.agentAddress = record.agentAddress;
+    trap.receivedAt = std::chrono::system_clock::time_point(std::chrono::system_clock::duration(record.ticks));
     trap.sourceAddress = record.sourceAddress;
     trap.sourcePort = record.sourcePort;
     trap.datagram.assign(first, first + record.length);
@@ -141,9 +155,15 @@ void TrapDetailBlock::write(std::vector<std::uint8_t>& raw) const
     }
     std::int64_t time = 0;
     for (const Record& record : records) {
-        putVarint(raw, zigzag(stepBetween(time, record.microseconds)));
-        time = record.microseconds;
+        putVarint(raw, zigzag(stepBetween(time, record.ticks)));
+        time = record.ticks;
     }
+    for (const Record& record : records)
+        putVarint(raw, zigzag(record.genericTrap));
+    for (const Record& record : records)
+        putVarint(raw, zigzag(record.specificTrap));
+    for (const Record& record : records)
+        putFixed(raw, record.agentAddress, 4);
     for (const Record& record : records)
         putFixed(raw, record.sourceAddress, 4);
     for (const Record& record : records)
@@ -169,8 +189,14 @@ TrapDetailBlock TrapDetailBlock::read(std::span<const std::uint8_t> raw, std::ui
     std::int64_t time = 0;
     for (Record& record : block.records) {
         time = stepFrom(time, unzigzag(reader.varint()));
-        record.microseconds = time;
+        record.ticks = time;
     }
+    for (Record& record : block.records)
+        record.genericTrap = reader.signed32();
+    for (Record& record : block.records)
+        record.specificTrap = reader.signed32();
+    for (Record& record : block.records)
+        record.agentAddress = reader.fixed(4);
     for (Record& record : block.records)
         record.sourceAddress = reader.fixed(4);
     for (Record& record : block.records)

@@ -25,11 +25,6 @@ std::size_t sealedCost(std::size_t compressedCapacity, std::size_t bookkeeping)
     return (compressedCapacity + bookkeeping + page - 1) / page * page;
 }
 
-std::int64_t microsecondsOf(std::chrono::system_clock::time_point time)
-{
-    return std::chrono::duration_cast<std::chrono::microseconds>(time.time_since_epoch()).count();
-}
-
 } // namespace
 
 void TrapDetailStore::CompressorDeleter::operator()(ZSTD_CCtx* context) const
@@ -56,7 +51,7 @@ void TrapDetailStore::keep(std::size_t line, const ReceivedTrap& trap)
     if (m_lastLine && line <= *m_lastLine)
         throw std::invalid_argument("trap details are kept in line order; line " + std::to_string(line)
                                     + " is not after line " + std::to_string(*m_lastLine));
-    m_open.append(line, microsecondsOf(trap.receivedAt), trap.sourceAddress, trap.sourcePort, trap.datagram);
+    m_open.append(line, trap);
     m_lastLine = line;
     ++m_keptCount;
     if (m_open.records.size() >= recordsPerBlock || m_open.bytes.size() >= bytesPerBlock)

@@ -20,14 +20,16 @@ namespace brellan {
 // The traps behind the trap list's lines, kept for their details in memory
 // that stays within a budget, however many traps come and however large.
 //
-// Each trap is kept as received (time, source, datagram), against the
-// number of its line; nothing is decoded until someone asks. Traps gather in
-// an open block; a full block (4096 traps or 256 KiB of datagrams) is sealed:
-// its fields are laid out column by column (line numbers, times, sources,
-// lengths, then the datagrams) and compressed with zstd, so that a stream of
-// similar traps costs a few bytes each. When the blocks take more than the
-// budget, the oldest are let go whole: their lines stay in the list, and
-// find() says their details are gone.
+// Each trap is kept whole, as received (codes, agent, time, source and
+// datagram), against the number of its line, and find() gives back exactly
+// the ReceivedTrap that keep() took; nothing is decoded until someone asks.
+// Traps gather in an open block; a full block (4096 traps or 256 KiB of
+// datagrams) is sealed: its fields are laid out column by column (line
+// numbers, times, codes, addresses, lengths, then the datagrams) and
+// compressed with zstd, so that a stream of similar traps costs a few bytes
+// each. When the blocks take more than the budget, the oldest are let go
+// whole: their lines stay in the list, and find() says their details are
+// gone.
 //
 // Reading a trap decompresses its block; the last block read is kept
 // decompressed, so reading the lines of a selection in order decompresses

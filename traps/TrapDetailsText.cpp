@@ -3,12 +3,12 @@
 
 #include "TrapDetailsText.h"
 
+#include "GenericTrap.h"
+#include "Ipv4Text.h"
 #include "Message.h"
 #include "Value.h"
 
 #include <algorithm>
-#include <array>
-#include <optional>
 
 namespace brellan {
 namespace {
@@ -17,18 +17,6 @@ using snmp::Oid;
 
 const Oid sysUpTimeOid{1, 3, 6, 1, 2, 1, 1, 3, 0};
 const Oid snmpTrapOidOid{1, 3, 6, 1, 6, 3, 1, 1, 4, 1, 0};
-
-std::string dotted(std::uint32_t address)
-{
-    return std::to_string(address >> 24) + '.' + std::to_string(address >> 16 & 0xFF) + '.'
-           + std::to_string(address >> 8 & 0xFF) + '.' + std::to_string(address & 0xFF);
-}
-
-std::uint32_t addressOf(const std::array<std::uint8_t, 4>& octets)
-{
-    return std::uint32_t{octets[0]} << 24 | std::uint32_t{octets[1]} << 16 | std::uint32_t{octets[2]} << 8
-           | octets[3];
-}
 
 // Text longer than the limit ends at the last whole character that fits,
 // followed by a mark giving the whole text's length in characters.
@@ -46,34 +34,6 @@ std::string cut(std::string text, std::size_t limit)
     return text + " \u2026 [cut: " + std::to_string(characters) + " characters in all]";
 }
 
-const char* decodeErrorText(snmp::DecodeError error)
-{
-    using snmp::DecodeError;
-    switch (error) {
-    case DecodeError::Truncated: return "a field runs past its end";
-    case DecodeError::LengthOverflow: return "a length is too large";
-    case DecodeError::IndefiniteLength: return "an indefinite length";
-    case DecodeError::UnexpectedTag: return "an unexpected type";
-    case DecodeError::IntegerTooLarge: return "an integer too large for its type";
-    case DecodeError::NegativeUnsigned: return "a negative unsigned value";
-    case DecodeError::OidTooLong: return "an object identifier too long";
-    case DecodeError::SubidTooLarge: return "a sub-identifier too large";
-    case DecodeError::PaddedSubidentifier: return "a sub-identifier padded with a leading 0x80";
-    case DecodeError::NestingTooDeep: return "values nested too deep";
-    case DecodeError::TrailingBytes: return "bytes after the end";
-    case DecodeError::UnsupportedVersion: return "an unsupported version";
-    }
-    return "an unknown error";
-}
-
-const char* genericTrapName(std::int32_t generic)
-{
-    static constexpr std::array<const char*, 7> names{"coldStart",          "warmStart",         "linkDown", "linkUp",
-                                                      "authenticationFailure", "egpNeighborLoss", "enterpriseSpecific"};
-    return generic >= 0 && generic < static_cast<std::int32_t>(names.size()) ? names[static_cast<std::size_t>(generic)]
-                                                                              : "unknown";
-}
-
 class DetailsWriter {
 public:
     DetailsWriter(const ReceivedTrap& trap, const DetailLimits& limits) : m_trap(trap), m_limits(limits) {}
@@ -88,7 +48,8 @@ public:
     void source()
     {
         const bool known = m_trap.sourceAddress != 0 || m_trap.sourcePort != 0;
-        line(known ? "From: " + dotted(m_trap.sourceAddress) + ", UDP port " + std::to_string(m_trap.sourcePort)
+        line(known ? "From: " + snmp::ipv4Text(m_trap.sourceAddress) + ", UDP port "
+                         + std::to_string(m_trap.sourcePort)
                    : std::string("From: unknown"));
     }
 
@@ -112,16 +73,18 @@ public:
 private:
     void v1Trap(const snmp::Message& message, const snmp::TrapPdu& trap)
     {
-        const std::uint32_t agent = addressOf(trap.agentAddress);
+        const std::uint32_t agent = snmp::ipv4FromOctets(trap.agentAddress);
         const bool sourceKnown = m_trap.sourceAddress != 0 || m_trap.sourcePort != 0;
         if (agent != 0 && sourceKnown && agent != m_trap.sourceAddress)
-            line("The trap names " + dotted(agent) + " as its agent but came from " + dotted(m_trap.sourceAddress)
-                 + ": it passed a NAT or a relay, or it is forged.");
+            line("The trap names " + snmp::ipv4Text(agent) + " as its agent but came from "
+                 + snmp::ipv4Text(m_trap.sourceAddress) + ": it passed a NAT or a relay, or it is forged.");
         line("Version: SNMPv1, trap");
         line("Community: " + communityText(message));
-        line("Agent address: " + dotted(agent) + (agent == 0 ? " (none given: the line shows the source)" : ""));
+        line("Agent address: " + snmp::ipv4Text(agent)
+             + (agent == 0 ? " (none given: the line shows the source)" : ""));
         line("Enterprise: " + cut(snmp::formatOid(trap.enterprise), m_limits.valueBytes));
-        line("Generic trap: " + std::to_string(trap.genericTrap) + " (" + genericTrapName(trap.genericTrap) + ")");
+        line("Generic trap: " + std::to_string(trap.genericTrap) + " ("
+             + std::string(genericTrapName(trap.genericTrap).value_or("unknown")) + ")");
         line("Specific trap: " + std::to_string(trap.specificTrap));
         line("Time-stamp: " + snmp::valueText(snmp::TimeTicks{trap.timeStamp}));
     }
@@ -181,7 +144,7 @@ std::string trapDetailsText(const ReceivedTrap& trap, std::string_view receivedA
     const snmp::Decoded<snmp::Message> message = snmp::decodeMessage(trap.datagram);
     if (!message) {
         writer.line("The datagram (" + std::to_string(trap.datagram.size()) + " bytes) does not decode: "
-                    + decodeErrorText(message.failure().reason) + " at byte "
+                    + snmp::decodeErrorName(message.failure().reason) + " at byte "
                     + std::to_string(message.failure().offset) + ".");
         return writer.take();
     }

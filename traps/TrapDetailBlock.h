@@ -13,10 +13,13 @@ namespace brellan {
 
 // A block of kept traps, in line order, and its raw layout for compression.
 struct TrapDetailBlock {
-    // One trap's fields; its datagram is bytes[offset, offset + length).
+    // One kept trap: its fields, with its datagram as bytes[offset, offset + length).
     struct Record {
         std::uint64_t line = 0;
-        std::int64_t microseconds = 0; // since the system clock's epoch
+        std::int64_t ticks = 0; // receivedAt, in the system clock's ticks since its epoch
+        std::int32_t genericTrap = 0;
+        std::int32_t specificTrap = 0;
+        std::uint32_t agentAddress = 0;
         std::uint32_t sourceAddress = 0;
         std::uint16_t sourcePort = 0;
         std::uint32_t offset = 0;
@@ -26,8 +29,7 @@ struct TrapDetailBlock {
     std::vector<Record> records;
     std::vector<std::uint8_t> bytes;
 
-    void append(std::uint64_t line, std::int64_t microseconds, std::uint32_t sourceAddress,
-                std::uint16_t sourcePort, std::span<const std::uint8_t> datagram);
+    void append(std::uint64_t line, const ReceivedTrap& trap);
     void clear();
     bool empty() const { return records.empty(); }
     // The record of `line`, if the block holds one.
@@ -39,12 +41,13 @@ struct TrapDetailBlock {
     // The raw layout, one column after another so that like fields sit
     // together: the record count, then line steps, time steps (both as
     // variable-length integers, the first of each from `firstLine` and 0),
+    // generic and specific codes (signed, variable-length), agent and
     // source addresses (4 bytes each), ports (2 bytes each), datagram
     // lengths (variable-length), and the datagrams. `raw` is overwritten.
     void write(std::vector<std::uint8_t>& raw) const;
     // Reads a raw layout back; throws std::runtime_error unless it is whole
-    // and consistent (every field inside `raw`, lengths adding up to the
-    // bytes that follow).
+    // and consistent (every field inside `raw` and within its type, lengths
+    // adding up to the bytes that follow).
     static TrapDetailBlock read(std::span<const std::uint8_t> raw, std::uint64_t firstLine);
 };
 
