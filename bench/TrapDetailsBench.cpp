@@ -200,7 +200,7 @@ int runHostile(std::int64_t traps, std::size_t payloadBytes)
     const std::int64_t start = steadyNs();
     for (std::int64_t i = 0; i < traps; ++i) {
         bench::fillRandom(payload, noise);
-        received.receivedAt = std::chrono::system_clock::now();
+        received.receivedAt = std::chrono::floor<std::chrono::microseconds>(std::chrono::system_clock::now());
         window.snmp->trap(6, 66, "10.66.0.1", received);
         if (i % 1000 == 999) {
             settle(window);

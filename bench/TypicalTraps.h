@@ -71,7 +71,8 @@ public:
 private:
     std::mt19937_64 m_random{20261208};
     std::array<std::uint32_t, 16> m_uptimes{};
-    std::chrono::system_clock::time_point m_start = std::chrono::system_clock::now();
+    std::chrono::sys_time<std::chrono::microseconds> m_start =
+        std::chrono::floor<std::chrono::microseconds>(std::chrono::system_clock::now());
     std::uint64_t m_count = 0;
     RaisedTrap m_trap;
 };

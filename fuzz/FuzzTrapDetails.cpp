@@ -42,13 +42,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     const std::vector<std::span<const std::uint8_t>> traps = datagrams({data, size});
     TrapDetailStore store(8 * 1024);
-    const auto receivedAt = std::chrono::system_clock::time_point(std::chrono::milliseconds(1'700'000'000'000));
+    const auto receivedAt = std::chrono::sys_time<std::chrono::microseconds>(std::chrono::milliseconds(1'700'000'000'000));
     const auto trapOf = [&](std::size_t line) {
         ReceivedTrap trap;
         trap.genericTrap = static_cast<std::int32_t>(line % 8);
         trap.specificTrap = -static_cast<std::int32_t>(line);
         trap.agentAddress = static_cast<std::uint32_t>(line);
-        trap.receivedAt = receivedAt + std::chrono::nanoseconds(line * 1001);
+        trap.receivedAt = receivedAt + std::chrono::microseconds(line * 1001);
         trap.sourceAddress = 0x7F000001;
         trap.sourcePort = 162;
         trap.datagram.assign(traps[line].begin(), traps[line].end());

@@ -17,7 +17,8 @@ struct ReceivedTrap {
     std::int32_t genericTrap = 0;
     std::int32_t specificTrap = 0;
     std::uint32_t agentAddress = 0; // IPv4, host byte order: the one the trap names, else its source
-    std::chrono::system_clock::time_point receivedAt;
+    // To the microsecond: finer than anyone reads it, and what the trap store keeps.
+    std::chrono::sys_time<std::chrono::microseconds> receivedAt;
     std::uint32_t sourceAddress = 0; // IPv4, host byte order
     std::uint16_t sourcePort = 0;
     std::vector<std::uint8_t> datagram;

@@ -8,9 +8,6 @@
 namespace brellan {
 namespace {
 
-static_assert(sizeof(std::chrono::system_clock::rep) <= sizeof(std::int64_t),
-              "a trap's time is kept in 64 bits of the system clock's ticks");
-
 void putVarint(std::vector<std::uint8_t>& out, std::uint64_t value)
 {
     while (value >= 0x80) {
@@ -106,7 +103,7 @@ void TrapDetailBlock::append(std::uint64_t line, const ReceivedTrap& trap)
     const std::vector<std::uint8_t>& datagram = trap.datagram;
     if (datagram.size() > std::numeric_limits<std::uint32_t>::max() - bytes.size())
         throw std::length_error("a block of kept traps cannot hold more than 4 GiB");
-    records.push_back({line, trap.receivedAt.time_since_epoch().count(), trap.genericTrap, trap.specificTrap,
+    records.push_back({line, static_cast<std::int64_t>(trap.receivedAt.time_since_epoch().count()), trap.genericTrap, trap.specificTrap,
                        trap.agentAddress, trap.sourceAddress, trap.sourcePort,
                        static_cast<std::uint32_t>(bytes.size()), static_cast<std::uint32_t>(datagram.size())});
     bytes.insert(bytes.end(), datagram.begin(), datagram.end());
@@ -132,7 +129,7 @@ ReceivedTrap TrapDetailBlock::trap(const Record& record) const
     trap.genericTrap = record.genericTrap;
     trap.specificTrap = record.specificTrap;
     trap.agentAddress = record.agentAddress;
-    trap.receivedAt = std::chrono::system_clock::time_point(std::chrono::system_clock::duration(record.ticks));
+    trap.receivedAt = std::chrono::sys_time<std::chrono::microseconds>(std::chrono::microseconds(record.microseconds));
     trap.sourceAddress = record.sourceAddress;
     trap.sourcePort = record.sourcePort;
     trap.datagram.assign(first, first + record.length);
@@ -155,8 +152,8 @@ void TrapDetailBlock::write(std::vector<std::uint8_t>& raw) const
     }
     std::int64_t time = 0;
     for (const Record& record : records) {
-        putVarint(raw, zigzag(stepBetween(time, record.ticks)));
-        time = record.ticks;
+        putVarint(raw, zigzag(stepBetween(time, record.microseconds)));
+        time = record.microseconds;
     }
     for (const Record& record : records)
         putVarint(raw, zigzag(record.genericTrap));
@@ -189,7 +186,7 @@ TrapDetailBlock TrapDetailBlock::read(std::span<const std::uint8_t> raw, std::ui
     std::int64_t time = 0;
     for (Record& record : block.records) {
         time = stepFrom(time, unzigzag(reader.varint()));
-        record.ticks = time;
+        record.microseconds = time;
     }
     for (Record& record : block.records)
         record.genericTrap = reader.signed32();

@@ -16,7 +16,7 @@ struct TrapDetailBlock {
     // One kept trap: its fields, with its datagram as bytes[offset, offset + length).
     struct Record {
         std::uint64_t line = 0;
-        std::int64_t ticks = 0; // receivedAt, in the system clock's ticks since its epoch
+        std::int64_t microseconds = 0; // receivedAt, since the system clock's epoch
         std::int32_t genericTrap = 0;
         std::int32_t specificTrap = 0;
         std::uint32_t agentAddress = 0;

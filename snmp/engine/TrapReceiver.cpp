@@ -95,7 +95,7 @@ void TrapReceiver::queueTrap(SnmpSocket& socket, SnmpSocket::Received& received)
     trap.genericTrap = info->genericTrap;
     trap.specificTrap = info->specificTrap;
     trap.agentAddress = info->agentAddress ? snmp::ipv4FromOctets(*info->agentAddress) : received.source;
-    trap.receivedAt = std::chrono::system_clock::now();
+    trap.receivedAt = std::chrono::floor<std::chrono::microseconds>(std::chrono::system_clock::now());
     trap.sourceAddress = received.source;
     trap.sourcePort = received.sourcePort;
     trap.datagram.assign(received.bytes.begin(), received.bytes.end());

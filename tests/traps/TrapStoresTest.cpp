@@ -37,18 +37,18 @@ auto fieldsOf(const ReceivedTrap& trap)
 }
 
 // Every field of the record survives the block's raw layout and zstd: codes
-// at the ends of their range, times to the clock's own tick and out of
+// at the ends of their range, times to the microsecond and out of
 // order, and lines with gaps between them (a line no trap made keeps none).
 TEST(TrapDetailStoreTest, FindGivesBackTheTrapThatKeepTook)
 {
     constexpr std::size_t traps = 10000; // more than two blocks: sealed ones and the open one
-    const auto start = std::chrono::system_clock::now();
+    const auto start = std::chrono::floor<std::chrono::microseconds>(std::chrono::system_clock::now());
     const auto trapOf = [start](std::size_t i) {
         ReceivedTrap trap;
         trap.genericTrap = i % 3 == 0 ? static_cast<std::int32_t>(i % 9) : std::numeric_limits<std::int32_t>::min();
         trap.specificTrap = i % 2 == 0 ? -static_cast<std::int32_t>(i) : std::numeric_limits<std::int32_t>::max();
         trap.agentAddress = static_cast<std::uint32_t>(0x0A000000 + i * 7919);
-        trap.receivedAt = start + std::chrono::system_clock::duration(i % 5 == 0 ? -static_cast<std::int64_t>(i) * 977
+        trap.receivedAt = start + std::chrono::microseconds(i % 5 == 0 ? -static_cast<std::int64_t>(i) * 977
                                                                                  : static_cast<std::int64_t>(i) * 1013);
         trap.sourceAddress = static_cast<std::uint32_t>(0xC0A80000 + i);
         trap.sourcePort = static_cast<std::uint16_t>(i * 31);

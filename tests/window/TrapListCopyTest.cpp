@@ -24,7 +24,7 @@ using TrapListCopyTest = WindowFixture;
 ReceivedTrap datagramOf(std::vector<std::uint8_t> bytes, std::uint32_t source)
 {
     ReceivedTrap trap;
-    trap.receivedAt = std::chrono::system_clock::now();
+    trap.receivedAt = std::chrono::floor<std::chrono::microseconds>(std::chrono::system_clock::now());
     trap.sourceAddress = source;
     trap.sourcePort = 1162;
     trap.datagram = std::move(bytes);
