@@ -19,7 +19,8 @@
 //   TrapQueue::push, then TrapReceiver::trapsWaiting to the GUI thread           TrapQueue.cpp
 //   EventDelivery::deliverWaiting, raiseOldest                                   EventDelivery.cpp
 //   UdpEngine::raiseTrapFrom              Trap is raised                        UdpEngine.cpp
-//   connectManager's handler, Module1::onTrap, which appends the line to the window's list
+//   the window's Form1::logTrap (wired by connectManager): Module1::onTrap
+//     appends the line, and the trap is kept behind it (TrapListModel::keepTrap)
 //
 // Answers, notices and traps are raised in the order they were read, never
 // while another event's handler runs, and in slices that leave the event
