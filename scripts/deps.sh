@@ -19,7 +19,8 @@
 #   sandbox        network namespaces and process tools for the private checks
 set -euo pipefail
 
-usage() { sed -n '6,19p' "$0" | sed 's/^# \{0,1\}//'; }
+source "$(dirname "$0")/lib/usage.sh"
+usage() { print_usage "$0"; }
 
 packages=()
 for group in "$@"; do

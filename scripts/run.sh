@@ -13,9 +13,11 @@
 #                agent's system group. The agent stops when the window closes
 #                or the terminal does. Nothing is sent outside 127.0.0.0/8.
 set -euo pipefail
-cd "$(dirname "$0")/.."
+script=$(realpath "$0")
+cd "$(dirname "$script")/.."
+source scripts/lib/usage.sh
 
-usage() { sed -n '6,14p' "$0" | sed 's/^# \{0,1\}//'; }
+usage() { print_usage "$script"; }
 
 demo=false
 community=mervik

@@ -8,9 +8,11 @@
 #   --thread    build the engine's tests with ThreadSanitizer (the engine
 #               reads traps on a thread of its own) and run only those
 set -euo pipefail
-cd "$(dirname "$0")/.."
+script=$(realpath "$0")
+cd "$(dirname "$script")/.."
+source scripts/lib/usage.sh
 
-usage() { sed -n '6,9p' "$0" | sed 's/^# \{0,1\}//'; }
+usage() { print_usage "$script"; }
 
 build="build"
 flags=()
