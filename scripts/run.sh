@@ -42,11 +42,8 @@ fi
 groups=(build)
 $demo && groups+=(demo)
 scripts/deps.sh "${groups[@]}"
-build="build-run"
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRELLAN_WERROR=ON -DBRELLAN_TESTS=OFF \
-    "-DBRELLAN_COMMUNITY=$community" >/dev/null
-cmake --build "$build" --target brellan
-program="$build/app/brellan"
+source scripts/lib/run_tree.sh
+build_program "$community"
 
 if ! $demo; then
     exec "$program"

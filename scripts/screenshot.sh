@@ -18,9 +18,8 @@ plain=false
 out=docs/screenshot.png
 
 scripts/deps.sh build demo screenshot
-cmake -S . -B build-run -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRELLAN_WERROR=ON -DBRELLAN_TESTS=OFF \
-    -DBRELLAN_COMMUNITY=mervik >/dev/null
-cmake --build build-run --target brellan
+source scripts/lib/run_tree.sh
+build_program mervik
 
 source scripts/lib/cleanup.sh
 workdir=$(mktemp -d)

@@ -22,10 +22,8 @@ if [ "${1:-}" != --inside ]; then
     if [ -n "${1:-}" ]; then
         program=$(realpath "$1")
     else
-        cmake -S . -B build-run -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRELLAN_TESTS=OFF \
-            -DBRELLAN_COMMUNITY=mervik >/dev/null
-        cmake --build build-run --target brellan
-        program=$PWD/build-run/app/brellan
+        source scripts/lib/run_tree.sh
+        build_program mervik
     fi
     work=$(mktemp -d)
     trap 'rm -rf "$work"' EXIT
