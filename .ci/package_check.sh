@@ -136,6 +136,10 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
+# Stopped from outside (CI ends its background checks so when it fails), the
+# package is still removed.
+trap 'exit 143' TERM
+trap 'exit 130' INT
 
 echo "== lintian (errors and warnings fail; the rest is shown)"
 lintian_status=0

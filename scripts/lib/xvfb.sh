@@ -16,6 +16,7 @@ start_xvfb() {
     exec 3>&-
     wait_until --while "$xvfb_pid" 10 test -s "$work/display" ||
         { echo "Xvfb did not start:" >&2; cat "$work/xvfb.log" >&2; return 1; }
-    export DISPLAY=":$(head -n 1 "$work/display")"
+    DISPLAY=":$(head -n 1 "$work/display")"
+    export DISPLAY
     export QT_QPA_PLATFORM=xcb QT_FONT_DPI=96
 }
