@@ -46,11 +46,10 @@ if [ "${1:-}" = --trap-inside ]; then
     source scripts/lib/snmpd.sh
     source scripts/lib/a11y_session.sh
     source scripts/lib/wait.sh
+    # Ends the program started last, and waits for it (ended by the signal:
+    # not a failure).
     stop_program() {
-        if [ -n "$program_pid" ]; then
-            kill "$program_pid" 2>/dev/null || true
-            wait "$program_pid" 2>/dev/null || true
-        fi
+        [ -z "$program_pid" ] || { kill "$program_pid"; wait "$program_pid"; } 2>/dev/null || true
         program_pid=""
     }
     on_exit stop_a11y_session
