@@ -39,7 +39,8 @@ export MIBS="" SNMP_PERSISTENT_DIR="$work/persist"
 # writes into $work when it is removed.
 source scripts/lib/cleanup.sh
 source scripts/lib/snmpd.sh
-source tests/a11y/a11y_session.sh
+source scripts/lib/a11y_session.sh
+source scripts/lib/wait.sh
 run_pid=""
 # The demo's whole session, until it has ended by itself.
 stop_demo() { [ -z "$run_pid" ] || kill -TERM -- "-$run_pid" 2>/dev/null; }
@@ -66,12 +67,11 @@ until_lines=()
 for line in "127.0.0.2 coldStart" "127.0.0.2 linkDown" "127.0.0.2 enterpriseSpecific: 42" "127.0.0.2 linkUp"; do
     until_lines+=(--until "$line")
 done
-for _ in $(seq 1 3000); do # the build comes first: at most 5 minutes
-    pgrep -P "$run_pid" -x brellan >/dev/null && break
+# The build comes first: at most 5 minutes.
+if ! wait_until --while "$run_pid" 300 pgrep -P "$run_pid" -x brellan >/dev/null; then
     kill -0 "$run_pid" 2>/dev/null || fail "the demo ended: $(tail -n 20 "$work/demo.log")"
-    sleep 0.1
-done
-pgrep -P "$run_pid" -x brellan >/dev/null || fail "the demo did not start the program: $(tail -n 20 "$work/demo.log")"
+    fail "the demo did not start the program: $(tail -n 20 "$work/demo.log")"
+fi
 a11y --timeout 30 trap-lines "${until_lines[@]}" >"$work/trap-lines" ||
     fail "the window did not show the demo's traps: $(tail -n 20 "$work/demo.log")"
 sed 's/^/    /' "$work/trap-lines"
@@ -86,10 +86,8 @@ echo "the demo agent answers on 127.0.0.2:161: sysName $name"
 program=$(pgrep -P "$run_pid" -x brellan) || fail "no program under the demo"
 agent=$(pgrep -P "$run_pid" -x snmpd) || fail "no agent under the demo"
 kill -HUP "$run_pid"
-for _ in $(seq 1 100); do
-    kill -0 "$run_pid" 2>/dev/null || kill -0 "$program" 2>/dev/null || kill -0 "$agent" 2>/dev/null || break
-    sleep 0.1
-done
+all_ended() { ! kill -0 "$run_pid" 2>/dev/null && ! kill -0 "$program" 2>/dev/null && ! kill -0 "$agent" 2>/dev/null; }
+wait_until 10 all_ended || true # which one outlived it is said below
 for pid in "$run_pid" "$program" "$agent"; do
     kill -0 "$pid" 2>/dev/null && fail "process $pid ($(ps -o comm= -p "$pid")) outlived SIGHUP"
 done

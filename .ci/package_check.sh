@@ -41,36 +41,30 @@ if [ "${1:-}" = --trap-inside ]; then
     ip link set lo up
     export MIBS="" SNMP_PERSISTENT_DIR="$work/persist"
     program_pid=""
-    agent_pid=""
-    source tests/a11y/a11y_session.sh
-    cleanup_inside() {
-        local pid
-        for pid in $program_pid $agent_pid; do
-            kill "$pid" 2>/dev/null
-            wait "$pid" 2>/dev/null
-        done
-        stop_a11y_session
+    # The agent started below, and the session, end with this check.
+    source scripts/lib/cleanup.sh
+    source scripts/lib/snmpd.sh
+    source scripts/lib/a11y_session.sh
+    source scripts/lib/wait.sh
+    # Ends the program started last, and waits for it (ended by the signal:
+    # not a failure).
+    stop_program() {
+        [ -z "$program_pid" ] || { kill "$program_pid"; wait "$program_pid"; } 2>/dev/null || true
+        program_pid=""
     }
-    trap cleanup_inside EXIT
+    on_exit stop_a11y_session
+    on_exit stop_program
     start_a11y_session "$work/session" nobody
     # run_as_nobody BINARY NAME: starts BINARY as user nobody; its output goes to $work/NAME.out and .err.
     run_as_nobody() {
         "${a11y_as_user[@]}" "$1" >"$work/$2.out" 2>"$work/$2.err" &
         program_pid=$!
     }
-    stop_program() {
-        kill "$program_pid" 2>/dev/null || true
-        wait "$program_pid" 2>/dev/null || true
-        program_pid=""
-    }
 
     # Without the capability (a copy carries none), the port is refused and the program says why.
     cp "$program" "$work/brellan-without-capability"
     run_as_nobody "$work/brellan-without-capability" plain
-    for _ in $(seq 1 100); do
-        grep -q 'Traps will not be received' "$work/plain.err" && break
-        sleep 0.1
-    done
+    wait_until --while "$program_pid" 10 grep -q 'Traps will not be received' "$work/plain.err" || true
     grep -q 'UDP port 162 needs privilege' "$work/plain.err" ||
         fail "a copy without the capability did not report 'needs privilege': $(cat "$work/plain.err")"
     stop_program
@@ -78,13 +72,11 @@ if [ "${1:-}" = --trap-inside ]; then
 
     # The installed program, as nobody, binds UDP 162 and shows a trap.
     run_as_nobody "$program" installed
-    for _ in $(seq 1 100); do
-        ss -Hlunp 'sport = :162' | grep -q '"brellan"' && break
+    trap_port_bound() { ss -Hlunp 'sport = :162' | grep -q '"brellan"'; }
+    if ! wait_until --while "$program_pid" 10 trap_port_bound; then
         kill -0 "$program_pid" 2>/dev/null || fail "the program ended: $(cat "$work/installed.err")"
-        sleep 0.1
-    done
-    ss -Hlunp 'sport = :162' | grep -q '"brellan"' ||
         fail "the installed program did not bind UDP 162: $(cat "$work/installed.err")"
+    fi
     echo "installed program: $(grep -E '^(Uid|CapEff):' "/proc/$program_pid/status" | tr -s '\t\n' '  ')"
     snmptrap -v 1 -c public 127.0.0.1:162 1.3.6.1.4.1.8072.3.2.10 127.0.0.9 6 17 '' >"$work/snmptrap.log" 2>&1 ||
         fail "snmptrap: $(cat "$work/snmptrap.log")"
@@ -95,8 +87,7 @@ if [ "${1:-}" = --trap-inside ]; then
 
     # A "public" agent on a loopback address of its own, walked through the window.
     agent=127.0.0.3
-    mkdir -p "$work/agent"
-    cat >"$work/agent/snmpd.conf" <<CONF
+    if ! snmpd_start_and_wait --community public "$work/agent" "udp:$agent:161" "$agent:161" <<CONF
 rocommunity public 127.0.0.0/8
 sysDescr Brellan package check agent
 sysObjectID 1.3.6.1.4.1.8072.3.2.255
@@ -105,14 +96,9 @@ sysName public-agent
 sysLocation Loopback, in a private namespace
 sysServices 72
 CONF
-    snmpd -f -C -c "$work/agent/snmpd.conf" -Lf "$work/agent/snmpd.log" "udp:$agent:161" &
-    agent_pid=$!
-    for _ in $(seq 1 40); do
-        snmpget -v 1 -c public -t 0.5 -r 0 "$agent:161" 1.3.6.1.2.1.1.5.0 >/dev/null 2>&1 && break
-        sleep 0.25
-    done
-    snmpget -v 1 -c public -t 0.5 -r 0 "$agent:161" 1.3.6.1.2.1.1.5.0 >/dev/null 2>&1 ||
-        fail "the public agent did not start: $(cat "$work/agent/snmpd.log")"
+    then
+        fail "the public agent did not start"
+    fi
     a11y --pid "$program_pid" type txtAddIPAddress "$agent" || fail "could not type the agent's address"
     a11y --pid "$program_pid" press cmdAdd || fail "could not press Add Agent"
     a11y --pid "$program_pid" agents --until "$agent$(printf '\t')" >/dev/null || fail "no row for $agent"
@@ -149,6 +135,10 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
+# Stopped from outside (CI ends its background checks so when it fails), the
+# package is still removed.
+trap 'exit 143' TERM
+trap 'exit 130' INT
 
 echo "== lintian (errors and warnings fail; the rest is shown)"
 lintian_status=0

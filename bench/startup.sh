@@ -45,7 +45,7 @@ cleanup() {
 trap cleanup EXIT
 
 bench_dir=$(cd "$(dirname "$0")" && pwd)
-source "$bench_dir/../scripts/xvfb.sh"
+source "$bench_dir/../scripts/lib/xvfb.sh"
 start_xvfb "$work"
 
 # One launch: appends the milliseconds from launch to the window's map to $work/times.

@@ -31,6 +31,7 @@ cmake --build "$build" -j2 --target bench_decode bench_walk bench_trap_ingest be
 tools=$(realpath "$build/bench")
 source scripts/lib/cleanup.sh
 source scripts/lib/snmpd.sh
+source scripts/lib/wait.sh
 work=$(mktemp -d)
 on_exit rm -rf "$work"
 
@@ -90,11 +91,7 @@ EOF
         snmptrapd -f -C -c "$work/snmptrapd.conf" -n -Lf "$trap_log" -F '%A %w %q\n' "udp:127.0.0.1:$trap_port" &
         pid=$!
         on_exit_kill "$pid"
-        for _ in $(seq 1 50); do
-            grep -q 'NET-SNMP version' "$trap_log" && return 0
-            kill -0 "$pid" 2>/dev/null || break
-            sleep 0.1
-        done
+        wait_until --while "$pid" 5 grep -q 'NET-SNMP version' "$trap_log" && return 0
         kill "$pid" 2>/dev/null || true
         echo "snmptrapd did not start on 127.0.0.1:$trap_port (attempt $attempt)" >&2
     done

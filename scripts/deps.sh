@@ -17,9 +17,11 @@
 #   a11y           reading the window through the accessibility bus: a virtual
 #                  display, D-Bus, AT-SPI and its Python bindings, xdotool
 #   sandbox        network namespaces and process tools for the private checks
+#   cache          ccache, through which CI compiles every build
 set -euo pipefail
 
-usage() { sed -n '6,19p' "$0" | sed 's/^# \{0,1\}//'; }
+source "$(dirname "$0")/lib/usage.sh"
+usage() { print_usage "$0"; }
 
 packages=()
 for group in "$@"; do
@@ -35,6 +37,7 @@ for group in "$@"; do
         display) packages+=(xvfb xauth) ;;
         a11y) packages+=(xvfb xauth dbus-daemon at-spi2-core python3 python3-gi gir1.2-atspi-2.0 xdotool) ;;
         sandbox) packages+=(iproute2 util-linux procps) ;;
+        cache) packages+=(ccache) ;;
         -h | --help) usage; exit 0 ;;
         *) usage >&2; exit 2 ;;
     esac

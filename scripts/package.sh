@@ -14,9 +14,11 @@
 #                 <maintainers@brellan.invalid>, an address that never exists)
 # Then:  sudo apt-get install ./build-deb/brellan_*.deb
 set -euo pipefail
-cd "$(dirname "$0")/.."
+script=$(realpath "$0")
+cd "$(dirname "$script")/.."
+source scripts/lib/usage.sh
 
-usage() { sed -n '9,15p' "$0" | sed 's/^# \{0,1\}//'; }
+usage() { print_usage "$script"; }
 
 settings=()
 while [ $# -gt 0 ]; do

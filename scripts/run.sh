@@ -13,9 +13,11 @@
 #                agent's system group. The agent stops when the window closes
 #                or the terminal does. Nothing is sent outside 127.0.0.0/8.
 set -euo pipefail
-cd "$(dirname "$0")/.."
+script=$(realpath "$0")
+cd "$(dirname "$script")/.."
+source scripts/lib/usage.sh
 
-usage() { sed -n '6,14p' "$0" | sed 's/^# \{0,1\}//'; }
+usage() { print_usage "$script"; }
 
 demo=false
 community=mervik
@@ -40,11 +42,8 @@ fi
 groups=(build)
 $demo && groups+=(demo)
 scripts/deps.sh "${groups[@]}"
-build="build-run"
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRELLAN_WERROR=ON -DBRELLAN_TESTS=OFF \
-    "-DBRELLAN_COMMUNITY=$community" >/dev/null
-cmake --build "$build" --target brellan
-program="$build/app/brellan"
+source scripts/lib/run_tree.sh
+build_program "$community"
 
 if ! $demo; then
     exec "$program"

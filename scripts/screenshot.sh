@@ -18,15 +18,15 @@ plain=false
 out=docs/screenshot.png
 
 scripts/deps.sh build demo screenshot
-cmake -S . -B build-run -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRELLAN_WERROR=ON -DBRELLAN_TESTS=OFF \
-    -DBRELLAN_COMMUNITY=mervik >/dev/null
-cmake --build build-run --target brellan
+source scripts/lib/run_tree.sh
+build_program mervik
 
 source scripts/lib/cleanup.sh
 workdir=$(mktemp -d)
 on_exit rm -rf "$workdir"
 
-source scripts/xvfb.sh
+source scripts/lib/xvfb.sh
+source scripts/lib/wait.sh
 start_xvfb "$workdir"
 on_exit_kill "$xvfb_pid"
 
@@ -39,17 +39,20 @@ run_pid=$!
 on_exit_kill "$run_pid"
 
 window=""
-for _ in $(seq 1 240); do
+window_shown() {
     window=$(xdotool search --onlyvisible --name '^Brellan$' 2>/dev/null | head -n 1 || true)
-    [ -n "$window" ] && break
-    if ! kill -0 "$run_pid" 2>/dev/null; then
+    [ -n "$window" ]
+}
+# The build comes first.
+if ! wait_until --while "$run_pid" 120 window_shown; then
+    if kill -0 "$run_pid" 2>/dev/null; then
+        echo "Brellan's window did not appear." >&2
+    else
         echo "Brellan ended before its window appeared:" >&2
-        cat "$workdir/run.log" >&2
-        exit 1
     fi
-    sleep 0.5
-done
-[ -n "$window" ] || { echo "Brellan's window did not appear." >&2; cat "$workdir/run.log" >&2; exit 1; }
+    cat "$workdir/run.log" >&2
+    exit 1
+fi
 
 # Clicks at a point of the window's client area, in pixels at 96 DPI.
 click_at() {

@@ -22,10 +22,8 @@ if [ "${1:-}" != --inside ]; then
     if [ -n "${1:-}" ]; then
         program=$(realpath "$1")
     else
-        cmake -S . -B build-run -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRELLAN_TESTS=OFF \
-            -DBRELLAN_COMMUNITY=mervik >/dev/null
-        cmake --build build-run --target brellan
-        program=$PWD/build-run/app/brellan
+        source scripts/lib/run_tree.sh
+        build_program mervik
     fi
     work=$(mktemp -d)
     trap 'rm -rf "$work"' EXIT
@@ -39,7 +37,8 @@ ip link set lo up
 export MIBS="" SNMP_PERSISTENT_DIR="$work/persist" HOME="$work/home"
 mkdir -p "$HOME"
 program_pid=""
-source scripts/xvfb.sh
+source scripts/lib/xvfb.sh
+source scripts/lib/wait.sh
 cleanup() {
     if [ -n "$program_pid" ]; then
         kill "$program_pid" 2>/dev/null || true
@@ -57,13 +56,12 @@ start_xvfb "$work" 1024x768
 "$program" >"$work/program.log" 2>&1 &
 program_pid=$!
 window=""
-for _ in $(seq 1 100); do
+window_shown() {
     window=$(xdotool search --onlyvisible --pid "$program_pid" --name '^Brellan$' 2>/dev/null | head -n 1 || true)
-    [ -n "$window" ] && break
-    kill -0 "$program_pid" 2>/dev/null || { echo "Brellan ended:" >&2; cat "$work/program.log" >&2; exit 1; }
-    sleep 0.1
-done
-[ -n "$window" ] || { echo "Brellan's window did not appear:" >&2; cat "$work/program.log" >&2; exit 1; }
+    [ -n "$window" ]
+}
+wait_until --while "$program_pid" 10 window_shown ||
+    { echo "Brellan's window did not appear, or Brellan ended:" >&2; cat "$work/program.log" >&2; exit 1; }
 
 agent=127.0.0.2
 trap_from_agent() { snmptrap --clientaddr="$agent" -c mervik "$@" >>"$work/snmptrap.log" 2>&1; }
@@ -81,12 +79,11 @@ xdotool windowfocus --sync "$window"
 eval "$(xdotool getwindowgeometry --shell "$window")"
 xdotool mousemove --sync $((X + 60)) $((Y + 436))
 tip=""
-for _ in $(seq 1 50); do
+tooltip_shown() {
     tip=$(xdotool search --onlyvisible --pid "$program_pid" 2>/dev/null | grep -vx "$window" | head -n 1 || true)
-    [ -n "$tip" ] && break
-    sleep 0.1
-done
-[ -n "$tip" ] || { echo "No tooltip appeared." >&2; cat "$work/program.log" >&2; exit 1; }
+    [ -n "$tip" ]
+}
+wait_until 5 tooltip_shown || { echo "No tooltip appeared." >&2; cat "$work/program.log" >&2; exit 1; }
 sleep 0.5
 
 # The picture: the smallest rectangle that holds the window and the tooltip.

@@ -5,7 +5,7 @@ bus (AT-SPI), as a screen reader does.
 
 The program must run with QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 on an X display
 (Qt's offscreen platform has no accessibility bridge) and share a session bus
-with this tool; tests/a11y/a11y_session.sh sets that up.
+with this tool; scripts/lib/a11y_session.sh sets that up.
 
 Qt 6.4 does not put a widget's objectName on the bus, so the controls are
 found by their role and the accessible name the window gives them

@@ -44,7 +44,7 @@ ip link set lo up
 export MIBS="" SNMP_PERSISTENT_DIR="$work/persist" HOME="$work/home"
 mkdir -p "$HOME"
 program_pid=""
-source "$a11y_dir/a11y_session.sh"
+source "$a11y_dir/../../scripts/lib/a11y_session.sh"
 cleanup() {
     if [ -n "$program_pid" ]; then
         kill "$program_pid" 2>/dev/null || true
@@ -57,12 +57,11 @@ start_a11y_session "$work/session"
 
 "$program" >"$work/program.out" 2>"$work/program.err" &
 program_pid=$!
-for _ in $(seq 1 100); do
-    ss -Hlunp 'sport = :162' | grep -q '"brellan"' && break
+trap_port_bound() { ss -Hlunp 'sport = :162' | grep -q '"brellan"'; }
+if ! wait_until --while "$program_pid" 10 trap_port_bound; then
     kill -0 "$program_pid" 2>/dev/null || fail "the program ended: $(cat "$work/program.err")"
-    sleep 0.1
-done
-ss -Hlunp 'sport = :162' | grep -q '"brellan"' || fail "the program did not bind UDP 162: $(cat "$work/program.err")"
+    fail "the program did not bind UDP 162: $(cat "$work/program.err")"
+fi
 
 # send COMMUNITY ARGUMENTS...: one snmptrap to the program.
 send() {

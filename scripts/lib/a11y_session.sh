@@ -1,9 +1,10 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
+# shellcheck shell=bash
 # Sourced by the scripts that read Brellan's window through the accessibility
 # bus with tests/a11y/brellan_a11y.py, as a screen reader does.
 #
 # start_a11y_session WORKDIR [USER]: starts a virtual X display
-# (scripts/xvfb.sh) and, under dbus-run-session, a private D-Bus session bus
+# (scripts/lib/xvfb.sh) and, under dbus-run-session, a private D-Bus session bus
 # run as USER (default: whoever calls). Exports DISPLAY, QT_QPA_PLATFORM=xcb,
 # DBUS_SESSION_BUS_ADDRESS, XDG_RUNTIME_DIR (WORKDIR/runtime) and
 # QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1, so that a Qt program started now puts
@@ -17,8 +18,10 @@
 # subshell of its own).
 # a11y ARGS...: runs brellan_a11y.py ARGS as USER.
 # stop_a11y_session: ends the session bus and the display; safe to call twice.
-a11y_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-source "$a11y_dir/../../scripts/xvfb.sh"
+a11y_lib_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+a11y_tool=$(cd "$a11y_lib_dir/../../tests/a11y" && pwd)/brellan_a11y.py
+source "$a11y_lib_dir/xvfb.sh"
+source "$a11y_lib_dir/wait.sh"
 
 a11y_as_user=()
 a11y_keeper_pid=""
@@ -29,7 +32,7 @@ as_session_user() {
 }
 
 a11y() {
-    as_session_user /usr/bin/python3 "$a11y_dir/brellan_a11y.py" "$@"
+    as_session_user /usr/bin/python3 "$a11y_tool" "$@"
 }
 
 start_a11y_session() {
@@ -52,14 +55,16 @@ start_a11y_session() {
         'printf "%s\n" "$$" >"$1/keeper"; printf "%s\n" "$DBUS_SESSION_BUS_ADDRESS" >"$1/address"; exec sleep 3600' \
         sh "$a11y_work/bus" 2>"$a11y_work/bus.log" &
     a11y_session_pid=$!
-    for _ in $(seq 1 100); do
-        [ -s "$a11y_work/bus/address" ] && [ -s "$a11y_work/bus/keeper" ] && break
-        sleep 0.1
-    done
-    [ -s "$a11y_work/bus/address" ] || { echo "the session bus did not start:" >&2; cat "$a11y_work/bus.log" >&2; return 1; }
+    # Not --while its pid: where the caller has job control, setsid forks
+    # and that pid ends at once.
+    wait_until 10 a11y_bus_written || { echo "the session bus did not start:" >&2; cat "$a11y_work/bus.log" >&2; return 1; }
     a11y_keeper_pid=$(cat "$a11y_work/bus/keeper")
     DBUS_SESSION_BUS_ADDRESS=$(cat "$a11y_work/bus/address")
     export DBUS_SESSION_BUS_ADDRESS
+}
+
+a11y_bus_written() {
+    [ -s "$a11y_work/bus/address" ] && [ -s "$a11y_work/bus/keeper" ]
 }
 
 stop_a11y_session() {
