@@ -144,7 +144,7 @@ std::string trapDetailsText(const ReceivedTrap& trap, std::string_view receivedA
     const snmp::Decoded<snmp::Message> message = snmp::decodeMessage(trap.datagram);
     if (!message) {
         writer.line("The datagram (" + std::to_string(trap.datagram.size()) + " bytes) does not decode: "
-                    + snmp::decodeErrorName(message.failure().reason) + " at byte "
+                    + snmp::decodeErrorText(message.failure().reason) + " at byte "
                     + std::to_string(message.failure().offset) + ".");
         return writer.take();
     }

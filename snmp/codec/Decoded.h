@@ -29,7 +29,7 @@ enum class DecodeError : std::uint8_t {
 // The reason in the operator's words ("a field runs past its end"), as a
 // trap's details say it; the log of dropped datagrams and test output say
 // it too ("... at byte 12").
-constexpr const char* decodeErrorName(DecodeError error)
+constexpr const char* decodeErrorText(DecodeError error)
 {
     switch (error) {
     case DecodeError::Truncated: return "a field runs past its end";

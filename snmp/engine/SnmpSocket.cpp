@@ -99,7 +99,7 @@ void SnmpSocket::handleDatagram(std::span<const std::uint8_t> bytes, const QHost
     if (!message) {
         m_malformed.fetch_add(1, std::memory_order_relaxed);
         qCDebug(droppedDatagrams, "Dropped a datagram from %s:%u: %s at byte %zu", qPrintable(sender.toString()),
-                senderPort, snmp::decodeErrorName(message.failure().reason), message.failure().offset);
+                senderPort, snmp::decodeErrorText(message.failure().reason), message.failure().offset);
         return;
     }
     Received received{*message, bytes, *source, senderPort, firstOfPass};

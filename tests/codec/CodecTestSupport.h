@@ -22,12 +22,12 @@ namespace brellan::snmp {
 // Readable failures in test output (found by argument-dependent lookup).
 inline void PrintTo(DecodeError error, std::ostream* out)
 {
-    *out << decodeErrorName(error);
+    *out << decodeErrorText(error);
 }
 
 inline void PrintTo(const DecodeFailure& failure, std::ostream* out)
 {
-    *out << decodeErrorName(failure.reason) << " at " << failure.offset;
+    *out << decodeErrorText(failure.reason) << " at " << failure.offset;
 }
 
 } // namespace brellan::snmp
@@ -134,7 +134,7 @@ inline Bytes corpusFile(const std::string& name)
 inline Message decoded(const Decoded<Message>& result)
 {
     if (!result) {
-        throw std::runtime_error("decode failed: " + std::string(decodeErrorName(result.failure().reason)) + " at "
+        throw std::runtime_error("decode failed: " + std::string(decodeErrorText(result.failure().reason)) + " at "
                                  + std::to_string(result.failure().offset));
     }
     return *result;
