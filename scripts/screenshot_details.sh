@@ -25,17 +25,14 @@ if [ "${1:-}" != --inside ]; then
         source scripts/lib/run_tree.sh
         build_program mervik
     fi
-    work=$(mktemp -d)
-    trap 'rm -rf "$work"' EXIT
-    timeout 120 unshare -n bash "$self" --inside "$work" "$program"
-    exit
+    source scripts/lib/private_network.sh
+    rerun_in_private_network 120 "$self" "$program"
 fi
 
 work=$2
 program=$3
-ip link set lo up
-export MIBS="" SNMP_PERSISTENT_DIR="$work/persist" HOME="$work/home"
-mkdir -p "$HOME"
+source scripts/lib/private_network.sh
+enter_private_network "$work"
 program_pid=""
 source scripts/lib/xvfb.sh
 source scripts/lib/wait.sh

@@ -4,6 +4,8 @@
 #
 #   on_exit COMMAND [ARG...]   runs the command when the script ends
 #   on_exit_kill PID...        ends that child of this shell then
+#   exit_with COMMAND [ARG...] runs the command as such a child and ends the
+#                              script with its exit status
 #
 # When the script exits, and also on SIGINT, SIGTERM and SIGHUP (which end it
 # with status 130, 143 and 129), the registered children still running are
@@ -28,6 +30,18 @@ on_exit() {
 
 on_exit_kill() {
     cleanup_pids+=("$@")
+}
+
+# The command runs in the background and is waited for, so that a signal
+# reaches the traps below at once rather than after the command ends; the
+# teardown then stops it with the rest.
+exit_with() {
+    "$@" &
+    local pid=$!
+    on_exit_kill "$pid"
+    local status=0
+    wait "$pid" || status=$?
+    exit "$status"
 }
 
 # A registered child that has ended already is left alone: its pid may

@@ -32,17 +32,14 @@ if [ "${1:-}" != --inside ]; then
         skip "no AT-SPI bindings for Python (python3-gi, gir1.2-atspi-2.0)"
     [ "$(id -u)" -eq 0 ] || skip "needs root, to bind UDP 162 inside a network namespace of its own"
     unshare -n true 2>/dev/null || skip "no network namespace can be made here (unshare -n)"
-    work=$(mktemp -d)
-    trap 'rm -rf "$work"' EXIT
-    timeout 100 unshare -n bash "$self" --inside "$work" "$program"
-    exit
+    source "$a11y_dir/../../scripts/lib/private_network.sh"
+    rerun_in_private_network 100 "$self" "$program"
 fi
 
 work=$2
 program=$3
-ip link set lo up
-export MIBS="" SNMP_PERSISTENT_DIR="$work/persist" HOME="$work/home"
-mkdir -p "$HOME"
+source "$a11y_dir/../../scripts/lib/private_network.sh"
+enter_private_network "$work"
 program_pid=""
 source "$a11y_dir/../../scripts/lib/a11y_session.sh"
 cleanup() {

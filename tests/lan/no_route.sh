@@ -44,10 +44,5 @@ then
     exit 1
 fi
 
-timeout 120 env QT_QPA_PLATFORM=offscreen MIBS= BRELLAN_LAN_INTERFACES=lo \
-    "$driver" --gtest_filter='NoRoute.*' "$@" &
-driver_pid=$!
-on_exit_kill "$driver_pid"
-status=0
-wait "$driver_pid" || status=$?
-exit "$status"
+exit_with timeout 120 env QT_QPA_PLATFORM=offscreen MIBS= BRELLAN_LAN_INTERFACES=lo \
+    "$driver" --gtest_filter='NoRoute.*' "$@"

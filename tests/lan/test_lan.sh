@@ -173,14 +173,8 @@ echo "hosts: files" >"$names/nsswitch.conf"
 echo "nameserver 127.0.0.1" >"$names/resolv.conf"
 
 # The driver refuses to run unless it sees exactly these interfaces. Its own
-# time limit stays below ctest's, so the LAN is always torn down here. It
-# runs in the background so that a signal reaches the traps above at once
+# time limit stays below ctest's, so the LAN is always torn down here
 # (cleanup stops it with the agents).
-ip netns exec "$mgr" timeout "${BRELLAN_LAN_TIMEOUT:-300}" env QT_QPA_PLATFORM=offscreen MIBS= \
+exit_with ip netns exec "$mgr" timeout "${BRELLAN_LAN_TIMEOUT:-300}" env QT_QPA_PLATFORM=offscreen MIBS= \
     BRELLAN_LAN_DESCRIPTION="$description" BRELLAN_LAN_INTERFACES=lo,seg1,seg2 BRELLAN_LAN_ATTACKER="$attacker" \
-    "$driver" --gtest_filter='TestLan.*:HostileLan.*' "$@" &
-driver_pid=$!
-on_exit_kill "$driver_pid"
-status=0
-wait "$driver_pid" || status=$?
-exit "$status"
+    "$driver" --gtest_filter='TestLan.*:HostileLan.*' "$@"
