@@ -18,15 +18,31 @@ using snmp::Oid;
 const Oid sysUpTimeOid{1, 3, 6, 1, 2, 1, 1, 3, 0};
 const Oid snmpTrapOidOid{1, 3, 6, 1, 6, 3, 1, 1, 4, 1, 0};
 
+// Where a cut of quoted text at `end` falls: before a backslash escape (\n,
+// \u2028) that would be cut short, since its first part reads as another
+// character.
+std::size_t outsideEscape(std::string_view text, std::size_t end)
+{
+    for (std::size_t i = 0; i < end; ++i) {
+        if (text[i] != '\\')
+            continue;
+        const std::size_t length = i + 1 < text.size() && text[i + 1] == 'u' ? 6 : 2;
+        if (i + length > end)
+            return i;
+        i += length - 1;
+    }
+    return end;
+}
+
 // Text longer than the limit, cut: it ends at the last whole character that
-// fits (never inside a backslash escape), and the mark gives the whole text's
-// length in characters.
+// fits (in quoted text, never inside an escape), and the mark gives the whole
+// text's length in characters.
 struct Cut {
     std::string text;
     std::string mark; // empty when the text is whole
 };
 
-Cut cutApart(std::string text, std::size_t limit)
+Cut cutApart(std::string text, std::size_t limit, bool quoted = false)
 {
     if (text.size() <= limit)
         return {std::move(text), {}};
@@ -36,11 +52,7 @@ Cut cutApart(std::string text, std::size_t limit)
     std::size_t end = limit;
     while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
         --end;
-    std::size_t backslashes = 0;
-    while (backslashes < end && text[end - 1 - backslashes] == '\\')
-        ++backslashes;
-    end -= backslashes % 2;
-    text.resize(end);
+    text.resize(quoted ? outsideEscape(text, end) : end);
     return {std::move(text), " \u2026 [cut: " + std::to_string(characters) + " characters in all]"};
 }
 
@@ -50,14 +62,14 @@ std::string cut(std::string text, std::size_t limit)
     return parts.text + parts.mark;
 }
 
-// "STRING: \"eth1\"", "Hex-STRING: 80", "NULL": the value beside its type,
+// STRING: "eth1", Hex-STRING: 80, NULL: the value beside its type,
 // a cut one with its mark after the closing quote.
 std::string typedText(const snmp::Value& value, std::size_t limit)
 {
     snmp::TypedValueText typed = snmp::typedValueText(value);
     if (typed.text.empty() && !typed.quoted)
         return typed.type;
-    const Cut parts = cutApart(std::move(typed.text), limit);
+    const Cut parts = cutApart(std::move(typed.text), limit, typed.quoted);
     const char* quote = typed.quoted ? "\"" : "";
     return typed.type + ": " + quote + parts.text + quote + parts.mark;
 }
