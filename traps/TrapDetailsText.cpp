@@ -18,25 +18,68 @@ using snmp::Oid;
 const Oid sysUpTimeOid{1, 3, 6, 1, 2, 1, 1, 3, 0};
 const Oid snmpTrapOidOid{1, 3, 6, 1, 6, 3, 1, 1, 4, 1, 0};
 
-// Text longer than the limit ends at the last whole character that fits,
-// followed by a mark giving the whole text's length in characters.
-std::string cut(std::string text, std::size_t limit)
+// Where a cut of quoted text at `end` falls: before a backslash escape (\n,
+// \u2028) that would be cut short, since its first part reads as another
+// character.
+std::size_t outsideEscape(std::string_view text, std::size_t end)
+{
+    for (std::size_t i = 0; i < end; ++i) {
+        if (text[i] != '\\')
+            continue;
+        const std::size_t length = i + 1 < text.size() && text[i + 1] == 'u' ? 6 : 2;
+        if (i + length > end)
+            return i;
+        i += length - 1;
+    }
+    return end;
+}
+
+// Text longer than the limit, cut: it ends at the last whole character that
+// fits (in quoted text, never inside an escape), and the mark gives the whole
+// text's length in characters.
+struct Cut {
+    std::string text;
+    std::string mark; // empty when the text is whole
+};
+
+Cut cutApart(std::string text, std::size_t limit, bool quoted = false)
 {
     if (text.size() <= limit)
-        return text;
+        return {std::move(text), {}};
     std::size_t characters = 0;
     for (const char c : text)
         characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
     std::size_t end = limit;
     while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
         --end;
-    text.resize(end);
-    return text + " \u2026 [cut: " + std::to_string(characters) + " characters in all]";
+    text.resize(quoted ? outsideEscape(text, end) : end);
+    return {std::move(text), " \u2026 [cut: " + std::to_string(characters) + " characters in all]"};
+}
+
+std::string cut(std::string text, std::size_t limit)
+{
+    Cut parts = cutApart(std::move(text), limit);
+    return parts.text + parts.mark;
+}
+
+// STRING: "eth1", Hex-STRING: 80, NULL: the value beside its type,
+// a cut one with its mark after the closing quote.
+std::string typedText(const snmp::Value& value, std::size_t limit)
+{
+    snmp::TypedValueText typed = snmp::typedValueText(value);
+    if (typed.text.empty() && !typed.quoted)
+        return typed.type;
+    const Cut parts = cutApart(std::move(typed.text), limit, typed.quoted);
+    const char* quote = typed.quoted ? "\"" : "";
+    return typed.type + ": " + quote + parts.text + quote + parts.mark;
 }
 
 class DetailsWriter {
 public:
-    DetailsWriter(const ReceivedTrap& trap, const DetailLimits& limits) : m_trap(trap), m_limits(limits) {}
+    DetailsWriter(const ReceivedTrap& trap, const DetailLimits& limits, CommunityShown community)
+        : m_trap(trap), m_limits(limits), m_community(community)
+    {
+    }
 
     void line(const std::string& text)
     {
@@ -101,6 +144,10 @@ private:
 
     std::string communityText(const snmp::Message& message) const
     {
+        if (m_community == CommunityShown::asLengthOnly) {
+            const std::size_t octets = message.community.size();
+            return std::to_string(octets) + (octets == 1 ? " octet" : " octets") + ", not copied";
+        }
         const snmp::Octets octets(message.community.begin(), message.community.end());
         return cut(snmp::valueText(snmp::OctetString{octets}), m_limits.valueBytes);
     }
@@ -120,21 +167,23 @@ private:
         const std::size_t shown = std::min(bindings.size(), m_limits.maxBindings);
         for (std::size_t i = 0; i < shown; ++i)
             line(cut(snmp::formatOid(bindings[i].oid), m_limits.valueBytes) + " = "
-                 + cut(snmp::valueText(bindings[i].value), m_limits.valueBytes));
+                 + typedText(bindings[i].value, m_limits.valueBytes));
         if (shown < bindings.size())
             line("\u2026 and " + std::to_string(bindings.size() - shown) + " more, not shown");
     }
 
     const ReceivedTrap& m_trap;
     const DetailLimits& m_limits;
+    const CommunityShown m_community;
     std::string m_text;
 };
 
 } // namespace
 
-std::string trapDetailsText(const ReceivedTrap& trap, std::string_view receivedAt, const DetailLimits& limits)
+std::string trapDetailsText(const ReceivedTrap& trap, std::string_view receivedAt, const DetailLimits& limits,
+                            CommunityShown community)
 {
-    DetailsWriter writer(trap, limits);
+    DetailsWriter writer(trap, limits, community);
     writer.line("Received: " + std::string(receivedAt));
     writer.source();
     if (trap.datagram.empty()) {

@@ -17,18 +17,28 @@ struct DetailLimits {
     std::size_t maxBindings = 64;
 };
 
+// Whether the details show the community. An SNMPv1 community is the
+// agent's password: the operator's own tooltip and screen reader show it,
+// but a copy meant for others gives only its length.
+enum class CommunityShown { asText, asLengthOnly };
+
 // A trap's details as UTF-8 text, one fact a line, no final line break:
 // `receivedAt` (the local time as the caller writes it), the UDP source and,
 // for a v1 trap whose agent-addr is another address, a sentence saying so;
 // the version, the kind of PDU and the community; for v1 the agent-addr,
 // enterprise, generic and specific codes and time-stamp, for v2c the values
 // of snmpTrapOID.0 and sysUpTime.0; then every variable binding as
-// "OID = value".
+// "OID = TYPE: value" (snmp::typedValueText), so that the text "80" reads
+// STRING: "80" and the byte 0x80 Hex-STRING: 80, and a line break inside a
+// string shows as \n rather than starting a line of its own.
 //
 // The datagram is decoded here, from untrusted bytes: one that does not
-// decode says why, and where. Values read as snmp::valueText shows them
-// (control and format characters in hexadecimal), and so does the community.
-std::string trapDetailsText(const ReceivedTrap& trap, std::string_view receivedAt, const DetailLimits& limits = {});
+// decode says why, and where. The header's values, and the community, read
+// as snmp::valueText shows them (control and format characters in
+// hexadecimal); the community reads so, or as "6 octets, not copied" when
+// `community` asks for its length only.
+std::string trapDetailsText(const ReceivedTrap& trap, std::string_view receivedAt, const DetailLimits& limits = {},
+                            CommunityShown community = CommunityShown::asText);
 
 // The details of a line whose trap was let go to bound memory, and of a line
 // that never had a trap kept.

@@ -88,16 +88,16 @@ std::string_view TrapListModel::line(std::size_t index) const
 
 std::string TrapListModel::detailsText(std::size_t index) const
 {
-    return detailsText(index, QTimeZone::systemTimeZone());
+    return detailsText(index, QTimeZone::systemTimeZone(), CommunityShown::asText);
 }
 
-std::string TrapListModel::detailsText(std::size_t index, const QTimeZone& zone) const
+std::string TrapListModel::detailsText(std::size_t index, const QTimeZone& zone, CommunityShown community) const
 {
     try {
         const TrapDetailStore::Found found = m_details.find(index);
         switch (found.state) {
         case TrapDetailStore::State::Kept:
-            return trapDetailsText(*found.trap, localTimeText(found.trap->receivedAt, zone));
+            return trapDetailsText(*found.trap, localTimeText(found.trap->receivedAt, zone), {}, community);
         case TrapDetailStore::State::LetGo: return detailsLetGoText();
         case TrapDetailStore::State::NeverKept: break;
         }

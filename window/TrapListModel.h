@@ -3,6 +3,7 @@
 
 #include "ReceivedTrap.h"
 #include "TrapDetailStore.h"
+#include "TrapDetailsText.h"
 #include "TrapLineStore.h"
 
 #include <QAbstractListModel>
@@ -52,8 +53,8 @@ public:
     const TrapDetailStore& details() const { return m_details; }
 
     // The text of rows [first, last] of each range, one line each, in row
-    // order; with details, each line followed by its details (indented) and
-    // a blank line between traps. Stops before the text would pass maxBytes
+    // order; with details, each line followed by its details (indented,
+    // the community given by its length only) and a blank line between traps. Stops before the text would pass maxBytes
     // of UTF-8.
     struct RowRange {
         std::size_t first;
@@ -74,7 +75,7 @@ public:
 private:
     // Announces every stored line not yet announced, in one insertion.
     void flush();
-    std::string detailsText(std::size_t index, const QTimeZone& zone) const;
+    std::string detailsText(std::size_t index, const QTimeZone& zone, CommunityShown community) const;
 
     TrapLineStore m_lines;
     TrapDetailStore m_details;

@@ -20,6 +20,7 @@ inline constexpr std::uint8_t gauge = 0x42;
 inline constexpr std::uint8_t timeTicks = 0x43;
 inline constexpr std::uint8_t opaque = 0x44;
 inline constexpr std::uint8_t counter64 = 0x46;
+inline constexpr std::uint8_t uinteger32 = 0x47; // kept as an Opaque with this tag
 
 // [CONTEXT n] IMPLICIT NULL: the exception values of RFC 3416.
 inline constexpr std::uint8_t noSuchObject = 0x80;

@@ -88,9 +88,9 @@ Decoded<Value> decodeValue(const BerElement& element)
         break;
     }
     // Another primitive application type (NsapAddress, UInteger32, a vendor's
-    // own): keep the binding and show its bytes rather than drop the datagram.
+    // own): keep the binding, its bytes and its tag rather than drop the datagram.
     if ((element.tag & tag::classMask) == tag::applicationClass && (element.tag & tag::constructedBit) == 0)
-        return Opaque{contentOf(element)};
+        return Opaque{contentOf(element), element.tag};
     return DecodeFailure{DecodeError::UnexpectedTag, element.tagOffset};
 }
 

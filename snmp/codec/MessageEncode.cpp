@@ -146,7 +146,7 @@ void appendValue(Bytes& out, const Value& value)
                    [&](const Counter& counter) { appendUnsigned(out, tag::counter, counter.value); },
                    [&](const Gauge& gauge) { appendUnsigned(out, tag::gauge, gauge.value); },
                    [&](const TimeTicks& ticks) { appendUnsigned(out, tag::timeTicks, ticks.value); },
-                   [&](const Opaque& opaque) { appendTlv(out, tag::opaque, opaque.bytes); },
+                   [&](const Opaque& opaque) { appendTlv(out, opaque.berTag, opaque.bytes); },
                    [&](const Counter64& counter) { appendUnsigned(out, tag::counter64, counter.value); },
                    [&](const NoSuchObject&) { appendTlv(out, tag::noSuchObject, {}); },
                    [&](const NoSuchInstance&) { appendTlv(out, tag::noSuchInstance, {}); },

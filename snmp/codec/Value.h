@@ -5,6 +5,7 @@
 // value always holds exactly what its syntax allows (RFC 1155, RFC 2578 and
 // the exception values of RFC 3416).
 
+#include "BerTags.h"
 #include "Oid.h"
 
 #include <array>
@@ -49,9 +50,10 @@ struct TimeTicks {
     bool operator==(const TimeTicks&) const = default;
 };
 // Opaque, and the application types this station does not know, kept as
-// their content octets.
+// their content octets and the tag they came with.
 struct Opaque {
     Octets bytes;
+    std::uint8_t berTag = tag::opaque;
     bool operator==(const Opaque&) const = default;
 };
 struct Counter64 {
@@ -75,5 +77,17 @@ using Value = std::variant<Null, Integer, OctetString, ObjectIdentifier, IpAddre
 // The text an operator sees for a value (VarValue): see valueText's comment
 // in ValueText.cpp for each syntax.
 std::string valueText(const Value& value);
+
+// A value as its type and its text, apart, in the form Net-SNMP's tools
+// print ("STRING" and "eth1", "Hex-STRING" and "80", "INTEGER" and "2"), so
+// that no value can pass for one of another type: see typedValueText's
+// comment in ValueText.cpp. Quoted text is escaped (\" \\ \n \r \t) and
+// holds no line break; the caller adds the quotes.
+struct TypedValueText {
+    std::string type;
+    std::string text; // empty for NULL and the exception values
+    bool quoted = false;
+};
+TypedValueText typedValueText(const Value& value);
 
 } // namespace brellan::snmp

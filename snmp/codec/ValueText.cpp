@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The text an operator sees for each value syntax.
 
+#include "BerReader.h"
 #include "Overloaded.h"
 #include "Value.h"
 
@@ -101,11 +102,29 @@ bool isLineBreak(char32_t c)
     return c == '\t' || c == '\r' || c == '\n' || c == 0x2028 || c == 0x2029;
 }
 
-// The string as display text, or nullopt when it is not valid UTF-8 or holds
-// a control or format character other than the line breaks above (which
-// become spaces). One trailing NUL, as C agents often send, is dropped.
-std::optional<std::string> displayText(const std::vector<std::uint8_t>& bytes)
+// How displayText writes the line breaks above: as spaces, for a one-line
+// box; or escaped, for text in double quotes, where a double quote and a
+// backslash are escaped too, so the text can neither end its quotes early nor
+// start a new line that passes for another binding.
+enum class LineBreaks { asSpaces, escaped };
+
+std::string escapedBreak(char32_t c)
 {
+    switch (c) {
+    case '\t': return "\\t";
+    case '\r': return "\\r";
+    case '\n': return "\\n";
+    case 0x2028: return "\\u2028";
+    default: return "\\u2029";
+    }
+}
+
+// The string as display text, or nullopt when it is not valid UTF-8 or holds
+// a control or format character other than the line breaks above (written
+// as `breaks` says). One trailing NUL, as C agents often send, is dropped.
+std::optional<std::string> displayText(const std::vector<std::uint8_t>& bytes, LineBreaks breaks)
+{
+    const bool escaped = breaks == LineBreaks::escaped;
     std::string_view raw(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     if (!raw.empty() && raw.back() == '\0')
         raw.remove_suffix(1);
@@ -115,6 +134,8 @@ std::optional<std::string> displayText(const std::vector<std::uint8_t>& bytes)
         // Printable ASCII, most of what agents send, is taken as it is.
         const auto byte = static_cast<unsigned char>(raw[position]);
         if (byte >= 0x20 && byte < 0x7F) {
+            if (escaped && (byte == '"' || byte == '\\'))
+                text += '\\';
             text += raw[position++];
             continue;
         }
@@ -122,7 +143,7 @@ std::optional<std::string> displayText(const std::vector<std::uint8_t>& bytes)
         if (!point)
             return std::nullopt;
         if (isLineBreak(point->value))
-            text += ' ';
+            text += escaped ? escapedBreak(point->value) : std::string(" ");
         else if (isControl(point->value) || isFormatCharacter(point->value))
             return std::nullopt;
         else
@@ -144,6 +165,39 @@ std::string timeTicksText(std::uint32_t ticks)
     char clock[16];
     std::snprintf(clock, sizeof clock, "%02u:%02u:%02u.%02u", hours, minutes, seconds, hundredths);
     return std::to_string(days) + (days == 1 ? " day, " : " days, ") + clock + " (" + std::to_string(ticks) + ")";
+}
+
+// "(27390607) 3 days, 4:05:06.07", "(249784) 0:41:37.84": the raw ticks,
+// then the duration, the days left out when there are none.
+std::string ticksAndDurationText(std::uint32_t ticks)
+{
+    const std::uint32_t days = ticks / 8640000;
+    char clock[32];
+    std::snprintf(clock, sizeof clock, "%u:%02u:%02u.%02u", ticks / 360000 % 24, ticks / 6000 % 60, ticks / 100 % 60,
+                  ticks % 100);
+    const std::string dayText = days == 0 ? "" : std::to_string(days) + (days == 1 ? " day, " : " days, ");
+    return "(" + std::to_string(ticks) + ") " + dayText + clock;
+}
+
+// UInteger32 is kept as an Opaque with its own tag: its number when its
+// bytes hold one, else nullopt.
+std::optional<std::uint32_t> uinteger32Of(const Opaque& opaque)
+{
+    if (opaque.berTag != tag::uinteger32)
+        return std::nullopt;
+    const Decoded<std::uint32_t> number = decodeUnsigned32(BerElement{opaque.berTag, opaque.bytes});
+    return number ? std::optional(*number) : std::nullopt;
+}
+
+TypedValueText opaqueTyped(const Opaque& opaque)
+{
+    if (opaque.berTag == tag::opaque)
+        return {"OPAQUE", hexText(opaque.bytes)};
+    if (const std::optional<std::uint32_t> number = uinteger32Of(opaque))
+        return {"UInteger32", std::to_string(*number)};
+    char type[32];
+    std::snprintf(type, sizeof type, "Unknown type 0x%02X", static_cast<unsigned>(opaque.berTag));
+    return {type, hexText(opaque.bytes)};
 }
 
 std::string dottedBytes(std::span<const std::uint8_t> bytes)
@@ -172,7 +226,7 @@ std::string valueText(const Value& value)
             [](const Null&) { return std::string(); },
             [](const Integer& integer) { return std::to_string(integer.value); },
             [](const OctetString& string) {
-                std::optional<std::string> text = displayText(string.bytes);
+                std::optional<std::string> text = displayText(string.bytes, LineBreaks::asSpaces);
                 return text ? std::move(*text) : hexText(string.bytes);
             },
             [](const ObjectIdentifier& identifier) {
@@ -188,6 +242,41 @@ std::string valueText(const Value& value)
             [](const NoSuchObject&) { return std::string("noSuchObject"); },
             [](const NoSuchInstance&) { return std::string("noSuchInstance"); },
             [](const EndOfMibView&) { return std::string("endOfMibView"); },
+        },
+        value);
+}
+
+// Each value beside its type, as Net-SNMP's tools print it: OCTET STRING as
+// "STRING" and its text, quoted and escaped, when it reads as text (the same
+// test as valueText's), else as "Hex-STRING" and its bytes; INTEGER, IpAddress,
+// OID, Timeticks "(ticks) duration", Counter32, Gauge32, Counter64, OPAQUE in
+// hexadecimal, UInteger32 when its bytes hold one, and any other application
+// type as "Unknown type 0xNN" and its bytes; NULL and the exception values as
+// their names alone. (Net-SNMP writes an empty string as "" alone; here it
+// keeps its type, as every value does.)
+TypedValueText typedValueText(const Value& value)
+{
+    return std::visit(
+        Overloaded{
+            [](const Null&) { return TypedValueText{"NULL", {}}; },
+            [](const Integer& integer) { return TypedValueText{"INTEGER", std::to_string(integer.value)}; },
+            [](const OctetString& string) {
+                std::optional<std::string> text = displayText(string.bytes, LineBreaks::escaped);
+                return text ? TypedValueText{"STRING", std::move(*text), true}
+                            : TypedValueText{"Hex-STRING", hexText(string.bytes)};
+            },
+            [](const ObjectIdentifier& identifier) {
+                return TypedValueText{"OID", identifier.oid.empty() ? std::string("0.0") : formatOid(identifier.oid)};
+            },
+            [](const IpAddress& address) { return TypedValueText{"IpAddress", dottedBytes(address.octets)}; },
+            [](const Counter& counter) { return TypedValueText{"Counter32", std::to_string(counter.value)}; },
+            [](const Gauge& gauge) { return TypedValueText{"Gauge32", std::to_string(gauge.value)}; },
+            [](const TimeTicks& ticks) { return TypedValueText{"Timeticks", ticksAndDurationText(ticks.value)}; },
+            [](const Opaque& opaque) { return opaqueTyped(opaque); },
+            [](const Counter64& counter) { return TypedValueText{"Counter64", std::to_string(counter.value)}; },
+            [](const NoSuchObject&) { return TypedValueText{"noSuchObject", {}}; },
+            [](const NoSuchInstance&) { return TypedValueText{"noSuchInstance", {}}; },
+            [](const EndOfMibView&) { return TypedValueText{"endOfMibView", {}}; },
         },
         value);
 }

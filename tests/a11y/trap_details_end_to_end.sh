@@ -100,12 +100,12 @@ expect() {
 }
 source_fact='From: 127\.0\.0\.1, UDP port [0-9]+'
 expect "${lines[0]}" "$source_fact" 'Version: SNMPv1, trap' 'Community: v1-bindings' 'Enterprise: 1\.3\.6\.1\.4\.1\.99' \
-    'Variable bindings: 2' '1\.3\.6\.1\.2\.1\.2\.2\.1\.1\.3 = 3' '1\.3\.6\.1\.2\.1\.2\.2\.1\.2\.3 = eth2'
+    'Variable bindings: 2' '1\.3\.6\.1\.2\.1\.2\.2\.1\.1\.3 = INTEGER: 3' '1\.3\.6\.1\.2\.1\.2\.2\.1\.2\.3 = STRING: "eth2"'
 expect "${lines[1]}" "$source_fact" 'Community: v1-relayed' \
     'The trap names 192\.0\.2\.7 as its agent but came from 127\.0\.0\.1: .*'
 expect "${lines[2]}" "$source_fact" 'Version: SNMPv2c, trap' 'Community: v2c-trap' \
-    'snmpTrapOID\.0: 1\.3\.6\.1\.6\.3\.1\.1\.5\.3' '1\.3\.6\.1\.2\.1\.2\.2\.1\.1\.2 = 2'
+    'snmpTrapOID\.0: 1\.3\.6\.1\.6\.3\.1\.1\.5\.3' '1\.3\.6\.1\.2\.1\.2\.2\.1\.1\.2 = INTEGER: 2'
 expect "${lines[3]}" "$source_fact" 'Version: SNMPv2c, inform' 'Community: v2c-inform' \
-    'snmpTrapOID\.0: 1\.3\.6\.1\.4\.1\.99\.0\.42' '1\.3\.6\.1\.2\.1\.1\.5\.0 = inform-test'
+    'snmpTrapOID\.0: 1\.3\.6\.1\.4\.1\.99\.0\.42' '1\.3\.6\.1\.2\.1\.1\.5\.0 = STRING: "inform-test"'
 echo "the window's trap lines and their details, as a screen reader reads them:"
 sed 's/^/    /' "$work/described"

@@ -135,7 +135,7 @@ TEST(DecodeValues, UnknownApplicationTypeKeepsItsBytes)
     const Bytes packet = getResponseWith(tlv(0x06, hex("2B 06 01")), hex("47 02 01 02"));
     const Message m = decoded(decodeMessage(packet));
     ASSERT_EQ(m.bindings().size(), 1u);
-    EXPECT_EQ(m.bindings()[0].value, Value{Opaque{hex("01 02")}});
+    EXPECT_EQ(m.bindings()[0].value, (Value{Opaque{hex("01 02"), 0x47}}));
 }
 
 TEST(DecodeValues, ZeroLengthObjectIdentifierValueFromAPrinterIsShownAsTheNullIdentifier)

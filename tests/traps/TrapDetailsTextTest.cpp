@@ -55,7 +55,7 @@ TEST(TrapDetailsTextTest, AV1TrapFromAnotherAddressThanItsAgentSaysSo)
                        "Specific trap: 12\n"
                        "Time-stamp: 0 days, 00:01:02.03 (6203)\n"
                        "Variable bindings: 1\n"
-                       "1.3.6.1.2.1.2.2.1.1.2 = 2");
+                       "1.3.6.1.2.1.2.2.1.1.2 = INTEGER: 2");
 
     const std::string direct = trapDetailsText(keptV1({10, 0, 0, 9}, relay), "then");
     EXPECT_FALSE(has(direct, "came from")) << direct;
@@ -75,9 +75,48 @@ TEST(TrapDetailsTextTest, AnInformReadsAsAV2cTrapThatSaysInform)
     const std::string text = trapDetailsText(kept, "then");
     EXPECT_TRUE(has(text, "\nVersion: SNMPv2c, inform\nCommunity: public\n"
                           "snmpTrapOID.0: 1.3.6.1.6.3.1.1.5.4\nsysUpTime.0: 0 days, 00:00:01.00 (100)\n"
-                          "Variable bindings: 2\n1.3.6.1.2.1.1.3.0 = 0 days, 00:00:01.00 (100)\n"))
+                          "Variable bindings: 2\n1.3.6.1.2.1.1.3.0 = Timeticks: (100) 0:00:01.00\n"))
         << text;
     EXPECT_FALSE(has(text, "came from")) << "only a v1 trap names its agent";
+}
+
+// Each binding reads as its type and value, beside the value of another type
+// that reads the same without it; a line break inside a string stays an
+// escape on the binding's own line.
+TEST(TrapDetailsTextTest, EveryValueSaysItsTypeAndStaysOnItsLine)
+{
+    struct Case {
+        Value value;
+        std::string shown;
+    };
+    const auto text = [](std::string_view bytes) { return OctetString{Octets(bytes.begin(), bytes.end())}; };
+    const std::vector<Case> cases{
+        {text("80"), "STRING: \"80\""},
+        {OctetString{{0x80}}, "Hex-STRING: 80"},
+        {OctetString{}, "STRING: \"\""},
+        {Null{}, "NULL"},
+        {text("10.0.0.1"), "STRING: \"10.0.0.1\""},
+        {IpAddress{{10, 0, 0, 1}}, "IpAddress: 10.0.0.1"},
+        {text("x\n1.3.6.1.2.1.1.5.0 = forged"), R"(STRING: "x\n1.3.6.1.2.1.1.5.0 = forged")"},
+        {text("\"\\\r\t\u2028"), R"(STRING: "\"\\\r\t\u2028")"},
+        {text("a\x1B" "b"), "Hex-STRING: 61 1B 62"},
+        {Opaque{{0x00, 0xFF, 0xFF, 0xFF, 0xFF}, 0x47}, "UInteger32: 4294967295"},
+        {Opaque{{0x01, 0x00, 0x00, 0x00, 0x00}, 0x47}, "Unknown type 0x47: 01 00 00 00 00"},
+        {Opaque{{0x01, 0x02}}, "OPAQUE: 01 02"},
+        {TimeTicks{249784}, "Timeticks: (249784) 0:41:37.84"},
+        {Counter{7}, "Counter32: 7"},
+    };
+    TrapPdu trap;
+    trap.enterprise = {1, 3, 6, 1, 4, 1, 8072};
+    trap.agentAddress = {10, 0, 0, 9};
+    for (std::uint32_t i = 0; i < cases.size(); ++i)
+        trap.bindings.push_back({{1, 3, 6, 1, 4, 1, 8072, 9, i}, cases[i].value});
+    const std::string details =
+        trapDetailsText(receivedFrom(relay, 162, encodeMessage(Message{versionV1, "public", trap})), "then");
+    std::string expected = "\nVariable bindings: " + std::to_string(cases.size());
+    for (std::size_t i = 0; i < cases.size(); ++i)
+        expected += "\n1.3.6.1.4.1.8072.9." + std::to_string(i) + " = " + cases[i].shown;
+    EXPECT_TRUE(details.ends_with(expected)) << details;
 }
 
 // Hostile text cannot reorder or hide what follows it, and nothing grows
@@ -95,12 +134,22 @@ TEST(TrapDetailsTextTest, UntrustedTextIsShownSafelyAndWithinBounds)
     for (int i = 0; i < 100; ++i)
         trap.bindings.push_back({{1, 3, 6, 1, 4, 1, 8072, 9, static_cast<std::uint32_t>(i)},
                                  OctetString{Octets(1000, static_cast<std::uint8_t>('a' + i % 26))}});
+    // "a" and line feeds, escaped as two characters each: the cut falls inside an escape.
+    Octets& breaks = std::get<OctetString>(trap.bindings[1].value).bytes;
+    breaks.assign(1000, '\n');
+    breaks[0] = 'a';
     kept.datagram = encodeMessage(Message{versionV1, "public", trap});
     const std::string text = trapDetailsText(kept, "then", DetailLimits{24, 3});
-    EXPECT_TRUE(has(text, "\nVariable bindings: 100\n1.3.6.1.4.1.8072.9.0 = " + std::string(24, 'a') + " \u2026 [cut: 1000 characters in all]\n"))
+    EXPECT_TRUE(has(text, "\nVariable bindings: 100\n1.3.6.1.4.1.8072.9.0 = STRING: \"" + std::string(24, 'a')
+                              + "\" \u2026 [cut: 1000 characters in all]\n"))
         << text;
-    EXPECT_TRUE(has(text, "\n1.3.6.1.4.1.8072.9.2 = " + std::string(24, 'c') + " \u2026 [cut: 1000 characters in all]\n"
-                          "\u2026 and 97 more, not shown"))
+    std::string escapes = "a";
+    for (int i = 0; i < 11; ++i)
+        escapes += "\\n";
+    EXPECT_TRUE(has(text, "\n1.3.6.1.4.1.8072.9.1 = STRING: \"" + escapes + "\" \u2026 [cut: 1999 characters in all]\n"))
+        << text;
+    EXPECT_TRUE(has(text, "\n1.3.6.1.4.1.8072.9.2 = STRING: \"" + std::string(24, 'c')
+                              + "\" \u2026 [cut: 1000 characters in all]\n\u2026 and 97 more, not shown"))
         << text;
     EXPECT_LT(text.size(), 700U);
 

@@ -64,6 +64,7 @@ TEST_F(TrapListCopyTest, EveryLineCopiesAloneOrWithItsDetails)
     const QString spoken = cell->text(QAccessible::Description);
     EXPECT_TRUE(spoken.contains("\nFrom: 10.0.0.9, UDP port 1162\nThe trap names 10.0.0.7 as its agent but came from"))
         << spoken.toStdString();
+    EXPECT_TRUE(spoken.contains("\nCommunity: public\n")) << spoken.toStdString();
     EXPECT_TRUE(list->model()->index(0, 0).data(Qt::ToolTipRole).toString().contains("came from 10.0.0.9"));
 
     list->setFocus();
@@ -75,9 +76,12 @@ TEST_F(TrapListCopyTest, EveryLineCopiesAloneOrWithItsDetails)
     const QString withDetails = clipboard();
     EXPECT_TRUE(withDetails.startsWith("10.0.0.7 enterpriseSpecific: 12\n    Received: ")) << withDetails.toStdString();
     EXPECT_TRUE(withDetails.contains("\n    Generic trap: 6 (enterpriseSpecific)\n    Specific trap: 12\n"));
-    EXPECT_TRUE(withDetails.contains("\n    1.3.6.1.2.1.2.2.1.1.2 = 2\n\n10.0.0.8 linkDown\n    Received: "));
+    // The community is the agent's password: a copy, meant for others, gives its length only.
+    EXPECT_TRUE(withDetails.contains("\n    Community: 6 octets, not copied\n")) << withDetails.toStdString();
+    EXPECT_FALSE(withDetails.contains("public")) << withDetails.toStdString();
+    EXPECT_TRUE(withDetails.contains("\n    1.3.6.1.2.1.2.2.1.1.2 = INTEGER: 2\n\n10.0.0.8 linkDown\n    Received: "));
     EXPECT_TRUE(withDetails.endsWith("\n    Generic trap: 2 (linkDown)\n    Specific trap: 0\n    Time-stamp: "
-                                     "0 days, 00:00:00.00 (0)\n    Variable bindings: 1\n    1.3.6.1.2.1.2.2.1.1.2 = 2"))
+                                     "0 days, 00:00:00.00 (0)\n    Variable bindings: 1\n    1.3.6.1.2.1.2.2.1.1.2 = INTEGER: 2"))
         << withDetails.toStdString();
 
     // One line, clicked, copies as the list always did; Shift+Up takes the
