@@ -63,7 +63,8 @@ std::optional<std::string> trapText(std::int32_t genericTrap, std::int32_t speci
     const std::optional<std::string_view> name = genericTrapName(genericTrap);
     if (!name)
         return std::nullopt;
-    std::string text = " " + std::string(*name);
+    std::string text = " ";
+    text += *name;
     if (genericTrap == enterpriseSpecificTrap)
         text += ": " + std::to_string(specificTrap);
     return text;

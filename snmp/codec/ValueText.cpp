@@ -175,8 +175,14 @@ std::string ticksAndDurationText(std::uint32_t ticks)
     char clock[32];
     std::snprintf(clock, sizeof clock, "%u:%02u:%02u.%02u", ticks / 360000 % 24, ticks / 6000 % 60, ticks / 100 % 60,
                   ticks % 100);
-    const std::string dayText = days == 0 ? "" : std::to_string(days) + (days == 1 ? " day, " : " days, ");
-    return "(" + std::to_string(ticks) + ") " + dayText + clock;
+    // Appended piece by piece: GCC 12 at -O3 takes "(" + std::string for an
+    // overlapping copy (-Wrestrict) and fails a -Werror build.
+    std::string text = "(";
+    text += std::to_string(ticks);
+    text += ") ";
+    if (days != 0)
+        text += std::to_string(days) + (days == 1 ? " day, " : " days, ");
+    return text + clock;
 }
 
 // UInteger32 is kept as an Opaque with its own tag: its number when its
