@@ -160,13 +160,15 @@ void UdpEngine::sendTo(snmp::PduType type, std::vector<snmp::Oid> oids, std::uin
         return;
     const std::int32_t id = newRequestId();
     std::vector<std::uint8_t> datagram = snmp::encodeRequest(type, m_settings.community, id, oids);
+    // Read before the send: an answer may come back, and be dropped, at once.
+    const std::uint64_t dropsAtSend = broadcast ? m_requestSocket.systemDrops().value_or(0) : 0;
     if (target == limitedBroadcast)
         sendBroadcast(datagram);
     else
         sendUnicast(datagram, target);
     ++m_counters.requests;
     if (broadcast)
-        m_dropsAtBroadcast[id] = m_requestSocket.systemDrops().value_or(0);
+        m_dropsAtBroadcast[id] = dropsAtSend;
     m_requests.add({id, type, std::move(oids.front()), target, name, broadcast, std::move(datagram)}, now);
     scheduleTimer();
     if (broadcast)

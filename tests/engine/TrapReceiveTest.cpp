@@ -11,7 +11,6 @@
 
 #include <functional>
 #include <latch>
-#include <memory>
 #include <numeric>
 #include <thread>
 
@@ -241,12 +240,11 @@ TEST(TrapQueue, AFullQueueCountsAndReportsWhatItDropsAndKeepsTheRestInOrder)
               "200 traps were lost: they came faster than they could be logged, while 100 were waiting.");
 }
 
-// A count as the operator reads it, for counts from 1,000 to 999,999.
-std::string thousands(std::uint64_t count)
-{
-    const std::string rest = std::to_string(count % 1000);
-    return std::to_string(count / 1000) + "," + std::string(3 - rest.size(), '0') + rest;
-}
+// Lets a held reader go, at the latest when the test ends.
+struct ReleaseAtExit {
+    std::function<void()> release;
+    ~ReleaseAtExit() { release(); }
+};
 
 // The system drops what does not fit a full receive buffer: the operator
 // reads how many traps were lost, once on the status line and in the trap
@@ -258,17 +256,17 @@ TEST(TrapPort, TrapsLostToAFullReceiveBufferAndUnreadableDatagramsAreTold)
     constexpr std::int32_t burst = 1200;
     UdpEngine::Settings settings = loopbackSettings(1);
     settings.receiveBufferBytes = 1; // the system's least, a few datagrams
-    WiredManager wired(settings);
-    QSignalSpy states(&wired.engine, &UdpEngine::trapReceiverStateChanged);
-    std::vector<std::string> notices;
-    wired.engine.Notice().connect([&](const std::string& text) { notices.push_back(text); });
-    std::latch readerReleased(1);
+    std::latch readerReleased(1);     // outlives the engine, whose thread waits on it
     bool released = false;
     const auto release = [&] {
         if (!std::exchange(released, true))
             readerReleased.count_down();
     };
-    const std::unique_ptr<void, std::function<void(void*)>> releaseAtExit(&released, [&](void*) { release(); });
+    WiredManager wired(settings);
+    const ReleaseAtExit releaseAtExit{release}; // before the engine stops its thread
+    QSignalSpy states(&wired.engine, &UdpEngine::trapReceiverStateChanged);
+    std::vector<std::string> notices;
+    wired.engine.Notice().connect([&](const std::string& text) { notices.push_back(text); });
     auto* receiver = wired.engine.findChild<brellan::TrapReceiver*>();
     ASSERT_NE(receiver, nullptr);
     QObject::connect(receiver, &brellan::TrapReceiver::trapsWaiting, receiver, [&] { readerReleased.wait(); },
