@@ -130,6 +130,8 @@ void Form1::showTrapReceiverState(const QString& text)
 {
     const QString keys = TrapListView::copyKeysText();
     m_lstTrapList->setToolTip(text.isEmpty() ? keys : text + QLatin1Char('\n') + keys);
+    // A screen reader's user hears what the tooltip shows of the receiver.
+    m_lstTrapList->setAccessibleDescription(text);
 }
 
 void Form1::clearAgentRows()

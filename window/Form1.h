@@ -47,7 +47,8 @@ public:
     void showTrapReceiverProblem(const QString& text);
     // Puts what the operator is to know of the trap receiver (how many traps
     // were lost, say) into the trap list's tooltip, above the copy keys that
-    // the tooltip always names; empty leaves the copy keys alone.
+    // the tooltip always names, and into its accessible description; empty
+    // leaves the copy keys alone.
     void showTrapReceiverState(const QString& text);
 
     // ManagerState

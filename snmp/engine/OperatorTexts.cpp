@@ -13,11 +13,21 @@ std::string noAnswerText(std::uint32_t target, const std::string& targetName, in
     return "No answer from " + agent + " after " + std::to_string(copiesSent) + (copiesSent == 1 ? " try" : " tries");
 }
 
-std::string searchDoneText(std::size_t answered)
+std::string searchDoneText(std::size_t answered, std::uint64_t lost)
 {
+    std::string text = "Search done: ";
     if (answered == 0)
-        return "Search done: no agent answered";
-    return "Search done: " + std::to_string(answered) + (answered == 1 ? " agent answered" : " agents answered");
+        text += "no agent answered";
+    else
+        text += groupedCount(answered) + (answered == 1 ? " agent answered" : " agents answered");
+    if (lost != 0)
+        text += ", " + groupedCount(lost) + (lost == 1 ? " answer" : " answers") + " lost (receive buffer full)";
+    return text;
+}
+
+std::string trapsLostToBufferNotice(std::uint64_t lost)
+{
+    return groupedCount(lost) + (lost == 1 ? " trap" : " traps") + " lost: the receive buffer was full";
 }
 
 // An agent at the end of its view says so with noSuchName and the object
@@ -90,6 +100,26 @@ std::string trapsLostText(std::uint64_t lost, std::size_t waitingAtLastLoss)
     return std::to_string(lost) + (one ? " trap was" : " traps were") + " lost: "
            + (one ? "it came" : "they came") + " faster than they could be logged, while "
            + std::to_string(waitingAtLastLoss) + " were waiting.";
+}
+
+std::string trapsLostToBufferText(std::uint64_t lost)
+{
+    return groupedCount(lost) + (lost == 1 ? " trap was" : " traps were") + " lost: the receive buffer was full.";
+}
+
+std::string unreadableAtTrapPortText(std::uint64_t datagrams)
+{
+    return groupedCount(datagrams)
+           + (datagrams == 1 ? " datagram at the trap port was not a trap" : " datagrams at the trap port were not traps")
+           + " Brellan can read.";
+}
+
+std::string groupedCount(std::uint64_t count)
+{
+    std::string digits = std::to_string(count);
+    for (auto position = static_cast<std::ptrdiff_t>(digits.size()) - 3; position > 0; position -= 3)
+        digits.insert(static_cast<std::size_t>(position), 1, ',');
+    return digits;
 }
 
 } // namespace brellan

@@ -18,13 +18,17 @@ namespace brellan {
 // A unicast request given up; `targetName` is the host name it was looked
 // up by, or empty.
 std::string noAnswerText(std::uint32_t target, const std::string& targetName, int copiesSent);
-// A broadcast's window closed with `answered` agents heard.
-std::string searchDoneText(std::size_t answered);
+// A broadcast's window closed with `answered` agents heard, and `lost`
+// answers (or other datagrams) dropped by the system for a full receive buffer.
+std::string searchDoneText(std::size_t answered, std::uint64_t lost);
 // A GetNext answered without moving past `asked`.
 std::string walkStoppedText(std::uint32_t agent, const snmp::Oid& asked, const snmp::Oid& answered,
                             std::int32_t errorStatus);
 // A host name the resolver did not turn into an IPv4 address.
 std::string couldNotFindText(const std::string& name, const std::string& reason);
+// Traps the system dropped at the trap port for a full receive buffer, in
+// one burst.
+std::string trapsLostToBufferNotice(std::uint64_t lost);
 // What follows a notice of silence: the community the agents were asked with.
 std::string communityNote(const std::string& community);
 
@@ -40,5 +44,12 @@ std::string trapPortInUseText(std::uint16_t port);
 std::string trapPortNeedsPrivilegeText(std::uint16_t port);
 std::string trapPortCannotOpenText(std::uint16_t port, const std::string& address, const std::string& reason);
 std::string trapsLostText(std::uint64_t lost, std::size_t waitingAtLastLoss);
+// Since start: traps the system dropped for a full receive buffer, and
+// datagrams at the trap port that were no trap the program can read.
+std::string trapsLostToBufferText(std::uint64_t lost);
+std::string unreadableAtTrapPortText(std::uint64_t datagrams);
+
+// A count as the operator reads it: 9871 as "9,871".
+std::string groupedCount(std::uint64_t count);
 
 } // namespace brellan

@@ -109,7 +109,7 @@ RequestTable::Due RequestTable::advanceTo(Clock::time_point now)
         }
         if (request.sent.broadcast) {
             // The window has closed; answers after it are duplicates for a while.
-            due.broadcastsClosed.push_back(request.answeredBy.size());
+            due.broadcastsClosed.push_back({it->first, request.answeredBy.size()});
             remember(it->first, now);
             it = m_outstanding.erase(it);
         } else if (now < request.giveUpAt) {

@@ -69,10 +69,16 @@ public:
         int copiesSent = 0;
     };
 
+    // A broadcast whose window closed, and how many sources answered it.
+    struct ClosedBroadcast {
+        std::int32_t requestId = 0;
+        std::size_t answered = 0;
+    };
+
     struct Due {
         std::vector<Resend> resend;
         std::vector<GivenUp> givenUp;
-        std::vector<std::size_t> broadcastsClosed; // of each: how many sources answered
+        std::vector<ClosedBroadcast> broadcastsClosed;
     };
 
     explicit RequestTable(Timing timing);

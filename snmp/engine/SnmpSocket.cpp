@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "SnmpSocket.h"
 
+#include "SocketDrops.h"
+
 #include <QByteArray>
 #include <QLoggingCategory>
 #include <QNetworkDatagram>
@@ -15,10 +17,6 @@ namespace {
 // "QT_LOGGING_RULES=brellan.snmp.dropped=true" shows why each dropped
 // datagram was dropped.
 Q_LOGGING_CATEGORY(droppedDatagrams, "brellan.snmp.dropped", QtWarningMsg)
-
-// Asked of the system, which grants what it allows (on Linux up to
-// net.core.rmem_max).
-constexpr int wantedReceiveBuffer = 64 * 1024 * 1024;
 
 std::optional<std::uint32_t> ipv4Of(const QHostAddress& sender)
 {
@@ -41,7 +39,8 @@ std::optional<SnmpSocket::BindFailure> SnmpSocket::bind(const QHostAddress& addr
 {
     if (!m_socket.bind(address, port, mode))
         return BindFailure{m_socket.error(), m_socket.errorString()};
-    m_socket.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, QVariant(wantedReceiveBuffer));
+    // The system grants what it allows (on Linux up to net.core.rmem_max).
+    m_socket.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, QVariant(m_receiveBuffer));
     return std::nullopt;
 }
 
@@ -70,8 +69,11 @@ void SnmpSocket::readPass()
     for (int read = 0; read < m_datagramsPerPass; ++read) {
         const qint64 size = m_socket.readDatagram(reinterpret_cast<char*>(m_buffer.data()),
                                                   static_cast<qint64>(m_buffer.size()), &sender, &senderPort);
-        if (size < 0)
+        if (size < 0) {
+            if (m_emptied)
+                m_emptied();
             return;
+        }
         handleDatagram(std::span<const std::uint8_t>(m_buffer.data(), static_cast<std::size_t>(size)), sender,
                        senderPort, read == 0);
     }
@@ -135,6 +137,11 @@ std::string SnmpSocket::refusal(int error) const
         return qtText;
     const std::string systemText = std::generic_category().message(error);
     return systemText == qtText ? qtText : systemText + " (" + qtText + ")";
+}
+
+std::optional<std::uint64_t> SnmpSocket::systemDrops() const
+{
+    return systemDropCount(m_socket.socketDescriptor());
 }
 
 SnmpSocket::Counters SnmpSocket::counters() const

@@ -52,10 +52,13 @@ public:
         QAbstractSocket::SocketError error;
         QString text;
     };
-    // Binds, and asks for a receive buffer as large as the system allows, so
-    // that a burst (answers to a broadcast, a flood of traps) waits in the
-    // system rather than being lost while the thread is busy. Returns why
-    // the socket could not be bound, or nothing.
+    // The receive buffer bind() asks the system for: as large as it allows
+    // by default, so that a burst (answers to a broadcast, a flood of traps)
+    // waits in the system rather than being lost while the thread is busy.
+    static constexpr int defaultReceiveBuffer = 64 * 1024 * 1024;
+    void setReceiveBufferSize(int bytes) { m_receiveBuffer = bytes; }
+    // Binds, and asks for the receive buffer. Returns why the socket could
+    // not be bound, or nothing.
     std::optional<BindFailure> bind(const QHostAddress& address, std::uint16_t port,
                                     QAbstractSocket::BindMode mode = QAbstractSocket::DefaultForPlatform);
     // The port the socket is bound to (0 when it is not bound).
@@ -72,6 +75,14 @@ public:
     std::optional<std::string> send(std::span<const std::uint8_t> datagram, const QHostAddress& address,
                                     std::uint16_t port, std::optional<int> interfaceIndex = std::nullopt);
 
+    // Called on the socket's thread when a pass has found nothing more
+    // waiting: whatever the system dropped meanwhile, it has dropped by now.
+    void whenEmptied(std::function<void()> emptied) { m_emptied = std::move(emptied); }
+    // Datagrams the system dropped on this socket since it was bound, for a
+    // full receive buffer (SocketDrops.h); nothing where the system does not
+    // tell. On the socket's thread.
+    std::optional<std::uint64_t> systemDrops() const;
+
     Counters counters() const;
 
     // Room for the largest UDP payload over IPv4.
@@ -85,7 +96,9 @@ private:
 
     QUdpSocket m_socket{this};
     Handler m_handle;
+    std::function<void()> m_emptied;
     int m_datagramsPerPass;
+    int m_receiveBuffer = defaultReceiveBuffer;
     std::optional<std::uint16_t> m_requiredPort;
     std::vector<std::uint8_t> m_buffer;
     bool m_readQueued = false;

@@ -8,6 +8,8 @@
 #include <QEventLoop>
 
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 namespace brellan {
 namespace {
@@ -40,11 +42,11 @@ std::optional<std::vector<std::uint8_t>> informResponse(const snmp::Message& inf
 
 } // namespace
 
-TrapReceiver::TrapReceiver(const QHostAddress& address, std::uint16_t port, TrapQueue::Limits limits,
-                           QObject* parent)
+TrapReceiver::TrapReceiver(const QHostAddress& address, std::uint16_t port, int receiveBuffer,
+                           TrapQueue::Limits limits, QObject* parent)
     : QObject(parent), m_queue(limits)
 {
-    m_thread.reset(QThread::create([this, address, port] { receive(address, port); }));
+    m_thread.reset(QThread::create([this, address, port, receiveBuffer] { receive(address, port, receiveBuffer); }));
     m_thread->setObjectName(QStringLiteral("trap receiver"));
     m_thread->start();
     m_bound.wait();
@@ -61,11 +63,13 @@ TrapReceiver::~TrapReceiver()
 
 // The receive thread: the socket lives here from bind to stop, so it is
 // made, used and closed on this thread alone.
-void TrapReceiver::receive(const QHostAddress& address, std::uint16_t port)
+void TrapReceiver::receive(const QHostAddress& address, std::uint16_t port, int receiveBuffer)
 {
     const StoppedAtExit stopped{m_stopped};
     SnmpSocket socket(datagramsPerPass,
                       [this, &socket](SnmpSocket::Received& received) { queueTrap(socket, received); });
+    socket.setReceiveBufferSize(receiveBuffer);
+    socket.whenEmptied([this, &socket] { noteSocketEmptied(socket); });
     // DontShareAddress: another trap receiver on the port must make this
     // bind fail rather than silently split the traps with us.
     if (const auto failure = socket.bind(address, port, QAbstractSocket::DontShareAddress))
@@ -79,6 +83,23 @@ void TrapReceiver::receive(const QHostAddress& address, std::uint16_t port)
         QEventLoop loop;
         loop.exec(); // until the destructor quits the thread
     }
+}
+
+// On the receive thread, once a pass has read the socket empty: a burst the
+// system dropped datagrams of is over, or at least a full buffer's worth of
+// it has been read since it dropped the last ones, so the GUI thread is told
+// of each burst's losses once (and of datagrams that were no trap as they
+// come).
+void TrapReceiver::noteSocketEmptied(const SnmpSocket& socket)
+{
+    const std::uint64_t drops = socket.systemDrops().value_or(0);
+    const std::uint64_t unreadableNow = unreadable();
+    if (drops == m_bufferDropsTold && unreadableNow == m_unreadableTold)
+        return;
+    m_bufferDropsTold = drops;
+    m_unreadableTold = unreadableNow;
+    m_bufferDrops.store(drops, std::memory_order_relaxed);
+    emit receptionCountsChanged();
 }
 
 // On the receive thread. Traps are queued whatever their community; what is
@@ -135,9 +156,22 @@ QString TrapReceiver::state() const
     if (!m_problem.isEmpty())
         return m_problem;
     const TrapQueue::Counters counters = m_queue.counters();
-    if (counters.dropped == 0)
-        return {};
-    return QString::fromStdString(trapsLostText(counters.dropped, counters.waitingAtLastDrop));
+    std::vector<std::string> sentences;
+    if (counters.dropped != 0)
+        sentences.push_back(trapsLostText(counters.dropped, counters.waitingAtLastDrop));
+    if (const std::uint64_t drops = bufferDrops(); drops != 0)
+        sentences.push_back(trapsLostToBufferText(drops));
+    if (const std::uint64_t others = unreadable(); others != 0)
+        sentences.push_back(unreadableAtTrapPortText(others));
+    std::string text;
+    for (const std::string& sentence : sentences)
+        text += (text.empty() ? "" : "\n") + sentence;
+    return QString::fromStdString(text);
+}
+
+std::uint64_t TrapReceiver::unreadable() const
+{
+    return socketCounters().malformed + m_queue.counters().notTraps;
 }
 
 SnmpSocket::Counters TrapReceiver::socketCounters() const

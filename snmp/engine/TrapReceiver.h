@@ -9,6 +9,7 @@
 #include <QString>
 #include <QThread>
 
+#include <atomic>
 #include <cstdint>
 #include <latch>
 #include <memory>
@@ -26,8 +27,9 @@ class TrapReceiver final : public QObject {
     Q_OBJECT
 
 public:
-    // Binds before it returns (problem() says why when that failed).
-    TrapReceiver(const QHostAddress& address, std::uint16_t port, TrapQueue::Limits limits,
+    // Binds, asking for a receive buffer of `receiveBuffer` bytes, before it
+    // returns (problem() says why when that failed).
+    TrapReceiver(const QHostAddress& address, std::uint16_t port, int receiveBuffer, TrapQueue::Limits limits,
                  QObject* parent = nullptr);
     // Stops the receive thread, which closes the socket.
     ~TrapReceiver() override;
@@ -35,24 +37,36 @@ public:
     // Empty while traps are received; otherwise why they are not, and the fix.
     QString problem() const { return m_problem; }
     // What the operator is to know of the receiver: the problem, or how
-    // many traps a full queue dropped; empty while all is well.
+    // many traps a full queue and a full receive buffer lost, and how many
+    // datagrams at the port were no trap it could read; empty while all is well.
     QString state() const;
+    // Datagrams the system dropped at the trap port for a full receive
+    // buffer, as last seen when the socket had been read empty.
+    std::uint64_t bufferDrops() const { return m_bufferDrops.load(std::memory_order_relaxed); }
+    // Datagrams at the trap port that were no trap it could read: they did
+    // not decode (malformed, bytes after the message, an unknown version),
+    // or decoded as something else than a trap.
     // The port the socket is bound to (0 when it is not bound).
     std::uint16_t boundPort() const { return m_boundPort; }
 
     TrapQueue& queue() { return m_queue; }
     const TrapQueue& queue() const { return m_queue; }
+    std::uint64_t unreadable() const;
     SnmpSocket::Counters socketCounters() const;
 
 signals:
     // Traps were put into a queue that was empty (raised on the receive
     // thread; connect with a queued connection).
     void trapsWaiting();
+    // bufferDrops() or unreadable() grew (raised on the receive thread once
+    // it has read the socket empty; connect with a queued connection).
+    void receptionCountsChanged();
 
 private:
     static constexpr int datagramsPerPass = 1024;
 
-    void receive(const QHostAddress& address, std::uint16_t port);
+    void receive(const QHostAddress& address, std::uint16_t port, int receiveBuffer);
+    void noteSocketEmptied(const SnmpSocket& socket);
     void queueTrap(SnmpSocket& socket, SnmpSocket::Received& received);
     static void acknowledge(SnmpSocket& socket, const SnmpSocket::Received& inform);
     static QString bindProblem(const SnmpSocket::BindFailure& failure, const QHostAddress& address,
@@ -69,6 +83,10 @@ private:
     QString m_problem;
     std::uint16_t m_boundPort = 0;
     const SnmpSocket* m_socket = nullptr; // lives on m_thread while it runs
+    std::atomic<std::uint64_t> m_bufferDrops{0};
+    // The counts last told of; the receive thread's alone.
+    std::uint64_t m_bufferDropsTold = 0;
+    std::uint64_t m_unreadableTold = 0;
 };
 
 } // namespace brellan

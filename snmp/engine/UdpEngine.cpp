@@ -30,7 +30,7 @@ UdpEngine::UdpEngine(Settings settings, QObject* parent)
       m_settings(std::move(settings)),
       m_requestSocket(answersPerPass, [this](SnmpSocket::Received& received) { handleAnswer(received); }, this),
       m_requests(m_settings.timing),
-      m_trapReceiver(m_settings.trapBindAddress, m_settings.trapPort,
+      m_trapReceiver(m_settings.trapBindAddress, m_settings.trapPort, m_settings.receiveBufferBytes,
                      {m_settings.trapQueueCapacity, m_settings.trapQueueBytes}, this),
       m_target([this](const RemoteTarget::LookupEnd& end) { sendWaitingRequests(end); }, this),
       m_delivery(m_trapReceiver.queue(),
@@ -45,12 +45,15 @@ UdpEngine::UdpEngine(Settings settings, QObject* parent)
 
     // The request socket takes whatever port the system gives it; answers
     // come back to it, from the agent port, and broadcasts leave through it.
+    m_requestSocket.setReceiveBufferSize(m_settings.receiveBufferBytes);
     if (const auto failure = m_requestSocket.bind(QHostAddress(QHostAddress::AnyIPv4), 0))
         qWarning("SNMP request socket cannot be opened: %s", qPrintable(failure->text));
     m_requestSocket.acceptOnlyFromPort(m_settings.agentPort);
     // Through this object, not straight to m_delivery: the receive thread
     // may still signal while the members go, and this object goes last.
     connect(&m_trapReceiver, &TrapReceiver::trapsWaiting, this, [this] { m_delivery.deliverWaiting(); },
+            Qt::QueuedConnection);
+    connect(&m_trapReceiver, &TrapReceiver::receptionCountsChanged, this, &UdpEngine::reportTrapReceptionCounts,
             Qt::QueuedConnection);
 }
 
@@ -94,6 +97,7 @@ void UdpEngine::Reset()
 {
     m_target.abandonLookup();
     m_requests.clear();
+    m_dropsAtBroadcast.clear();
     m_delivery.dropPosted();
     m_variables.clear();
     scheduleTimer();
@@ -156,11 +160,15 @@ void UdpEngine::sendTo(snmp::PduType type, std::vector<snmp::Oid> oids, std::uin
         return;
     const std::int32_t id = newRequestId();
     std::vector<std::uint8_t> datagram = snmp::encodeRequest(type, m_settings.community, id, oids);
+    // Read before the send: an answer may come back, and be dropped, at once.
+    const std::uint64_t dropsAtSend = broadcast ? m_requestSocket.systemDrops().value_or(0) : 0;
     if (target == limitedBroadcast)
         sendBroadcast(datagram);
     else
         sendUnicast(datagram, target);
     ++m_counters.requests;
+    if (broadcast)
+        m_dropsAtBroadcast[id] = dropsAtSend;
     m_requests.add({id, type, std::move(oids.front()), target, name, broadcast, std::move(datagram)}, now);
     scheduleTimer();
     if (broadcast)
@@ -301,10 +309,21 @@ void UdpEngine::onTimer()
         const std::string text = noAnswerText(request.target, request.targetName, request.copiesSent);
         m_delivery.raiseNowOrQueue({now, PendingNotice{text + communityNote(m_settings.community)}});
     }
-    for (const std::size_t answered : due.broadcastsClosed) {
-        const std::string text = searchDoneText(answered);
-        m_delivery.raiseNowOrQueue({now, PendingNotice{text + communityNote(m_settings.community)}});
-    }
+    for (const RequestTable::ClosedBroadcast& closed : due.broadcastsClosed)
+        m_delivery.raiseNowOrQueue({now, PendingNotice{searchDoneNotice(closed)}});
+}
+
+// What the system dropped on the request socket while the broadcast was
+// answered was, most of it, answers to it: the operator learns the search
+// missed agents.
+std::string UdpEngine::searchDoneNotice(const RequestTable::ClosedBroadcast& closed)
+{
+    const auto atSend = m_dropsAtBroadcast.extract(closed.requestId);
+    const std::uint64_t dropsNow = m_requestSocket.systemDrops().value_or(0);
+    // The system's count is 32 bits wide: it may have wrapped meanwhile.
+    const std::uint64_t lost = atSend.empty() ? 0 : static_cast<std::uint32_t>(dropsNow - atSend.mapped());
+    m_counters.answersLostToBuffer += lost;
+    return searchDoneText(closed.answered, lost) + communityNote(m_settings.community);
 }
 
 // Sets how many datagrams the request socket reads per pass: one while
@@ -356,6 +375,20 @@ void UdpEngine::reportTrapLosses()
     emit trapReceiverStateChanged(m_trapReceiver.state());
 }
 
+// The receive thread read its socket empty after the system dropped traps
+// for a full buffer, or after datagrams that were no trap: the tooltip says
+// so, and the status line once for each burst lost.
+void UdpEngine::reportTrapReceptionCounts()
+{
+    const std::uint64_t lost = m_trapReceiver.bufferDrops();
+    if (lost > m_bufferLossesNoticed) {
+        const std::uint64_t burst = lost - m_bufferLossesNoticed;
+        m_bufferLossesNoticed = lost;
+        m_delivery.raiseNowOrQueue({Clock::now(), PendingNotice{trapsLostToBufferNotice(burst)}});
+    }
+    emit trapReceiverStateChanged(m_trapReceiver.state());
+}
+
 UdpEngine::Counters UdpEngine::counters() const
 {
     Counters counters = m_counters;
@@ -367,6 +400,7 @@ UdpEngine::Counters UdpEngine::counters() const
     counters.trapsMalformed = m_trapReceiver.socketCounters().malformed;
     counters.notTraps = trapQueue.notTraps;
     counters.trapsDropped = trapQueue.dropped;
+    counters.trapsLostToBuffer = m_trapReceiver.bufferDrops();
     return counters;
 }
 

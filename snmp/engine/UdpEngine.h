@@ -47,6 +47,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <set>
 #include <span>
@@ -71,12 +72,14 @@ public:
         // bytes at most (a trap waiting costs its datagram and about 100 bytes).
         std::size_t trapQueueCapacity = 250'000;
         std::size_t trapQueueBytes = 64 * 1024 * 1024;
+        // The receive buffer asked of the system for each socket, in bytes.
+        int receiveBufferBytes = SnmpSocket::defaultReceiveBuffer;
     };
 
     // What the engine sent and what it dropped, and why. The losses (answers
     // that found too many waiting, traps that found the queue full, what
-    // reached the trap port and was no trap) are for the operator to be
-    // told; the rest is traffic no one else sees, for diagnosis, tests and
+    // the system dropped for a full receive buffer, what reached the trap
+    // port and was no trap) are for the operator to be told; the rest is traffic no one else sees, for diagnosis, tests and
     // benchmarks.
     struct Counters {
         // The request socket and its answers.
@@ -90,10 +93,12 @@ public:
         std::uint64_t responses = 0;   // Response events raised
         std::uint64_t requests = 0;    // requests sent (a retry is not a new request)
         std::uint64_t overflowed = 0;  // answers and notices lost: too many waited for a busy handler
+        std::uint64_t answersLostToBuffer = 0; // dropped by the system during broadcast windows
         // The trap socket and its traps.
         std::uint64_t trapsMalformed = 0; // failed to decode, or no IPv4 sender
         std::uint64_t notTraps = 0;       // decoded, but no trap
         std::uint64_t trapsDropped = 0;   // lost because the trap queue was full
+        std::uint64_t trapsLostToBuffer = 0; // dropped by the system: the receive buffer was full
     };
 
     // (Two constructors rather than a defaulted Settings argument: a nested
@@ -152,6 +157,8 @@ private:
     void raiseResponseTo(MatchedAnswer& answer);
     void raiseTrapFrom(const ReceivedTrap& trap);
     void reportTrapLosses();
+    void reportTrapReceptionCounts();
+    std::string searchDoneNotice(const RequestTable::ClosedBroadcast& closed);
 
     Settings m_settings;
     SnmpSocket m_requestSocket;
@@ -172,8 +179,12 @@ private:
     std::array<std::uint32_t, 32> m_randomIds{};
     std::size_t m_randomIdsUsed = m_randomIds.size();
 
+    // The request socket's drop count when each open broadcast was sent.
+    std::map<std::int32_t, std::uint64_t> m_dropsAtBroadcast;
+
     EventDelivery m_delivery;
     std::uint64_t m_trapLossesReported = 0;
+    std::uint64_t m_bufferLossesNoticed = 0;
     Counters m_counters;
 };
 

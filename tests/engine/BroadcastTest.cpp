@@ -4,7 +4,9 @@
 // veth segments, an snmpd on each, no route out); skipped anywhere else, so
 // no broadcast ever leaves the machine's own namespace.
 
+#include "BroadcastRoutes.h"
 #include "EngineHarness.h"
+#include "Ipv4Text.h"
 
 #include <QString>
 #include <QStringList>
@@ -13,6 +15,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <set>
 
 namespace brellan::test {
 namespace {
@@ -44,8 +47,50 @@ TEST(BroadcastInNamespace, SearchFindsTheAgentsOfBothNetworks)
     std::sort(rows.begin(), rows.end(), byAddress);
     std::sort(expected.begin(), expected.end(), byAddress);
     EXPECT_EQ(rows, expected);
+    EXPECT_EQ(wired.state.statusLine, "Search done: 2 agents answered (community mervik)") << "nothing was lost";
     EXPECT_EQ(wired.engine.counters().requests, 1u);
     EXPECT_EQ(wired.engine.counters().retries, 0u);
+}
+
+// Answers to a broadcast that the system drops for a full receive buffer are
+// counted on the search's end line. The test answers the broadcast itself,
+// on this namespace's directed broadcast address, with a burst sent while
+// the engine does not read (the event loop does not run meanwhile).
+TEST(BroadcastInNamespace, AnswersLostToAFullReceiveBufferAreCountedOnTheEndLine)
+{
+    if (std::getenv("BRELLAN_TEST_BROADCAST_PORT") == nullptr)
+        GTEST_SKIP() << "runs only inside the namespaces of broadcast_netns.sh";
+    constexpr int burst = 1200;
+    const std::set<std::uint32_t> broadcasts = directedBroadcastAddresses();
+    ASSERT_FALSE(broadcasts.empty());
+    QUdpSocket agent;
+    ASSERT_TRUE(agent.bind(QHostAddress(QHostAddress::AnyIPv4), 0));
+    UdpEngine::Settings settings = loopbackSettings(agent.localPort());
+    settings.receiveBufferBytes = 1; // the system's least, a few datagrams
+    settings.timing.broadcastWindow = 1500ms;
+    WiredManager wired(settings);
+
+    wired.select(snmp::ipv4Text(*broadcasts.begin()));
+    ASSERT_TRUE(agent.waitForReadyRead(patienceMs));
+    const QNetworkDatagram request = agent.receiveDatagram();
+    const QByteArray bytes = request.data();
+    const auto decoded = snmp::decodeMessage(
+        {reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size())});
+    ASSERT_TRUE(decoded);
+    snmp::Pdu answer = std::get<snmp::Pdu>(decoded->pdu);
+    answer.type = snmp::PduType::GetResponse;
+    answer.bindings.front().value = FakeAgent::text("agent");
+    const std::vector<std::uint8_t> datagram = snmp::encodeMessage(snmp::Message{snmp::versionV1, "mervik", answer});
+    for (int sent = 0; sent < burst; ++sent)
+        agent.writeDatagram(reinterpret_cast<const char*>(datagram.data()), static_cast<qint64>(datagram.size()),
+                            request.senderAddress(), static_cast<quint16>(request.senderPort()));
+
+    ASSERT_TRUE(waitFor([&] { return wired.state.statusLine.starts_with("Search done"); }));
+    const UdpEngine::Counters counters = wired.engine.counters();
+    EXPECT_EQ(counters.answersLostToBuffer + counters.responses + counters.duplicates, std::uint64_t{burst});
+    ASSERT_GE(counters.answersLostToBuffer, 1000u) << "the buffer held " << counters.duplicates + 1;
+    EXPECT_EQ(wired.state.statusLine, "Search done: 1 agent answered, " + thousands(counters.answersLostToBuffer)
+                                          + " answers lost (receive buffer full) (community mervik)");
 }
 
 } // namespace

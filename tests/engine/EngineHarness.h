@@ -67,6 +67,13 @@ inline UdpEngine::Settings loopbackSettings(std::uint16_t agentPort)
     return settings;
 }
 
+// A count as the operator reads it, for counts from 1,000 to 999,999.
+inline std::string thousands(std::uint64_t count)
+{
+    const std::string rest = std::to_string(count % 1000);
+    return std::to_string(count / 1000) + "," + std::string(3 - rest.size(), '0') + rest;
+}
+
 inline snmp::Oid oid(const std::string& dotted) { return snmp::parseOid(dotted).value(); }
 
 // The real engine under the real manager, wired as the window wires them,

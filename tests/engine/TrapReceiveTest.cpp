@@ -9,6 +9,8 @@
 #include <QSignalSpy>
 #include <QTimer>
 
+#include <functional>
+#include <latch>
 #include <numeric>
 #include <thread>
 
@@ -236,6 +238,68 @@ TEST(TrapQueue, AFullQueueCountsAndReportsWhatItDropsAndKeepsTheRestInOrder)
     EXPECT_EQ(wired.engine.counters().trapsDropped, 200u);
     EXPECT_EQ(reports.last().at(0).toString().toStdString(),
               "200 traps were lost: they came faster than they could be logged, while 100 were waiting.");
+}
+
+// Lets a held reader go, at the latest when the test ends.
+struct ReleaseAtExit {
+    std::function<void()> release;
+    ~ReleaseAtExit() { release(); }
+};
+
+// The system drops what does not fit a full receive buffer: the operator
+// reads how many traps were lost, once on the status line and in the trap
+// list's tooltip, which also counts the datagrams at the port that were no
+// trap. The reader is held on the receive thread (where it tells that a
+// trap waits) while a burst fills the tiny buffer.
+TEST(TrapPort, TrapsLostToAFullReceiveBufferAndUnreadableDatagramsAreTold)
+{
+    constexpr std::int32_t burst = 1200;
+    UdpEngine::Settings settings = loopbackSettings(1);
+    settings.receiveBufferBytes = 1; // the system's least, a few datagrams
+    std::latch readerReleased(1);     // outlives the engine, whose thread waits on it
+    bool released = false;
+    const auto release = [&] {
+        if (!std::exchange(released, true))
+            readerReleased.count_down();
+    };
+    WiredManager wired(settings);
+    const ReleaseAtExit releaseAtExit{release}; // before the engine stops its thread
+    QSignalSpy states(&wired.engine, &UdpEngine::trapReceiverStateChanged);
+    std::vector<std::string> notices;
+    wired.engine.Notice().connect([&](const std::string& text) { notices.push_back(text); });
+    auto* receiver = wired.engine.findChild<brellan::TrapReceiver*>();
+    ASSERT_NE(receiver, nullptr);
+    QObject::connect(receiver, &brellan::TrapReceiver::trapsWaiting, receiver, [&] { readerReleased.wait(); },
+                     Qt::DirectConnection);
+    QUdpSocket sender;
+    const auto send = [&](const std::vector<std::uint8_t>& bytes) {
+        sender.writeDatagram(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()),
+                             QHostAddress(QHostAddress::LocalHost), wired.engine.boundTrapPort());
+    };
+
+    for (std::int32_t specific = 1; specific <= burst; ++specific)
+        send(snmp::encodeMessage(v1Trap(6, specific))); // the first one holds the reader
+    release();
+    ASSERT_TRUE(waitFor([&] { return !notices.empty(); }));
+    std::vector<std::uint8_t> trailing = snmp::encodeMessage(v1Trap(3, 0));
+    trailing.push_back(0);
+    send(trailing);
+    snmp::Pdu request;
+    request.type = snmp::PduType::GetRequest;
+    request.bindings = {{oid("1.3.6.1.2.1.1.5.0"), {}}};
+    send(snmp::encodeMessage(snmp::Message{snmp::versionV2c, "mervik", request}));
+
+    ASSERT_TRUE(waitFor([&] { return wired.engine.counters().trapsMalformed + wired.engine.counters().notTraps == 2; }));
+    settle(100ms);
+    const std::uint64_t lost = wired.engine.counters().trapsLostToBuffer;
+    EXPECT_EQ(lost + wired.state.trapLines.size(), static_cast<std::uint64_t>(burst));
+    ASSERT_GE(lost, 1000u) << "the buffer held " << wired.state.trapLines.size();
+    EXPECT_EQ(notices, std::vector<std::string>{thousands(lost) + " traps lost: the receive buffer was full"});
+    EXPECT_EQ(wired.state.statusLine, notices.front());
+    ASSERT_FALSE(states.isEmpty());
+    EXPECT_EQ(states.last().at(0).toString().toStdString(),
+              thousands(lost) + " traps were lost: the receive buffer was full.\n"
+                                "2 datagrams at the trap port were not traps Brellan can read.");
 }
 
 TEST(TrapPort, PortHeldByAnotherProgramIsReportedAndRequestsStillWork)
