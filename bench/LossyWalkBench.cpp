@@ -19,7 +19,7 @@ TEST_F(LanBench, LossyWalksBesideSnmpwalk)
 {
     constexpr int walks = 20;
     const LanAgent& lossy = agent("ordinary", 2);
-    const LossyWalks ours = lossyWalks(lossy, walks);
+    const LossyWalks ours = lossyWalks(lossy, walks, 3);
 
     AgentHost host(lossy.ns);
     ASSERT_TRUE(host.installSnmpFilter(3)) << host.error().toStdString();

@@ -117,14 +117,14 @@ protected:
         std::uint64_t dropped = 0;      // requests the filter dropped (answers are dropped as often)
     };
 
-    // `walks` walks of `lossy` through a filter that drops about 30 % of the
-    // datagrams each way, each walk timed; reports every figure.
-    LossyWalks lossyWalks(const LanAgent& lossy, int walks)
+    // `walks` walks of `lossy` through a filter that drops `dropTenths`
+    // tenths of the datagrams each way, each walk timed; reports every figure.
+    LossyWalks lossyWalks(const LanAgent& lossy, int walks, int dropTenths)
     {
         LossyWalks result;
         op->addAgent(lossy.address, lossy.sysName);
         AgentHost host(lossy.ns);
-        if (!host.installSnmpFilter(3)) {
+        if (!host.installSnmpFilter(dropTenths)) {
             ADD_FAILURE() << host.error().toStdString();
             return result;
         }

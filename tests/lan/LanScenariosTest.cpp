@@ -117,12 +117,16 @@ TEST_F(TestLan, TrapsFromTwoAgentsArriveAsLinesInOrder)
     EXPECT_EQ(op->trapLines().join('\n').toStdString(), expected.join('\n').toStdString());
 }
 
-// Scenario 4: with about 30 % of the datagrams lost each way, the engine's
-// resends still complete nearly every walk, and quickly.
+// Scenario 4: with a fifth of the datagrams lost each way, the engine's
+// resends still complete nearly every walk. A request is given up only when
+// all six copies or their answers are lost (0.36^6, about 1 in 460), so a
+// walk of eight exchanges fails about once in 58 and three failures in 20
+// come by chance about once in 200 runs. The harsher 30 % link, where chance
+// alone fails one walk in ten, is measured by bench/lossy_walk.sh instead.
 TEST_F(TestLan, WalksThroughALossyLinkComplete)
 {
-    const LossyWalks result = lossyWalks(agent("ordinary", 2), 20);
-    EXPECT_GE(result.completed, 19);
+    const LossyWalks result = lossyWalks(agent("ordinary", 2), 20, 2);
+    EXPECT_GE(result.completed, 18);
     EXPECT_GT(result.dropped, 0u) << "the filter dropped nothing";
 }
 
