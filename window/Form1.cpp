@@ -126,6 +126,11 @@ void Form1::showTrapReceiverProblem(const QString& text)
     showNonModalMessage(this, QMessageBox::Warning, text, QStringLiteral("trapReceiverProblem"));
 }
 
+void Form1::useNames(std::shared_ptr<const names::NameIndex> names)
+{
+    m_names = std::move(names);
+}
+
 void Form1::showTrapReceiverState(const QString& text)
 {
     const QString keys = TrapListView::copyKeysText();

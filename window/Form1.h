@@ -2,6 +2,7 @@
 #pragma once
 
 #include "ManagerState.h"
+#include "NameIndex.h"
 #include "Module1.h"
 #include "SnmpComponent.h"
 
@@ -50,6 +51,10 @@ public:
     // the tooltip always names, and into its accessible description; empty
     // leaves the copy keys alone.
     void showTrapReceiverState(const QString& text);
+    // The names that text made from here on uses (trap details, the
+    // ObjectID box): the built-in ones at first, then those loaded in the
+    // background, handed over whole on the GUI thread.
+    void useNames(std::shared_ptr<const names::NameIndex> names);
 
     // ManagerState
     void clearAgentRows() override;
@@ -91,6 +96,7 @@ private:
     static constexpr const char* nameColumnKey = "sysName";
 
     std::unique_ptr<SnmpComponent> m_snmp1;
+    std::shared_ptr<const names::NameIndex> m_names = names::builtInNames();
     Module1 m_module1;
     HandlerGuard* m_guard = nullptr;
 
