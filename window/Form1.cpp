@@ -129,6 +129,7 @@ void Form1::showTrapReceiverProblem(const QString& text)
 void Form1::useNames(std::shared_ptr<const names::NameIndex> names)
 {
     m_names = std::move(names);
+    m_trapLines->useNames(m_names);
 }
 
 void Form1::showTrapReceiverState(const QString& text)
