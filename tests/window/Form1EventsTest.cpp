@@ -127,6 +127,28 @@ TEST_F(EventsTest, SearchAnswersBecomeRowsAndSelectingARowWalksItsSystemGroup)
     EXPECT_EQ(std::count(snmp->calls.begin(), snmp->calls.end(), "SendGetNext"), 7);
 }
 
+// The ObjectID box shows the number the agent sent, then its name where one
+// is known, also when the names arrive after the box was filled; the status
+// line, which a walk's matching reads, and the other boxes keep numbers.
+TEST_F(EventsTest, TheObjectIdBoxNamesTheNumberItShows)
+{
+    snmp->answer("1.3.6.1.2.1.1.2.0", "1.3.6.1.4.1.9.1.516", 0, "10.0.0.9");
+    EXPECT_EQ(text(control("txtSysObjectID")), "1.3.6.1.4.1.9.1.516") << "no built-in name for it";
+
+    auto loaded = std::make_shared<names::NameIndex>();
+    loaded->add({1, 3, 6, 1, 4, 1, 9}, {"", "ciscoSystems", {}});
+    loaded->add({1, 3, 6, 1, 4, 1, 8072, 3, 2, 10}, {"NET-SNMP-TC", "linux", {}});
+    form->useNames(loaded);
+    EXPECT_EQ(text(control("txtSysObjectID")), "1.3.6.1.4.1.9.1.516 (enterprises.ciscoSystems.1.516)");
+
+    snmp->answer("1.3.6.1.2.1.1.2.0", "1.3.6.1.4.1.8072.3.2.10", 0, "10.0.0.9");
+    EXPECT_EQ(text(control("txtSysObjectID")), "1.3.6.1.4.1.8072.3.2.10 (NET-SNMP-TC::linux)");
+    EXPECT_EQ(control<QLineEdit>("txtSysObjectID")->cursorPosition(), 0);
+    EXPECT_EQ(text(control("lblStatus")), "Result: 1.3.6.1.2.1.1.2.0 [OK]");
+    snmp->answer("1.3.6.1.2.1.1.1.0", "1.3.6.1.4.1.9", 0, "10.0.0.9");
+    EXPECT_EQ(text(control("txtSysDescr")), "1.3.6.1.4.1.9");
+}
+
 TEST_F(EventsTest, TrapsAppearInTheTrapListInArrivalOrder)
 {
     snmp->trap(2, 0, "10.0.0.7");
