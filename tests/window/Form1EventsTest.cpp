@@ -111,8 +111,9 @@ TEST_F(EventsTest, SearchAnswersBecomeRowsAndSelectingARowWalksItsSystemGroup)
                                                           "RemoteHost=10.0.0.9", "SendGet"}));
 
     const std::string longDescription(40000, 'd');
+    // sysObjectID under 2.999, the arc kept for examples: no name, so its box shows it as it came.
     const char* const walk[][3] = {
-        {"1.3.6.1.2.1.1.1.0", "", "txtSysDescr"},          {"1.3.6.1.2.1.1.2.0", "1.3.6.1.4.1.8072", "txtSysObjectID"},
+        {"1.3.6.1.2.1.1.1.0", "", "txtSysDescr"},          {"1.3.6.1.2.1.1.2.0", "2.999.3", "txtSysObjectID"},
         {"1.3.6.1.2.1.1.3.0", "4711", "txtSysUpTime"},     {"1.3.6.1.2.1.1.4.0", "ops@zürich", "txtSysContact"},
         {"1.3.6.1.2.1.1.5.0", "beta", "txtSysName"},       {"1.3.6.1.2.1.1.6.0", "rack 3", "txtSysLocation"},
         {"1.3.6.1.2.1.1.7.0", "72", "txtSysServices"},
