@@ -3,13 +3,15 @@
 // offscreen) over a stand-in component that raises Trap events with real
 // datagrams, so the window takes them as fast as it can:
 //
-//   bench_trapdetails --traps 10000000 [--hovers 20]
+//   bench_trapdetails --traps 10000000 [--hovers 20] [--names 50000]
 //     that many typical traps (v1, four bindings, as snmptrap sends them):
 //     the resident memory they cost beyond their lines' text, per trap, and
 //     what the detail store counts for itself; then, for lines spread over
 //     the list, the time from hovering a line (the tooltip event on the
-//     list's viewport) to its tooltip being shown; then Ctrl+A and the two
-//     copies of every line, timed.
+//     list's viewport) to its tooltip being shown, its text made with the
+//     built-in names and that many more (an index as large as loaded MIB
+//     modules make it), and how many tooltips read ifOperStatus by its name;
+//     then Ctrl+A and the two copies of every line, timed.
 //
 //   bench_trapdetails --hostile 100000 [--payload-bytes 60000]
 //     that many traps of random bytes (incompressible, as a hostile host
@@ -20,6 +22,7 @@
 
 #include "BenchSupport.h"
 #include "Form1.h"
+#include "NameIndex.h"
 #include "StandInComponent.h"
 #include "TrapListModel.h"
 #include "TrapListView.h"
@@ -63,6 +66,18 @@ Window openWindow()
     return window;
 }
 
+// The built-in names and `extra` more, under an enterprise of their own:
+// the index's size is what a name's look-up costs.
+std::shared_ptr<const names::NameIndex> namesWithMore(std::int64_t extra)
+{
+    auto index = std::make_shared<names::NameIndex>(*names::builtInNames());
+    for (std::int64_t i = 0; i < extra; ++i) {
+        const auto arc = static_cast<std::uint32_t>(i);
+        index->add({1, 3, 6, 1, 4, 1, 99999, arc / 1000, arc % 1000}, {"BENCH-MIB", "object" + std::to_string(i), {}});
+    }
+    return index;
+}
+
 // Lets the view take in every line appended so far.
 void settle(Window& window)
 {
@@ -95,6 +110,7 @@ void measureHovers(Window& window, int hovers)
     std::mt19937_64 random(1);
     std::vector<double> milliseconds;
     int withDetails = 0;
+    int withNames = 0;
     for (int k = 0; k < hovers && rows > 0; ++k) {
         const int row = k == 0 ? 0 : k == 1 ? rows - 1 : static_cast<int>(random() % static_cast<unsigned>(rows));
         const QModelIndex index = model.index(row, 0);
@@ -107,6 +123,7 @@ void measureHovers(Window& window, int hovers)
         const bool shown = QToolTip::isVisible() && !QToolTip::text().isEmpty();
         milliseconds.push_back(static_cast<double>(steadyNs() - start) / 1e6);
         withDetails += shown && QToolTip::text().contains(QStringLiteral("Received: "));
+        withNames += shown && QToolTip::text().contains(QStringLiteral("IF-MIB::ifOperStatus."));
         QToolTip::hideText();
         QCoreApplication::processEvents();
     }
@@ -118,9 +135,9 @@ void measureHovers(Window& window, int hovers)
         const QString text = index.data(Qt::ToolTipRole).toString();
         textMilliseconds.push_back(static_cast<double>(steadyNs() - start) / 1e6);
     }
-    std::printf("hovers=%d\nhover_with_details=%d\nhover_max_ms=%.2f\nhover_median_ms=%.2f\n"
+    std::printf("hovers=%d\nhover_with_details=%d\nhover_with_names=%d\nhover_max_ms=%.2f\nhover_median_ms=%.2f\n"
                 "tooltip_text_max_ms=%.2f\ntooltip_text_median_ms=%.2f\n",
-                hovers, withDetails, bench::percentile(milliseconds, 1.0), bench::percentile(milliseconds, 0.5),
+                hovers, withDetails, withNames, bench::percentile(milliseconds, 1.0), bench::percentile(milliseconds, 0.5),
                 bench::percentile(textMilliseconds, 1.0), bench::percentile(textMilliseconds, 0.5));
 }
 
@@ -150,11 +167,14 @@ void measureCopies(Window& window)
         delete box;
 }
 
-int runTypical(std::int64_t traps, int hovers)
+int runTypical(std::int64_t traps, int hovers, std::int64_t extraNames)
 {
     Window window = openWindow();
     if (!window.view || !window.lines)
         return 1;
+    const std::shared_ptr<const names::NameIndex> names = namesWithMore(extraNames);
+    window.form->useNames(names);
+    std::printf("names=%zu\n", names->size());
     bench::TypicalTraps maker;
     const std::int64_t rssBefore = bench::residentBytes();
     const std::int64_t start = steadyNs();
@@ -239,5 +259,6 @@ int main(int argc, char** argv)
         return runHostile(std::min<std::int64_t>(hostile, 10'000'000), payload);
     }
     return runTypical(std::clamp<std::int64_t>(args.number("--traps", 1'000'000), 1, 50'000'000),
-                      static_cast<int>(std::clamp<std::int64_t>(args.number("--hovers", 20), 1, 1000)));
+                      static_cast<int>(std::clamp<std::int64_t>(args.number("--hovers", 20), 1, 1000)),
+                      std::clamp<std::int64_t>(args.number("--names", 50'000), 0, 1'000'000));
 }

@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes, cut into datagrams, to the trap list's keeping of
 // traps: each is kept in a store small enough that blocks are sealed,
-// compressed and let go, read back, and turned into its details text. A trap
-// still kept must read back exactly as it was kept, and its text must be
-// made whatever the bytes say.
+// compressed and let go, read back, and turned into its details text, with
+// the built-in names and with each name's number beside it. A trap still
+// kept must read back exactly as it was kept, and its text must be made
+// whatever the bytes say.
 
 #include "TrapDetailStore.h"
+#include "NameIndex.h"
 #include "TrapDetailsText.h"
 
 #include <cstddef>
@@ -41,6 +43,7 @@ std::vector<std::span<const std::uint8_t>> datagrams(std::span<const std::uint8_
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const std::vector<std::span<const std::uint8_t>> traps = datagrams({data, size});
+    const OidNaming naming{names::builtInNames().get(), true};
     TrapDetailStore store(8 * 1024);
     const auto receivedAt = std::chrono::sys_time<std::chrono::microseconds>(std::chrono::milliseconds(1'700'000'000'000));
     const auto trapOf = [&](std::size_t line) {
@@ -65,7 +68,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(found.trap->genericTrap == kept.genericTrap && found.trap->specificTrap == kept.specificTrap
               && found.trap->agentAddress == kept.agentAddress && found.trap->receivedAt == kept.receivedAt
               && found.trap->sourceAddress == kept.sourceAddress && found.trap->datagram == kept.datagram);
-        check(!trapDetailsText(*found.trap, "2023-11-14 22:13:20.000").empty());
+        check(!trapDetailsText(*found.trap, "2023-11-14 22:13:20.000", {}, CommunityShown::asLengthOnly, naming)
+                   .empty());
     }
     return 0;
 }

@@ -6,6 +6,7 @@
 #include "GenericTrap.h"
 #include "Ipv4Text.h"
 #include "Message.h"
+#include "ShownNames.h"
 #include "Value.h"
 
 #include <algorithm>
@@ -74,10 +75,56 @@ std::string typedText(const snmp::Value& value, std::size_t limit)
     return typed.type + ": " + quote + parts.text + quote + parts.mark;
 }
 
+// Object identifiers and INTEGERs as the details read them: see OidNaming.
+class OidNamer {
+public:
+    OidNamer(OidNaming naming, std::size_t limit) : m_naming(naming), m_limit(limit) {}
+
+    // "IF-MIB::ifOperStatus.2", with " (1.3.6.1.2.1.2.2.1.8.2)" after it
+    // when numbers go beside names; the number alone when no name is known.
+    std::string oid(const Oid& oid) const
+    {
+        std::string number = cut(snmp::formatOid(oid), m_limit);
+        const std::optional<std::string> name = m_naming.names ? shownOidName(*m_naming.names, oid) : std::nullopt;
+        if (!name)
+            return number;
+        std::string text = cut(*name, m_limit);
+        if (m_naming.numbersBesideNames)
+            text += " (" + number + ")";
+        return text;
+    }
+
+    // A binding's value beside its type: an OID value named, an INTEGER by
+    // its label where the binding's object has one for it.
+    std::string typed(const snmp::VarBind& binding) const
+    {
+        if (const auto* identifier = std::get_if<snmp::ObjectIdentifier>(&binding.value);
+            identifier && !identifier->oid.empty())
+            return "OID: " + oid(identifier->oid);
+        if (const auto* integer = std::get_if<snmp::Integer>(&binding.value); integer && m_naming.names) {
+            if (const auto label = shownValueLabel(*m_naming.names, binding.oid, integer->value))
+                return "INTEGER: " + cut(*label, m_limit);
+        }
+        return typedText(binding.value, m_limit);
+    }
+
+    // A header's value (snmpTrapOID.0): an identifier named, anything else
+    // as valueText shows it.
+    std::string plain(const snmp::Value& value) const
+    {
+        const auto* identifier = std::get_if<snmp::ObjectIdentifier>(&value);
+        return identifier && !identifier->oid.empty() ? oid(identifier->oid) : cut(snmp::valueText(value), m_limit);
+    }
+
+private:
+    const OidNaming m_naming;
+    const std::size_t m_limit;
+};
+
 class DetailsWriter {
 public:
-    DetailsWriter(const ReceivedTrap& trap, const DetailLimits& limits, CommunityShown community)
-        : m_trap(trap), m_limits(limits), m_community(community)
+    DetailsWriter(const ReceivedTrap& trap, const DetailLimits& limits, CommunityShown community, OidNaming naming)
+        : m_trap(trap), m_limits(limits), m_community(community), m_namer(naming, limits.valueBytes)
     {
     }
 
@@ -125,7 +172,7 @@ private:
         line("Community: " + communityText(message));
         line("Agent address: " + snmp::ipv4Text(agent)
              + (agent == 0 ? " (none given: the line shows the source)" : ""));
-        line("Enterprise: " + cut(snmp::formatOid(trap.enterprise), m_limits.valueBytes));
+        line("Enterprise: " + m_namer.oid(trap.enterprise));
         line("Generic trap: " + std::to_string(trap.genericTrap) + " ("
              + std::string(genericTrapName(trap.genericTrap).value_or("unknown")) + ")");
         line("Specific trap: " + std::to_string(trap.specificTrap));
@@ -156,7 +203,7 @@ private:
     {
         for (const snmp::VarBind& binding : bindings) {
             if (binding.oid == oid)
-                return cut(snmp::valueText(binding.value), m_limits.valueBytes);
+                return m_namer.plain(binding.value);
         }
         return "(not in the trap)";
     }
@@ -166,8 +213,7 @@ private:
         line("Variable bindings: " + std::to_string(bindings.size()));
         const std::size_t shown = std::min(bindings.size(), m_limits.maxBindings);
         for (std::size_t i = 0; i < shown; ++i)
-            line(cut(snmp::formatOid(bindings[i].oid), m_limits.valueBytes) + " = "
-                 + typedText(bindings[i].value, m_limits.valueBytes));
+            line(m_namer.oid(bindings[i].oid) + " = " + m_namer.typed(bindings[i]));
         if (shown < bindings.size())
             line("\u2026 and " + std::to_string(bindings.size() - shown) + " more, not shown");
     }
@@ -175,15 +221,16 @@ private:
     const ReceivedTrap& m_trap;
     const DetailLimits& m_limits;
     const CommunityShown m_community;
+    const OidNamer m_namer;
     std::string m_text;
 };
 
 } // namespace
 
 std::string trapDetailsText(const ReceivedTrap& trap, std::string_view receivedAt, const DetailLimits& limits,
-                            CommunityShown community)
+                            CommunityShown community, OidNaming naming)
 {
-    DetailsWriter writer(trap, limits, community);
+    DetailsWriter writer(trap, limits, community, naming);
     writer.line("Received: " + std::string(receivedAt));
     writer.source();
     if (trap.datagram.empty()) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "NameIndex.h"
 #include "ReceivedTrap.h"
 
 #include <cstddef>
@@ -22,6 +23,17 @@ struct DetailLimits {
 // but a copy meant for others gives only its length.
 enum class CommunityShown { asText, asLengthOnly };
 
+// How the details read object identifiers: by number alone without names;
+// with names, by name where one is known and may be shown (ShownNames.h),
+// an INTEGER whose object names its value as that name ("down(2)"), and,
+// when `numbersBesideNames`, each name followed by its number in
+// parentheses, so that a copy pasted into a ticket can be searched either
+// way. An identifier with no name reads as its number.
+struct OidNaming {
+    const names::NameIndex* names = nullptr;
+    bool numbersBesideNames = false;
+};
+
 // A trap's details as UTF-8 text, one fact a line, no final line break:
 // `receivedAt` (the local time as the caller writes it), the UDP source and,
 // for a v1 trap whose agent-addr is another address, a sentence saying so;
@@ -30,7 +42,9 @@ enum class CommunityShown { asText, asLengthOnly };
 // of snmpTrapOID.0 and sysUpTime.0; then every variable binding as
 // "OID = TYPE: value" (snmp::typedValueText), so that the text "80" reads
 // STRING: "80" and the byte 0x80 Hex-STRING: 80, and a line break inside a
-// string shows as \n rather than starting a line of its own.
+// string shows as \n rather than starting a line of its own. The enterprise,
+// snmpTrapOID.0, the bindings' identifiers and OID values read as `naming`
+// says.
 //
 // The datagram is decoded here, from untrusted bytes: one that does not
 // decode says why, and where. The header's values, and the community, read
@@ -38,7 +52,7 @@ enum class CommunityShown { asText, asLengthOnly };
 // hexadecimal); the community reads so, or as "6 octets, not copied" when
 // `community` asks for its length only.
 std::string trapDetailsText(const ReceivedTrap& trap, std::string_view receivedAt, const DetailLimits& limits = {},
-                            CommunityShown community = CommunityShown::asText);
+                            CommunityShown community = CommunityShown::asText, OidNaming naming = {});
 
 // The details of a line whose trap was let go to bound memory, and of a line
 // that never had a trap kept.

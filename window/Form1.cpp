@@ -5,6 +5,7 @@
 #include "HandlerGuard.h"
 #include "ListKeySelect.h"
 #include "NonModalMessage.h"
+#include "ShownNames.h"
 #include "TrapListModel.h"
 #include "TrapListView.h"
 #include "Twips.h"
@@ -129,6 +130,9 @@ void Form1::showTrapReceiverProblem(const QString& text)
 void Form1::useNames(std::shared_ptr<const names::NameIndex> names)
 {
     m_names = std::move(names);
+    m_trapLines->useNames(m_names);
+    if (!m_sysObjectIdValue.empty())
+        showSystemValue(SystemObject::sysObjectID, objectIdText(m_sysObjectIdValue));
 }
 
 void Form1::showTrapReceiverState(const QString& text)
@@ -193,9 +197,29 @@ void Form1::setNameEntry(const std::string& text)
 
 void Form1::setSystemValue(SystemObject object, const std::string& text)
 {
+    if (object != SystemObject::sysObjectID) {
+        showSystemValue(object, fromUtf8(text));
+        return;
+    }
+    m_sysObjectIdValue = text;
+    showSystemValue(object, objectIdText(text));
+}
+
+void Form1::showSystemValue(SystemObject object, const QString& text)
+{
     QLineEdit* box = m_systemValueBoxes.at(static_cast<std::size_t>(object));
-    box->setText(fromUtf8(text));
+    box->setText(text);
     box->setCursorPosition(0); // a long value shows its beginning
+}
+
+// "1.3.6.1.4.1.8072.3.2.10 (NET-SNMP-TC::linux)": the number first, as the
+// agent sent it, then its name where one is known. A value that is not an
+// object identifier reads as it came.
+QString Form1::objectIdText(const std::string& value) const
+{
+    const std::optional<snmp::Oid> oid = snmp::parseOid(value);
+    const std::optional<std::string> name = oid && m_names ? shownOidName(*m_names, *oid) : std::nullopt;
+    return fromUtf8(name ? value + " (" + *name + ")" : value);
 }
 
 void Form1::setStatusLine(const std::string& text)

@@ -53,7 +53,8 @@ public:
     void showTrapReceiverState(const QString& text);
     // The names that text made from here on uses (trap details, the
     // ObjectID box): the built-in ones at first, then those loaded in the
-    // background, handed over whole on the GUI thread.
+    // background, handed over whole on the GUI thread. A filled ObjectID box
+    // is shown again with them.
     void useNames(std::shared_ptr<const names::NameIndex> names);
 
     // ManagerState
@@ -87,6 +88,8 @@ private:
     QLineEdit* createValueBox(QWidget* frame, const char* name, int top);
     QLabel* createValueCaption(QWidget* frame, int index, const char* caption, int top);
     int agentListColumn(const QString& key) const;
+    void showSystemValue(SystemObject object, const QString& text);
+    QString objectIdText(const std::string& value) const;
 
     static SnmpComponent& require(const std::unique_ptr<SnmpComponent>& snmp1);
 
@@ -98,6 +101,8 @@ private:
     std::unique_ptr<SnmpComponent> m_snmp1;
     std::shared_ptr<const names::NameIndex> m_names = names::builtInNames();
     Module1 m_module1;
+    // The ObjectID box's value as the manager gave it, before its name.
+    std::string m_sysObjectIdValue;
     HandlerGuard* m_guard = nullptr;
 
     // Owned by their Qt parents.

@@ -88,6 +88,7 @@ void Form1::place(QWidget* control, const TwipsRect& rect) const
 void Form1::createControls()
 {
     m_trapLines = new TrapListModel(this);
+    m_trapLines->useNames(m_names);
     m_lstTrapList = new TrapListView(this);
     m_lstTrapList->setObjectName(QStringLiteral("lstTrapList"));
     m_lstTrapList->setModel(m_trapLines);

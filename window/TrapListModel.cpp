@@ -81,6 +81,11 @@ void TrapListModel::keepTrap(std::size_t index, const ReceivedTrap& trap)
     m_details.keep(index, trap);
 }
 
+void TrapListModel::useNames(std::shared_ptr<const names::NameIndex> names)
+{
+    m_names = std::move(names);
+}
+
 std::string_view TrapListModel::line(std::size_t index) const
 {
     return m_lines.line(index);
@@ -88,16 +93,18 @@ std::string_view TrapListModel::line(std::size_t index) const
 
 std::string TrapListModel::detailsText(std::size_t index) const
 {
-    return detailsText(index, QTimeZone::systemTimeZone(), CommunityShown::asText);
+    return detailsText(index, QTimeZone::systemTimeZone(), CommunityShown::asText, false);
 }
 
-std::string TrapListModel::detailsText(std::size_t index, const QTimeZone& zone, CommunityShown community) const
+std::string TrapListModel::detailsText(std::size_t index, const QTimeZone& zone, CommunityShown community,
+                                       bool numbersBesideNames) const
 {
     try {
         const TrapDetailStore::Found found = m_details.find(index);
         switch (found.state) {
         case TrapDetailStore::State::Kept:
-            return trapDetailsText(*found.trap, localTimeText(found.trap->receivedAt, zone), {}, community);
+            return trapDetailsText(*found.trap, localTimeText(found.trap->receivedAt, zone), {}, community,
+                                   {m_names.get(), numbersBesideNames});
         case TrapDetailStore::State::LetGo: return detailsLetGoText();
         case TrapDetailStore::State::NeverKept: break;
         }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "NameIndex.h"
 #include "ReceivedTrap.h"
 #include "TrapDetailStore.h"
 #include "TrapDetailsText.h"
@@ -11,6 +12,7 @@
 #include <QTimer>
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,7 +31,8 @@ namespace brellan {
 // The traps are kept in a TrapDetailStore within its memory budget, and
 // decoded only when a line's details are asked for: a row's tooltip
 // (Qt::ToolTipRole) and accessible description (Qt::AccessibleDescriptionRole),
-// and copies of lines with their details.
+// and copies of lines with their details. Names are looked up then too, in
+// the index last given to useNames, never as traps arrive.
 class TrapListModel final : public QAbstractListModel {
     Q_OBJECT
 
@@ -44,6 +47,10 @@ public:
     // their traps in increasing order.
     void keepTrap(std::size_t index, const ReceivedTrap& trap);
 
+    // The names that details made from here on read object identifiers
+    // with; none (the default) reads them as numbers.
+    void useNames(std::shared_ptr<const names::NameIndex> names);
+
     // Every line appended so far, announced or not.
     std::size_t lineCount() const { return m_lines.size(); }
     std::string_view line(std::size_t index) const;
@@ -54,8 +61,9 @@ public:
 
     // The text of rows [first, last] of each range, one line each, in row
     // order; with details, each line followed by its details (indented,
-    // the community given by its length only) and a blank line between traps. Stops before the text would pass maxBytes
-    // of UTF-8.
+    // the community given by its length only, each name followed by its
+    // number) and a blank line between traps. Stops before the text would
+    // pass maxBytes of UTF-8.
     struct RowRange {
         std::size_t first;
         std::size_t last;
@@ -75,10 +83,12 @@ public:
 private:
     // Announces every stored line not yet announced, in one insertion.
     void flush();
-    std::string detailsText(std::size_t index, const QTimeZone& zone, CommunityShown community) const;
+    std::string detailsText(std::size_t index, const QTimeZone& zone, CommunityShown community,
+                            bool numbersBesideNames) const;
 
     TrapLineStore m_lines;
     TrapDetailStore m_details;
+    std::shared_ptr<const names::NameIndex> m_names;
     std::size_t m_announced = 0;     // lines the views know of
     QTimer m_flushTimer;
 };

@@ -60,7 +60,7 @@ TrapListModel::Copied TrapListModel::copyRows(std::vector<RowRange> ranges, bool
                 entry += withDetails ? "\n\n" : "\n";
             entry += line(row);
             if (withDetails)
-                appendIndented(entry, detailsText(row, zone, CommunityShown::asLengthOnly));
+                appendIndented(entry, detailsText(row, zone, CommunityShown::asLengthOnly, true));
             if (text.size() + entry.size() > maxBytes) {
                 copied.text = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
                 return copied;

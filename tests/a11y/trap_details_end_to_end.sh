@@ -7,8 +7,9 @@
 #
 # Four traps, each with a community of its own, so that details given to the
 # wrong line show: a v1 trap with two bindings, a v1 trap whose agent-addr is
-# not its source, a v2c trap, and a v2c inform, which snmptrap sends until it
-# is acknowledged (it must exit 0).
+# not its source, a v2c linkDown with IF-MIB bindings (read by name, and the
+# status by its label), and a v2c inform, which snmptrap sends until it is
+# acknowledged (it must exit 0).
 #
 # Runs inside `unshare -n` (loopback only), as root, which may bind UDP 162
 # there. Exits 77 (skipped) where that namespace, the display or the
@@ -69,8 +70,10 @@ send() {
 }
 send v1-bindings -v 1 127.0.0.1:162 1.3.6.1.4.1.99 '' 6 17 '' \
     1.3.6.1.2.1.2.2.1.1.3 i 3 1.3.6.1.2.1.2.2.1.2.3 s eth2
-send v1-relayed -v 1 127.0.0.1:162 1.3.6.1.4.1.99 192.0.2.7 6 18 ''
-send v2c-trap -v 2c 127.0.0.1:162 '' 1.3.6.1.6.3.1.1.5.3 1.3.6.1.2.1.2.2.1.1.2 i 2
+# Enterprise 9 reads by number until the enterprise registry names it.
+send v1-relayed -v 1 127.0.0.1:162 1.3.6.1.4.1.9.1.516 192.0.2.7 6 18 ''
+send v2c-trap -v 2c 127.0.0.1:162 '' 1.3.6.1.6.3.1.1.5.3 \
+    1.3.6.1.2.1.2.2.1.1.2 i 2 1.3.6.1.2.1.2.2.1.7.2 i 1 1.3.6.1.2.1.2.2.1.8.2 i 2
 # An inform is sent again until a Response comes (at most 3 tries in 6 s).
 send v2c-inform -v 2c -Ci -t 2 -r 2 127.0.0.1:162 '' 1.3.6.1.4.1.99.0.42 1.3.6.1.2.1.1.5.0 s inform-test
 
@@ -101,10 +104,14 @@ expect() {
 source_fact='From: 127\.0\.0\.1, UDP port [0-9]+'
 expect "${lines[0]}" "$source_fact" 'Version: SNMPv1, trap' 'Community: v1-bindings' 'Enterprise: 1\.3\.6\.1\.4\.1\.99' \
     'Variable bindings: 2' '1\.3\.6\.1\.2\.1\.2\.2\.1\.1\.3 = INTEGER: 3' '1\.3\.6\.1\.2\.1\.2\.2\.1\.2\.3 = STRING: "eth2"'
-expect "${lines[1]}" "$source_fact" 'Community: v1-relayed' \
+expect "${lines[1]}" "$source_fact" 'Community: v1-relayed' 'Enterprise: 1\.3\.6\.1\.4\.1\.9\.1\.516' \
     'The trap names 192\.0\.2\.7 as its agent but came from 127\.0\.0\.1: .*'
+# ifIndex and ifAdminStatus read by number until the program knows their names.
 expect "${lines[2]}" "$source_fact" 'Version: SNMPv2c, trap' 'Community: v2c-trap' \
-    'snmpTrapOID\.0: 1\.3\.6\.1\.6\.3\.1\.1\.5\.3' '1\.3\.6\.1\.2\.1\.2\.2\.1\.1\.2 = INTEGER: 2'
+    'snmpTrapOID\.0: IF-MIB::linkDown' 'SNMPv2-MIB::snmpTrapOID\.0 = OID: IF-MIB::linkDown' \
+    '(IF-MIB::ifIndex|1\.3\.6\.1\.2\.1\.2\.2\.1\.1)\.2 = INTEGER: 2' \
+    '(IF-MIB::ifAdminStatus\.2 = INTEGER: up\(1\)|1\.3\.6\.1\.2\.1\.2\.2\.1\.7\.2 = INTEGER: 1)' \
+    'IF-MIB::ifOperStatus\.2 = INTEGER: down\(2\)'
 expect "${lines[3]}" "$source_fact" 'Version: SNMPv2c, inform' 'Community: v2c-inform' \
     'snmpTrapOID\.0: 1\.3\.6\.1\.4\.1\.99\.0\.42' '1\.3\.6\.1\.2\.1\.1\.5\.0 = STRING: "inform-test"'
 echo "the window's trap lines and their details, as a screen reader reads them:"

@@ -3,6 +3,7 @@
 // its source says beside it, and hostile text shown safely.
 
 #include "Message.h"
+#include "NameIndex.h"
 #include "TrapDetailsText.h"
 
 #include <gtest/gtest.h>
@@ -156,6 +157,65 @@ TEST(TrapDetailsTextTest, UntrustedTextIsShownSafelyAndWithinBounds)
     kept.datagram.resize(kept.datagram.size() / 2);
     EXPECT_TRUE(has(trapDetailsText(kept, "then"),
                     "\nThe datagram (" + std::to_string(kept.datagram.size()) + " bytes) does not decode: a field runs past its end at byte"));
+}
+
+ReceivedTrap linkDownV2c(std::int32_t operStatus)
+{
+    Pdu notification;
+    notification.type = PduType::TrapV2;
+    notification.requestId = 5;
+    notification.bindings = {{{1, 3, 6, 1, 2, 1, 1, 3, 0}, TimeTicks{100}},
+                             {{1, 3, 6, 1, 6, 3, 1, 1, 4, 1, 0}, ObjectIdentifier{{1, 3, 6, 1, 6, 3, 1, 1, 5, 3}}},
+                             {{1, 3, 6, 1, 2, 1, 2, 2, 1, 1, 2}, Integer{2}},
+                             {{1, 3, 6, 1, 2, 1, 2, 2, 1, 8, 2}, Integer{operStatus}}};
+    return receivedFrom(relay, 40000, encodeMessage(Message{versionV2c, "public", notification}));
+}
+
+// With names, the operator reads names and labels; the copy for a ticket
+// keeps each number beside its name; an identifier nobody named (ifIndex is
+// not built in) and a value with no label stay numbers.
+TEST(TrapDetailsTextTest, NamesReadOnScreenAndTheCopyKeepsTheNumbers)
+{
+    const auto names = names::builtInNames();
+    const std::string shown = trapDetailsText(linkDownV2c(2), "then", {}, CommunityShown::asText, {names.get()});
+    EXPECT_TRUE(has(shown, "\nsnmpTrapOID.0: IF-MIB::linkDown\n"
+                           "sysUpTime.0: 0 days, 00:00:01.00 (100)\n"
+                           "Variable bindings: 4\n"
+                           "SNMPv2-MIB::sysUpTime.0 = Timeticks: (100) 0:00:01.00\n"
+                           "SNMPv2-MIB::snmpTrapOID.0 = OID: IF-MIB::linkDown\n"
+                           "1.3.6.1.2.1.2.2.1.1.2 = INTEGER: 2\n"
+                           "IF-MIB::ifOperStatus.2 = INTEGER: down(2)"))
+        << shown;
+
+    const std::string copied =
+        trapDetailsText(linkDownV2c(7), "then", {}, CommunityShown::asLengthOnly, {names.get(), true});
+    EXPECT_TRUE(has(copied, "\nsnmpTrapOID.0: IF-MIB::linkDown (1.3.6.1.6.3.1.1.5.3)\n")) << copied;
+    EXPECT_TRUE(has(copied, "\nSNMPv2-MIB::snmpTrapOID.0 (1.3.6.1.6.3.1.1.4.1.0) = OID: IF-MIB::linkDown "
+                            "(1.3.6.1.6.3.1.1.5.3)\n1.3.6.1.2.1.2.2.1.1.2 = INTEGER: 2\n"
+                            "IF-MIB::ifOperStatus.2 (1.3.6.1.2.1.2.2.1.8.2) = INTEGER: 7"))
+        << copied;
+
+    EXPECT_TRUE(trapDetailsText(linkDownV2c(2), "then").ends_with("\n1.3.6.1.2.1.2.2.1.8.2 = INTEGER: 2"))
+        << "without names, numbers as before";
+}
+
+// A name or label from a hostile MIB file that would break a line, hide
+// what follows or pass for other text is not shown: the number is.
+TEST(TrapDetailsTextTest, ANameThatCouldBreakALineShowsAsItsNumber)
+{
+    names::NameIndex hostile;
+    hostile.add({1, 3, 6, 1, 2, 1, 2, 2, 1, 8}, {"IF-MIB", "ifOperStatus\nforged", {{2, "down"}, {7, "up\xE2\x80\xAE"}}});
+    hostile.add({1, 3, 6, 1, 6, 3, 1, 1, 5}, {"IF-MIB", "x = INTEGER: up(1)", {}});
+    hostile.add({1, 3, 6, 1, 6, 3, 1, 1, 4, 1}, {"SNMPv2\x1B-MIB", "snmpTrapOID", {}});
+    const std::string text = trapDetailsText(linkDownV2c(7), "then", {}, CommunityShown::asText, {&hostile});
+    EXPECT_TRUE(text.ends_with("\nsnmpTrapOID.0: 1.3.6.1.6.3.1.1.5.3\n"
+                               "sysUpTime.0: 0 days, 00:00:01.00 (100)\n"
+                               "Variable bindings: 4\n"
+                               "1.3.6.1.2.1.1.3.0 = Timeticks: (100) 0:00:01.00\n"
+                               "1.3.6.1.6.3.1.1.4.1.0 = OID: 1.3.6.1.6.3.1.1.5.3\n"
+                               "1.3.6.1.2.1.2.2.1.1.2 = INTEGER: 2\n"
+                               "1.3.6.1.2.1.2.2.1.8.2 = INTEGER: 7"))
+        << text;
 }
 
 } // namespace

@@ -111,8 +111,9 @@ TEST_F(EventsTest, SearchAnswersBecomeRowsAndSelectingARowWalksItsSystemGroup)
                                                           "RemoteHost=10.0.0.9", "SendGet"}));
 
     const std::string longDescription(40000, 'd');
+    // sysObjectID under 2.999, the arc kept for examples: no name, so its box shows it as it came.
     const char* const walk[][3] = {
-        {"1.3.6.1.2.1.1.1.0", "", "txtSysDescr"},          {"1.3.6.1.2.1.1.2.0", "1.3.6.1.4.1.8072", "txtSysObjectID"},
+        {"1.3.6.1.2.1.1.1.0", "", "txtSysDescr"},          {"1.3.6.1.2.1.1.2.0", "2.999.3", "txtSysObjectID"},
         {"1.3.6.1.2.1.1.3.0", "4711", "txtSysUpTime"},     {"1.3.6.1.2.1.1.4.0", "ops@zürich", "txtSysContact"},
         {"1.3.6.1.2.1.1.5.0", "beta", "txtSysName"},       {"1.3.6.1.2.1.1.6.0", "rack 3", "txtSysLocation"},
         {"1.3.6.1.2.1.1.7.0", "72", "txtSysServices"},
@@ -125,6 +126,28 @@ TEST_F(EventsTest, SearchAnswersBecomeRowsAndSelectingARowWalksItsSystemGroup)
     }
     EXPECT_EQ(list->topLevelItemCount(), 2) << "a walk's sysName fills the field, not a row";
     EXPECT_EQ(std::count(snmp->calls.begin(), snmp->calls.end(), "SendGetNext"), 7);
+}
+
+// The ObjectID box shows the number the agent sent, then its name where one
+// is known, also when the names arrive after the box was filled; the status
+// line, which a walk's matching reads, and the other boxes keep numbers.
+TEST_F(EventsTest, TheObjectIdBoxNamesTheNumberItShows)
+{
+    snmp->answer("1.3.6.1.2.1.1.2.0", "1.3.6.1.4.1.9.1.516", 0, "10.0.0.9");
+    EXPECT_EQ(text(control("txtSysObjectID")), "1.3.6.1.4.1.9.1.516") << "no built-in name for it";
+
+    auto loaded = std::make_shared<names::NameIndex>();
+    loaded->add({1, 3, 6, 1, 4, 1, 9}, {"", "ciscoSystems", {}});
+    loaded->add({1, 3, 6, 1, 4, 1, 8072, 3, 2, 10}, {"NET-SNMP-TC", "linux", {}});
+    form->useNames(loaded);
+    EXPECT_EQ(text(control("txtSysObjectID")), "1.3.6.1.4.1.9.1.516 (enterprises.ciscoSystems.1.516)");
+
+    snmp->answer("1.3.6.1.2.1.1.2.0", "1.3.6.1.4.1.8072.3.2.10", 0, "10.0.0.9");
+    EXPECT_EQ(text(control("txtSysObjectID")), "1.3.6.1.4.1.8072.3.2.10 (NET-SNMP-TC::linux)");
+    EXPECT_EQ(control<QLineEdit>("txtSysObjectID")->cursorPosition(), 0);
+    EXPECT_EQ(text(control("lblStatus")), "Result: 1.3.6.1.2.1.1.2.0 [OK]");
+    snmp->answer("1.3.6.1.2.1.1.1.0", "1.3.6.1.4.1.9", 0, "10.0.0.9");
+    EXPECT_EQ(text(control("txtSysDescr")), "1.3.6.1.4.1.9");
 }
 
 TEST_F(EventsTest, TrapsAppearInTheTrapListInArrivalOrder)

@@ -39,6 +39,7 @@ std::vector<std::uint8_t> v1Trap(std::array<std::uint8_t, 4> agent, std::int32_t
     trap.genericTrap = generic;
     trap.specificTrap = specific;
     trap.bindings.push_back({{1, 3, 6, 1, 2, 1, 2, 2, 1, 1, 2}, snmp::Integer{2}});
+    trap.bindings.push_back({{1, 3, 6, 1, 2, 1, 2, 2, 1, 8, 2}, snmp::Integer{2}});
     return snmp::encodeMessage(snmp::Message{snmp::versionV1, "public", trap});
 }
 
@@ -65,6 +66,7 @@ TEST_F(TrapListCopyTest, EveryLineCopiesAloneOrWithItsDetails)
     EXPECT_TRUE(spoken.contains("\nFrom: 10.0.0.9, UDP port 1162\nThe trap names 10.0.0.7 as its agent but came from"))
         << spoken.toStdString();
     EXPECT_TRUE(spoken.contains("\nCommunity: public\n")) << spoken.toStdString();
+    EXPECT_TRUE(spoken.endsWith("\nIF-MIB::ifOperStatus.2 = INTEGER: down(2)")) << spoken.toStdString();
     EXPECT_TRUE(list->model()->index(0, 0).data(Qt::ToolTipRole).toString().contains("came from 10.0.0.9"));
 
     list->setFocus();
@@ -79,9 +81,12 @@ TEST_F(TrapListCopyTest, EveryLineCopiesAloneOrWithItsDetails)
     // The community is the agent's password: a copy, meant for others, gives its length only.
     EXPECT_TRUE(withDetails.contains("\n    Community: 6 octets, not copied\n")) << withDetails.toStdString();
     EXPECT_FALSE(withDetails.contains("public")) << withDetails.toStdString();
-    EXPECT_TRUE(withDetails.contains("\n    1.3.6.1.2.1.2.2.1.1.2 = INTEGER: 2\n\n10.0.0.8 linkDown\n    Received: "));
+    // Each name in the copy keeps its number beside it, for a ticket searched either way.
+    const QString operStatus = "\n    IF-MIB::ifOperStatus.2 (1.3.6.1.2.1.2.2.1.8.2) = INTEGER: down(2)";
+    EXPECT_TRUE(withDetails.contains("\n    1.3.6.1.2.1.2.2.1.1.2 = INTEGER: 2" + operStatus + "\n\n10.0.0.8 linkDown\n    Received: "));
     EXPECT_TRUE(withDetails.endsWith("\n    Generic trap: 2 (linkDown)\n    Specific trap: 0\n    Time-stamp: "
-                                     "0 days, 00:00:00.00 (0)\n    Variable bindings: 1\n    1.3.6.1.2.1.2.2.1.1.2 = INTEGER: 2"))
+                                     "0 days, 00:00:00.00 (0)\n    Variable bindings: 2\n    1.3.6.1.2.1.2.2.1.1.2 = INTEGER: 2"
+                                     + operStatus))
         << withDetails.toStdString();
 
     // One line, clicked, copies as the list always did; Shift+Up takes the
