@@ -5,11 +5,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <optional>
 #include <span>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -25,6 +25,11 @@ struct NamedNode {
 
 // Names by object identifier, immutable once built: the window reads one
 // index while the next is built elsewhere and handed over whole.
+//
+// The identifiers form a tree of arcs; a lookup follows the looked-up
+// identifier's arcs from the root, one hash look-up per arc, and keeps the
+// last node that has a name. Its cost grows with the identifier's length,
+// not with the number of names.
 class NameIndex {
 public:
     // The node of the longest known prefix of `oid`, and how many of its
@@ -34,12 +39,34 @@ public:
         std::size_t arcs = 0;
     };
 
+    // Names `oid` as `node`, in place of any name it had.
     void add(snmp::Oid oid, NamedNode node);
+    // Adds every name of `other` whose identifier has none here yet: the
+    // names here win.
+    void addMissing(const NameIndex& other);
     Match longestPrefix(std::span<const std::uint32_t> oid) const;
-    std::size_t size() const { return m_nodes.size(); }
+    // The name of exactly `oid`, if it has one.
+    const NamedNode* find(std::span<const std::uint32_t> oid) const;
+    std::size_t size() const { return m_named.size(); }
+    // Every named identifier, in the order its name was first added.
+    const std::vector<std::pair<snmp::Oid, NamedNode>>& entries() const { return m_named; }
 
 private:
-    std::map<snmp::Oid, NamedNode, std::less<>> m_nodes;
+    static constexpr std::uint32_t root = 0;
+    static constexpr std::uint32_t unnamed = UINT32_MAX;
+
+    std::uint32_t childOf(std::uint32_t vertex, std::uint32_t arc) const;
+    std::uint32_t vertexFor(const snmp::Oid& oid);
+    static std::uint64_t edgeKey(std::uint32_t vertex, std::uint32_t arc)
+    {
+        return (std::uint64_t{vertex} << 32) | arc;
+    }
+
+    // Each vertex of the tree (the root is vertex 0) points into m_named,
+    // or is `unnamed`; the edges are keyed by (parent vertex, arc).
+    std::vector<std::uint32_t> m_vertexNames{unnamed};
+    std::unordered_map<std::uint64_t, std::uint32_t> m_edges;
+    std::vector<std::pair<snmp::Oid, NamedNode>> m_named;
 };
 
 // "IF-MIB::ifOperStatus.2"; a registry name reads from `enterprises`:
