@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Form1.h"
+#include "NameLoading.h"
 #include "UdpEngine.h"
 
 #include <QApplication>
@@ -11,6 +12,7 @@
 // Starts the window over the UDP engine with its built-in settings (the
 // community the program was built for, agents on UDP 161, traps on UDP
 // 162). Closing the window ends the program; nothing is written anywhere.
+// The names of MIB modules are read in the background once the window shows.
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
@@ -30,6 +32,8 @@ int main(int argc, char* argv[])
                          &brellan::Form1::showTrapReceiverState);
         form1.show();
         form1.showTrapReceiverProblem(trapProblem);
+        // The built-in names serve until the modules' names are read.
+        const brellan::NameLoading names(form1);
         return QApplication::exec();
     } catch (const std::exception& error) {
         std::cerr << "Brellan could not start: " << error.what() << '\n';

@@ -11,6 +11,7 @@
 #include <map>
 #include <mutex>
 #include <set>
+#include <string_view>
 #include <system_error>
 #include <unistd.h>
 
@@ -135,19 +136,20 @@ private:
 
 // libsmi's errors reach a plain function with no context of ours: while a
 // session is open, its thread's errors go to that session's sink.
-thread_local std::function<void(const char*, int, const char*)>* currentErrorSink = nullptr;
+using SmiErrorSink = std::function<void(const char* path, int line, const char* message, const char* tag)>;
+thread_local SmiErrorSink* currentErrorSink = nullptr;
 
-void forwardSmiError(char* path, int line, int /*severity*/, char* message, char* /*tag*/)
+void forwardSmiError(char* path, int line, int /*severity*/, char* message, char* tag)
 {
     if (currentErrorSink)
-        (*currentErrorSink)(path, line, message);
+        (*currentErrorSink)(path, line, message, tag);
 }
 
 // One use of libsmi, from smiInit to smiExit: the library's state is the
 // process's, so sessions take turns.
 class SmiSession {
 public:
-    SmiSession(const std::vector<fs::path>& searchPath, std::function<void(const char*, int, const char*)> errors)
+    SmiSession(const std::vector<fs::path>& searchPath, SmiErrorSink errors)
         : m_lock(sessionMutex()), m_errors(std::move(errors))
     {
         // An unnamed tag: no configuration file adds folders or modules.
@@ -179,7 +181,7 @@ private:
     }
 
     std::lock_guard<std::mutex> m_lock;
-    std::function<void(const char*, int, const char*)> m_errors;
+    SmiErrorSink m_errors;
 };
 
 std::vector<std::pair<std::int64_t, std::string>> labelsOf(SmiNode* node)
@@ -232,14 +234,19 @@ public:
     {
     }
 
-    void error(const char* path, int line, const char* message)
+    void error(const char* path, int line, const char* message, const char* tag)
     {
         const std::string file = path ? path : "(module search)";
-        if (!m_filesWithErrors.insert(file).second || m_told >= m_maxProblems)
+        // A module that imports from one that is not installed is still
+        // whole: only what it imports stays unplaced.
+        const bool missingImport = tag && std::string_view(tag) == "module-not-found";
+        if (!missingImport)
+            m_filesWithErrors.insert(file);
+        if (!m_toldFiles.insert(file).second || m_told >= m_maxProblems)
             return;
         ++m_told;
         m_problem(file + (line > 0 ? ":" + std::to_string(line) : "") + ": " + (message ? message : "error") +
-                  ", its module skipped");
+                  (missingImport ? ", its module read in part" : ", its module skipped"));
     }
 
     const std::set<std::string>& filesWithErrors() const { return m_filesWithErrors; }
@@ -248,6 +255,7 @@ private:
     const ProblemSink& m_problem;
     std::size_t m_maxProblems;
     std::size_t m_told = 0;
+    std::set<std::string> m_toldFiles;
     std::set<std::string> m_filesWithErrors;
 };
 
@@ -270,9 +278,12 @@ NameIndex loadModules(const std::vector<fs::path>& folders, const ProblemSink& p
     ErrorReport report(problem, limits.maxProblems);
     NameIndex index;
     {
-        SmiSession session(found.searchPath, [&](const char* path, int line, const char* message) {
-            report.error(path, line, message);
+        SmiSession session(found.searchPath, [&](const char* path, int line, const char* message, const char* tag) {
+            report.error(path, line, message, tag);
         });
+        // By module name first, which libsmi looks for along the search
+        // path, most specific folder first; by the file's path when the
+        // file is named otherwise than its module.
         for (const ModuleFile& file : found.files)
             if (!smiGetModule(file.moduleName.c_str()))
                 smiLoadModule(file.path.c_str());
