@@ -8,6 +8,7 @@
 #include <exception>
 #include <iostream>
 #include <memory>
+#include <string_view>
 
 // Starts the window over the UDP engine with its built-in settings (the
 // community the program was built for, agents on UDP 161, traps on UDP
@@ -15,6 +16,13 @@
 // The names of MIB modules are read in the background once the window shows.
 int main(int argc, char* argv[])
 {
+    // The child that reads MIB modules for the window (see NameLoading).
+    if (argc >= 2 && std::string_view(argv[1]) == "--load-names") {
+        QStringList folders;
+        for (int at = 2; at < argc; ++at)
+            folders << QString::fromLocal8Bit(argv[at]);
+        return brellan::NameLoading::loadInChild(folders);
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Brellan"));
     // Wayland compositors match the window to its installed desktop entry

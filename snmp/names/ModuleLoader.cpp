@@ -272,7 +272,8 @@ std::vector<fs::path> moduleFolders(const fs::path& home, const fs::path& baseMo
     return folders;
 }
 
-NameIndex loadModules(const std::vector<fs::path>& folders, const ProblemSink& problem, const LoadLimits& limits)
+NameIndex loadModules(const std::vector<fs::path>& folders, const ProblemSink& problem, const LoadLimits& limits,
+                      const ProblemSink& reading)
 {
     const ModuleFiles found = FileFinder(limits, problem).find(folders);
     ErrorReport report(problem, limits.maxProblems);
@@ -284,9 +285,12 @@ NameIndex loadModules(const std::vector<fs::path>& folders, const ProblemSink& p
         // By module name first, which libsmi looks for along the search
         // path, most specific folder first; by the file's path when the
         // file is named otherwise than its module.
-        for (const ModuleFile& file : found.files)
+        for (const ModuleFile& file : found.files) {
+            if (reading)
+                reading(file.path.string());
             if (!smiGetModule(file.moduleName.c_str()))
                 smiLoadModule(file.path.c_str());
+        }
         nameNodes(index, report.filesWithErrors());
     }
     return index;

@@ -35,11 +35,12 @@ std::vector<std::filesystem::path> moduleFolders(const std::filesystem::path& ho
 // and names every node they define, with its module and, for an enumerated
 // INTEGER, its labels. A module found in an earlier folder hides one of
 // the same name in a later one. Files that are skipped or do not parse are
-// told to `problem`; the rest still load.
+// told to `problem`; the rest still load. `reading`, if given, is told
+// each file's path before libsmi reads it.
 //
 // libsmi keeps its state in the process: one load runs at a time (others
 // wait), on whatever thread calls it, and leaves nothing of libsmi behind.
 NameIndex loadModules(const std::vector<std::filesystem::path>& folders, const ProblemSink& problem,
-                      const LoadLimits& limits = {});
+                      const LoadLimits& limits = {}, const ProblemSink& reading = {});
 
 } // namespace brellan::names

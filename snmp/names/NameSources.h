@@ -17,8 +17,14 @@ struct NameSources {
     LoadLimits limits;
 };
 
-// Every name from every source in one index, built once: a name from a
-// module wins over the built-in one, which wins over the registry's.
+// The names of modules, then the built-in ones and the registry's where
+// the modules name nothing: a module's name wins over the built-in one,
+// which wins over the registry's.
+std::shared_ptr<const NameIndex> mergeNames(NameIndex fromModules, const std::filesystem::path& enterpriseRegistry,
+                                            const ProblemSink& problem);
+
+// Every name from every source in one index, the modules read in this
+// process.
 std::shared_ptr<const NameIndex> loadNames(const NameSources& sources, const ProblemSink& problem);
 
 } // namespace brellan::names

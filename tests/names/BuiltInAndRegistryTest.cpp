@@ -4,6 +4,7 @@
 // private enterprise numbers as Debian ships it.
 #include "EnterpriseRegistry.h"
 #include "NameIndex.h"
+#include "NameIndexText.h"
 
 #include <gtest/gtest.h>
 
@@ -129,4 +130,25 @@ TEST(EnterpriseRegistry, DebiansFileNamesCisco)
         ASSERT_EQ(node.name.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-"),
                   std::string::npos)
             << node.name;
+}
+
+TEST(NameIndexText, CarriesAnIndexWholeAndPassesOverLinesThatAreNoName)
+{
+    std::ostringstream written;
+    writeNameIndex(*builtInNames(), written);
+    std::istringstream text(written.str() + "1.3.6.1.4.1.5\tX-MIB\tname with blanks\n"
+                                            "1.3.6.1.4.1.6\tX-MIB\tlabelled\t1=ok\tbad\n"
+                                            "not.an.oid\tX-MIB\tname\n"
+                                            "1.3.6.1.4.1.7\tX-MIB\n");
+    const NameIndex read = readNameIndex(text, 100000);
+    ASSERT_EQ(read.size(), builtInNames()->size());
+    for (const auto& [oid, node] : builtInNames()->entries()) {
+        const NamedNode* copy = read.find(oid);
+        ASSERT_NE(copy, nullptr) << node.name;
+        EXPECT_EQ(copy->module, node.module);
+        EXPECT_EQ(copy->name, node.name);
+        EXPECT_EQ(copy->labels, node.labels);
+    }
+    std::istringstream again(written.str());
+    EXPECT_EQ(readNameIndex(again, 10).size(), 10u);
 }
