@@ -208,21 +208,28 @@ std::optional<snmp::Oid> placedOid(const SmiNode* node)
     return oid;
 }
 
-// Names the nodes of every module libsmi read without error. A module with
-// errors is left out whole: libsmi may leave it half built, and walking
-// such a module's nodes can crash inside libsmi.
+// Names every node of the tree that a module libsmi read without error
+// defines, walking the tree once from its roots (walking each module's
+// nodes in turn costs a pass over the whole tree per module). A module
+// with errors is left out: libsmi may leave it half built.
 void nameNodes(NameIndex& index, const std::set<std::string>& filesWithErrors)
 {
-    for (SmiModule* module = smiGetFirstModule(); module; module = smiGetNextModule(module)) {
-        if (!module->name || !module->path || filesWithErrors.count(module->path))
+    std::vector<SmiNode*> pending;
+    for (const char* root : {"ccitt", "iso", "joint-iso-ccitt"})
+        if (SmiNode* node = smiGetNode(nullptr, root))
+            pending.push_back(node);
+    while (!pending.empty()) {
+        SmiNode* node = pending.back();
+        pending.pop_back();
+        if (node->oidlen >= snmp::maxOidLength)
             continue;
-        for (SmiNode* node = smiGetFirstNode(module, SMI_NODEKIND_ANY); node;
-             node = smiGetNextNode(node, SMI_NODEKIND_ANY)) {
-            const std::optional<snmp::Oid> oid = placedOid(node);
-            // A module's nodes come first from the module found first.
-            if (oid && !index.find(*oid))
-                index.add(*oid, {module->name, node->name, labelsOf(node)});
-        }
+        for (SmiNode* child = smiGetFirstChildNode(node); child; child = smiGetNextChildNode(child))
+            pending.push_back(child);
+        const SmiModule* module = smiGetNodeModule(node);
+        if (!module || !module->name || !module->path || filesWithErrors.count(module->path))
+            continue;
+        if (const std::optional<snmp::Oid> oid = placedOid(node))
+            index.add(*oid, {module->name, node->name, labelsOf(node)});
     }
 }
 
