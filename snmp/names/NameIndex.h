@@ -9,7 +9,6 @@
 #include <optional>
 #include <span>
 #include <string>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -27,7 +26,7 @@ struct NamedNode {
 // index while the next is built elsewhere and handed over whole.
 //
 // The identifiers form a tree of arcs; a lookup follows the looked-up
-// identifier's arcs from the root, one hash look-up per arc, and keeps the
+// identifier's arcs from the root, one hash probe per arc, and keeps the
 // last node that has a name. Its cost grows with the identifier's length,
 // not with the number of names.
 class NameIndex {
@@ -55,17 +54,34 @@ private:
     static constexpr std::uint32_t root = 0;
     static constexpr std::uint32_t unnamed = UINT32_MAX;
 
-    std::uint32_t childOf(std::uint32_t vertex, std::uint32_t arc) const;
+    // The tree's edges, (parent vertex, arc) -> child vertex, in one open
+    // addressing table: a look-up costs one probe of contiguous memory in
+    // the common case, where a node-based map costs two pointer chases.
+    class EdgeTable {
+    public:
+        std::uint32_t find(std::uint32_t vertex, std::uint32_t arc) const; // `root` when absent
+        // The child for (vertex, arc), made `next` if absent; whether it was.
+        std::pair<std::uint32_t, bool> findOrAdd(std::uint32_t vertex, std::uint32_t arc, std::uint32_t next);
+
+    private:
+        struct Slot {
+            std::uint64_t key = emptyKey;
+            std::uint32_t child = 0;
+        };
+        static constexpr std::uint64_t emptyKey = UINT64_MAX;
+        std::size_t slotOf(std::uint64_t key) const;
+        void grow();
+
+        std::vector<Slot> m_slots = std::vector<Slot>(64);
+        std::size_t m_used = 0;
+    };
+
     std::uint32_t vertexFor(const snmp::Oid& oid);
-    static std::uint64_t edgeKey(std::uint32_t vertex, std::uint32_t arc)
-    {
-        return (std::uint64_t{vertex} << 32) | arc;
-    }
 
     // Each vertex of the tree (the root is vertex 0) points into m_named,
-    // or is `unnamed`; the edges are keyed by (parent vertex, arc).
+    // or is `unnamed`.
     std::vector<std::uint32_t> m_vertexNames{unnamed};
-    std::unordered_map<std::uint64_t, std::uint32_t> m_edges;
+    EdgeTable m_edges;
     std::vector<std::pair<snmp::Oid, NamedNode>> m_named;
 };
 
