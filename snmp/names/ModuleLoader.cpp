@@ -7,8 +7,6 @@
 #undef class
 
 #include <algorithm>
-#include <fstream>
-#include <map>
 #include <mutex>
 #include <set>
 #include <string_view>
