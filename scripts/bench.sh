@@ -26,7 +26,7 @@ trap_runs=3
 scripts/deps.sh build bench
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBRELLAN_WERROR=ON -DBRELLAN_BENCH=ON -DBRELLAN_TESTS=OFF >/dev/null
 cmake --build "$build" -j2 --target bench_decode bench_walk bench_trap_ingest bench_trap_send bench_traplist \
-    bench_trapdetails bench_search bench_search_responder brellan
+    bench_trapdetails bench_search bench_search_responder bench_names brellan
 
 tools=$(realpath "$build/bench")
 source scripts/lib/cleanup.sh
@@ -200,6 +200,9 @@ echo "== 100,000 traps of 60 KB of random bytes (bench_traplist --payload-bytes)
 echo "== a search answered by 5,000 agents at once (bench/search_lan.sh, namespaces, root only), $trap_runs runs"
 bench/search_lan.sh "$build" 5000 "$trap_runs" | sed -n 's/^search run=[0-9]* //p' | tr ' ' '\n' | record search
 
+echo "== names: 500 generated MIB modules read in the background, lookups beside snprint_objid (bench_names)"
+"$tools/bench_names" --modules 500 --lookups 200000 --program "$(realpath "$build/app/brellan")" 2>/dev/null | record names
+
 if [ -x bench/startup.sh ]; then
     echo "== start-up (bench/startup.sh)"
     bench/startup.sh "$build" 10 | sed -n 's/^startup \(.*\)/\1/p' | tr ' ' '\n' | record startup
@@ -316,6 +319,14 @@ startup_mb=$(median startup.rss_idle_mb)
         row "Start to window shown (ms)" "$startup_ms" "" "" "" "<200" "$(verdict "$startup_ms" "<" 200)"
         row "Idle resident memory (MB)" "$startup_mb" "" "" "" "<60" "$(verdict "$startup_mb" "<" 60)"
     fi
+    row "Name of a binding's OID, median (ns)" "$(whole "$(median names.lookup.brellan.median_ns)")" \
+        "$(whole "$(median names.lookup.netsnmp.median_ns)")" "" "" "<2000" \
+        "$(verdict "$(median names.lookup.brellan.median_ns)" "<" 2000)"
+    row "  p99 (ns)" "$(whole "$(median names.lookup.brellan.p99_ns)")" \
+        "$(whole "$(median names.lookup.netsnmp.p99_ns)")" "" "" "" ""
+    row "500 modules read in the background (s)" "$(median names.load.child_s)" "$(median names.load.netsnmp_s)" \
+        "" "" "<5" "$(verdict "$(median names.load.child_s)" "<" 5)"
+    row "  resident memory they add (MB)" "$(median names.load.child_rss_added_mb)" "" "" "" "" ""
     row "Decode a GetResponse (ns)" "$(whole "$(median decode.decodeGetResponse_ns)")" "" "" "" "" ""
     row "Decode a v1 trap (ns)" "$(whole "$(median decode.decodeV1Trap_ns)")" "" "" "" "" ""
 } | tee "$table"
