@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "SnmpSocket.h"
 
-#include "SocketDrops.h"
+#include "LinuxSockets.h"
 
 #include <QByteArray>
 #include <QLoggingCategory>
@@ -13,6 +13,11 @@
 
 namespace brellan {
 namespace {
+
+// What a group's reader may hold for the GUI thread, at most: several
+// times what the group's buffers hold at Debian's default limit (about 512
+// answers each), and a bound on memory however large the datagrams are.
+constexpr DatagramQueue::Limits readerQueueLimits{65536, 32 * 1024 * 1024};
 
 // "QT_LOGGING_RULES=brellan.snmp.dropped=true" shows why each dropped
 // datagram was dropped.
@@ -41,6 +46,24 @@ std::optional<SnmpSocket::BindFailure> SnmpSocket::bind(const QHostAddress& addr
         return BindFailure{m_socket.error(), m_socket.errorString()};
     // The system grants what it allows (on Linux up to net.core.rmem_max).
     m_socket.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, QVariant(m_receiveBuffer));
+    return std::nullopt;
+}
+
+std::optional<SnmpSocket::BindFailure> SnmpSocket::bindSharedPort(int sockets)
+{
+    std::unique_ptr<SharedPortSockets> group = SharedPortSockets::open(sockets, m_receiveBuffer);
+    const qintptr sender = group ? group->duplicateSender() : -1;
+    if (sender < 0)
+        return bind(QHostAddress(QHostAddress::AnyIPv4), 0);
+    if (!m_socket.setSocketDescriptor(sender, QAbstractSocket::BoundState)) {
+        SharedPortSockets::closeDescriptor(sender);
+        return bind(QHostAddress(QHostAddress::AnyIPv4), 0);
+    }
+    // The reader thread reads the sender's socket too: the system never
+    // sees this object read it, so the event loop stops watching it.
+    disconnect(&m_socket, &QUdpSocket::readyRead, this, &SnmpSocket::readPass);
+    m_reader = std::make_unique<AnswerReader>(std::move(group), readerQueueLimits);
+    connect(m_reader.get(), &AnswerReader::datagramsWaiting, this, &SnmpSocket::takePass, Qt::QueuedConnection);
     return std::nullopt;
 }
 
@@ -81,6 +104,25 @@ void SnmpSocket::readPass()
     // has had its turn, so that a flood never freezes the thread.
     if (!std::exchange(m_readQueued, true))
         QMetaObject::invokeMethod(this, &SnmpSocket::readPass, Qt::QueuedConnection);
+}
+
+// A pass over what the reader thread read: at most a pass's worth, down the
+// same road as a datagram read here; the rest in a later pass, after the
+// event loop's turn.
+void SnmpSocket::takePass()
+{
+    m_readQueued = false;
+    m_taken.clear();
+    m_reader->queue().takeOldest(m_taken, static_cast<std::size_t>(m_datagramsPerPass));
+    for (std::size_t i = 0; i < m_taken.size(); ++i)
+        handleDatagram(m_taken[i].bytes, QHostAddress(m_taken[i].address), m_taken[i].port, i == 0);
+    if (m_taken.size() < static_cast<std::size_t>(m_datagramsPerPass)) {
+        if (m_emptied)
+            m_emptied();
+        return;
+    }
+    if (!std::exchange(m_readQueued, true))
+        QMetaObject::invokeMethod(this, &SnmpSocket::takePass, Qt::QueuedConnection);
 }
 
 void SnmpSocket::handleDatagram(std::span<const std::uint8_t> bytes, const QHostAddress& sender,
@@ -141,6 +183,8 @@ std::string SnmpSocket::refusal(int error) const
 
 std::optional<std::uint64_t> SnmpSocket::systemDrops() const
 {
+    if (m_reader)
+        return m_reader->drops();
     return systemDropCount(m_socket.socketDescriptor());
 }
 

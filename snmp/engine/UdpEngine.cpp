@@ -45,8 +45,14 @@ UdpEngine::UdpEngine(Settings settings, QObject* parent)
 
     // The request socket takes whatever port the system gives it; answers
     // come back to it, from the agent port, and broadcasts leave through it.
+    // It is a group of sockets sharing the port where the system allows:
+    // thousands of agents answering a search at once overflow one socket's
+    // buffer at the system's default limit.
     m_requestSocket.setReceiveBufferSize(m_settings.receiveBufferBytes);
-    if (const auto failure = m_requestSocket.bind(QHostAddress(QHostAddress::AnyIPv4), 0))
+    const auto failure = m_settings.requestSocketsSharingPort > 0
+                             ? m_requestSocket.bindSharedPort(m_settings.requestSocketsSharingPort)
+                             : m_requestSocket.bind(QHostAddress(QHostAddress::AnyIPv4), 0);
+    if (failure)
         qWarning("SNMP request socket cannot be opened: %s", qPrintable(failure->text));
     m_requestSocket.acceptOnlyFromPort(m_settings.agentPort);
     // Through this object, not straight to m_delivery: the receive thread

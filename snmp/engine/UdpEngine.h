@@ -5,8 +5,11 @@
 // answers matched to their requests, retries, and a trap receiver. It lives
 // on the GUI thread and raises its events there, one at a time.
 //
-// The road of an answer to its field, all on the GUI thread:
-//   SnmpSocket::readPass, handleDatagram  read, decode, check the source port  SnmpSocket.cpp
+// The road of an answer to its field, read on a thread of its own, then all
+// on the GUI thread:
+//   AnswerReader::read                    read the request port's sockets        AnswerReader.cpp
+//   SnmpSocket::takePass, handleDatagram  take a pass's worth, decode, check the source port
+//     (SnmpSocket::readPass instead, where one socket is read on the GUI thread)  SnmpSocket.cpp
 //   UdpEngine::handleAnswer               ours? answers which request?          UdpEngine.cpp
 //     RequestTable::matchAnswer           from whom was asked, what was asked, walk guard
 //   EventDelivery::raiseNowOrQueue, deliverWaiting, raiseOldest                  EventDelivery.cpp
@@ -74,6 +77,11 @@ public:
         std::size_t trapQueueBytes = 64 * 1024 * 1024;
         // The receive buffer asked of the system for each socket, in bytes.
         int receiveBufferBytes = SnmpSocket::defaultReceiveBuffer;
+        // Sockets sharing the request port, read by a thread of their own
+        // (SnmpSocket::bindSharedPort): each holds about 512 answers at
+        // Debian's default limit. 0: one socket, read on the GUI thread, as
+        // where the system offers no such group.
+        int requestSocketsSharingPort = 16;
     };
 
     // What the engine sent and what it dropped, and why. The losses (answers
