@@ -49,22 +49,22 @@ std::optional<SnmpSocket::BindFailure> SnmpSocket::bind(const QHostAddress& addr
     return std::nullopt;
 }
 
-std::optional<SnmpSocket::BindFailure> SnmpSocket::bindSharedPort(int sockets)
+bool SnmpSocket::bindSharedPort(int sockets)
 {
     std::unique_ptr<SharedPortSockets> group = SharedPortSockets::open(sockets, m_receiveBuffer);
     const qintptr sender = group ? group->duplicateSender() : -1;
     if (sender < 0)
-        return bind(QHostAddress(QHostAddress::AnyIPv4), 0);
+        return false;
     if (!m_socket.setSocketDescriptor(sender, QAbstractSocket::BoundState)) {
         SharedPortSockets::closeDescriptor(sender);
-        return bind(QHostAddress(QHostAddress::AnyIPv4), 0);
+        return false;
     }
     // The reader thread reads the sender's socket too: the system never
     // sees this object read it, so the event loop stops watching it.
     disconnect(&m_socket, &QUdpSocket::readyRead, this, &SnmpSocket::readPass);
     m_reader = std::make_unique<AnswerReader>(std::move(group), readerQueueLimits);
     connect(m_reader.get(), &AnswerReader::datagramsWaiting, this, &SnmpSocket::takePass, Qt::QueuedConnection);
-    return std::nullopt;
+    return true;
 }
 
 std::uint16_t SnmpSocket::boundPort() const

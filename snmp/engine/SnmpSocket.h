@@ -68,9 +68,9 @@ public:
                                     QAbstractSocket::BindMode mode = QAbstractSocket::DefaultForPlatform);
     // Binds a group of `sockets` sockets sharing one port the system
     // chooses, on every IPv4 address, each asking for the receive buffer,
-    // read by a thread of their own; sends go out of the first. Where the
-    // system offers no such group, binds one socket as bind() does.
-    std::optional<BindFailure> bindSharedPort(int sockets);
+    // read by a thread of their own; sends go out of the first. False, and
+    // nothing bound, where the system offers no such group.
+    bool bindSharedPort(int sockets);
     // The port the socket is bound to (0 when it is not bound).
     std::uint16_t boundPort() const;
     // How many datagrams a pass reads at most.

@@ -68,7 +68,7 @@ TEST(BroadcastInNamespace, AnswersLostToAFullReceiveBufferAreCountedOnTheEndLine
     UdpEngine::Settings settings = loopbackSettings(agent.localPort());
     settings.receiveBufferBytes = 1; // the system's least, a few datagrams
     // One socket read on the GUI thread: a group's reader would keep up.
-    settings.requestSocketsSharingPort = 0;
+    settings.searchSocketsSharingPort = 0;
     settings.timing.broadcastWindow = 1500ms;
     WiredManager wired(settings);
 
