@@ -63,7 +63,7 @@ bool SnmpSocket::bindSharedPort(int sockets)
     // sees this object read it, so the event loop stops watching it.
     disconnect(&m_socket, &QUdpSocket::readyRead, this, &SnmpSocket::readPass);
     m_reader = std::make_unique<AnswerReader>(std::move(group), readerQueueLimits);
-    connect(m_reader.get(), &AnswerReader::datagramsWaiting, this, &SnmpSocket::takePass, Qt::QueuedConnection);
+    connect(m_reader.get(), &AnswerReader::datagramsWaiting, this, &SnmpSocket::readPass, Qt::QueuedConnection);
     return true;
 }
 
@@ -73,9 +73,10 @@ std::uint16_t SnmpSocket::boundPort() const
 }
 
 // Reads the datagrams waiting, at most a pass's worth, each with one system
-// call that both sizes and reads it. A pass stops at the first read that
-// finds nothing, or once it has read its worth: more waiting then are read
-// in the next pass, after the event loop's turn.
+// call that both sizes and reads it (or, for a group, takes them from what
+// its reader thread read). A pass stops at the first read that finds
+// nothing, or once it has read its worth: more waiting then are read in the
+// next pass, after the event loop's turn.
 //
 // A pass always ends with a read, never with a mere look: the event loop may
 // report the socket readable when nothing waits (Qt's GLib event dispatcher
@@ -87,42 +88,52 @@ std::uint16_t SnmpSocket::boundPort() const
 void SnmpSocket::readPass()
 {
     m_readQueued = false;
-    QHostAddress sender;
-    quint16 senderPort = 0;
-    for (int read = 0; read < m_datagramsPerPass; ++read) {
-        const qint64 size = m_socket.readDatagram(reinterpret_cast<char*>(m_buffer.data()),
-                                                  static_cast<qint64>(m_buffer.size()), &sender, &senderPort);
-        if (size < 0) {
-            if (m_emptied)
-                m_emptied();
-            return;
-        }
-        handleDatagram(std::span<const std::uint8_t>(m_buffer.data(), static_cast<std::size_t>(size)), sender,
-                       senderPort, read == 0);
-    }
+    if (!onePass())
+        return;
     // More may be waiting: read them in a later pass, after the event loop
     // has had its turn, so that a flood never freezes the thread.
     if (!std::exchange(m_readQueued, true))
         QMetaObject::invokeMethod(this, &SnmpSocket::readPass, Qt::QueuedConnection);
 }
 
-// A pass over what the reader thread read: at most a pass's worth, down the
-// same road as a datagram read here; the rest in a later pass, after the
-// event loop's turn.
-void SnmpSocket::takePass()
+void SnmpSocket::readWaiting(int most)
 {
-    m_readQueued = false;
+    for (int read = 0; read < most && onePass(); read += m_datagramsPerPass) {
+    }
+}
+
+bool SnmpSocket::onePass()
+{
+    const bool more = m_reader ? takeFromReader() : readFromSocket();
+    if (!more && m_emptied)
+        m_emptied();
+    return more;
+}
+
+bool SnmpSocket::readFromSocket()
+{
+    QHostAddress sender;
+    quint16 senderPort = 0;
+    for (int read = 0; read < m_datagramsPerPass; ++read) {
+        const qint64 size = m_socket.readDatagram(reinterpret_cast<char*>(m_buffer.data()),
+                                                  static_cast<qint64>(m_buffer.size()), &sender, &senderPort);
+        if (size < 0)
+            return false;
+        handleDatagram(std::span<const std::uint8_t>(m_buffer.data(), static_cast<std::size_t>(size)), sender,
+                       senderPort, read == 0);
+    }
+    return true;
+}
+
+// What the reader thread read goes down the same road as a datagram read here.
+bool SnmpSocket::takeFromReader()
+{
     m_taken.clear();
-    m_reader->queue().takeOldest(m_taken, static_cast<std::size_t>(m_datagramsPerPass));
+    const auto worth = static_cast<std::size_t>(m_datagramsPerPass);
+    m_reader->queue().takeOldest(m_taken, worth);
     for (std::size_t i = 0; i < m_taken.size(); ++i)
         handleDatagram(m_taken[i].bytes, QHostAddress(m_taken[i].address), m_taken[i].port, i == 0);
-    if (m_taken.size() < static_cast<std::size_t>(m_datagramsPerPass)) {
-        if (m_emptied)
-            m_emptied();
-        return;
-    }
-    if (!std::exchange(m_readQueued, true))
-        QMetaObject::invokeMethod(this, &SnmpSocket::takePass, Qt::QueuedConnection);
+    return m_taken.size() == worth;
 }
 
 void SnmpSocket::handleDatagram(std::span<const std::uint8_t> bytes, const QHostAddress& sender,

@@ -26,8 +26,8 @@ namespace brellan {
 // lives, reads and sends on one thread only. What does not decode or comes
 // from the wrong place is counted and dropped here, and never handed on.
 // Bound as a group of sockets sharing a port (bindSharedPort), it is read
-// by a thread of its own (AnswerReader) and takes what that thread read in
-// passes of the same bounded size, down the same road.
+// by a thread of its own (AnswerReader), and its passes take what that
+// thread read, as many as they would read, down the same road.
 class SnmpSocket final : public QObject {
     Q_OBJECT
 
@@ -85,6 +85,11 @@ public:
     std::optional<std::string> send(std::span<const std::uint8_t> datagram, const QHostAddress& address,
                                     std::uint16_t port, std::optional<int> interfaceIndex = std::nullopt);
 
+    // Reads what waits now, at most about `most` datagrams, in passes with no
+    // turn of the event loop between them: what came before a moment that
+    // ends a wait (a search's window closing) is counted before it ends.
+    void readWaiting(int most);
+
     // Called on the socket's thread when a pass has found nothing more
     // waiting: whatever the system dropped meanwhile, it has dropped by now.
     void whenEmptied(std::function<void()> emptied) { m_emptied = std::move(emptied); }
@@ -101,7 +106,10 @@ public:
 
 private:
     void readPass();
-    void takePass();
+    // One pass; true when it read its worth, so that more may be waiting.
+    bool onePass();
+    bool readFromSocket();
+    bool takeFromReader();
     void handleDatagram(std::span<const std::uint8_t> bytes, const QHostAddress& sender, std::uint16_t senderPort,
                         bool firstOfPass);
     std::string refusal(int error) const;

@@ -313,6 +313,11 @@ void UdpEngine::deliverAnswerEvent(EventDelivery::Posted posted, bool firstOfPas
 
 void UdpEngine::onTimer()
 {
+    // Answers to a search received before its window closes count for it,
+    // however long this thread was busy meanwhile: they are taken first
+    // (the event loop may run this timer before the passes that would).
+    if (m_requests.broadcastOpen())
+        searchSocket().readWaiting(answersTakenAtClose);
     const Clock::time_point now = Clock::now();
     const RequestTable::Due due = m_requests.advanceTo(now);
     m_counters.timeouts += due.givenUp.size();

@@ -8,7 +8,7 @@
 // The road of an answer to its field, all on the GUI thread:
 //   SnmpSocket::readPass, handleDatagram  read, decode, check the source port  SnmpSocket.cpp
 //     (answers to a search: AnswerReader::read reads them on a thread of its own,
-//     SnmpSocket::takePass takes them a pass's worth at a time)
+//     and SnmpSocket::readPass takes them from it a pass's worth at a time)
 //   UdpEngine::handleAnswer               ours? answers which request?          UdpEngine.cpp
 //     RequestTable::matchAnswer           from whom was asked, what was asked, walk guard
 //   EventDelivery::raiseNowOrQueue, deliverWaiting, raiseOldest                  EventDelivery.cpp
@@ -147,6 +147,9 @@ private:
     // Datagrams read from the request socket per pass (see updateAnswersPerPass).
     static constexpr int answersPerPass = 1;
     static constexpr int broadcastAnswersPerPass = 256;
+    // Answers already received taken at most before a search's window
+    // closes, however busy the thread was (see onTimer).
+    static constexpr int answersTakenAtClose = 16384;
 
     void openSearchSocket();
 
