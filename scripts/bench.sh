@@ -114,6 +114,17 @@ least() {
     sed -n "s/^$1=//p" "$results" | sort -g | awk 'NR == 1 { v = $1 } END { print (NR == 0) ? "nan" : v }'
 }
 
+# search_rows KEY COUNT LABEL: the table's rows for one search size; every
+# run must have given all COUNT rows.
+search_rows() {
+    row "$3" "$(whole "$(least "$1.rows")")" "" "" "" "$2" "$(verdict "$(least "$1.rows")" "==" "$2")"
+    row "  answers dropped by the system" "$(whole "$(median "$1.dropped")")" "" "" "" "0" \
+        "$(verdict "$(median "$1.dropped")" "==" 0)"
+    row "  click to last row (ms)" "$(median "$1.click_to_last_row_ms")" "" "" "" "" ""
+    row "  longest stall (ms)" "$(median "$1.longest_stall_ms")" "" "" "" "<50" \
+        "$(verdict "$(median "$1.longest_stall_ms")" "<" 50)"
+}
+
 # ratio A B: A / B with two decimals.
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b + 0 == 0) print "nan"; else printf "%.2f", a / b }'; }
 
@@ -311,20 +322,8 @@ startup_mb=$(median startup.rss_idle_mb)
     row "  lines lost" "$(whole "$(median hostile.lost)")" "" "" "" "0" "$(verdict "$(median hostile.lost)" "==" 0)"
     row "  datagram bytes passed on per trap" "$(median hostile.datagram_bytes_per_trap)" "" "" "" ">0" \
         "$(verdict "$(median hostile.datagram_bytes_per_trap)" ">" 0)"
-    row "Search, 5,000 agents answering at once: rows" "$(whole "$(median search.rows)")" "" "" "" "5000" \
-        "$(verdict "$(median search.rows)" "==" 5000)"
-    row "  answers dropped by the system" "$(whole "$(median search.dropped)")" "" "" "" "0" \
-        "$(verdict "$(median search.dropped)" "==" 0)"
-    row "  click to last row (ms)" "$(median search.click_to_last_row_ms)" "" "" "" "" ""
-    row "  longest stall (ms)" "$(median search.longest_stall_ms)" "" "" "" "<50" \
-        "$(verdict "$(median search.longest_stall_ms)" "<" 50)"
-    row "Search, 10,000 agents at once: rows (least)" "$(whole "$(least search10k.rows)")" "" "" "" "10000" \
-        "$(verdict "$(least search10k.rows)" "==" 10000)"
-    row "  answers dropped by the system" "$(whole "$(median search10k.dropped)")" "" "" "" "0" \
-        "$(verdict "$(median search10k.dropped)" "==" 0)"
-    row "  click to last row (ms)" "$(median search10k.click_to_last_row_ms)" "" "" "" "" ""
-    row "  longest stall (ms)" "$(median search10k.longest_stall_ms)" "" "" "" "<50" \
-        "$(verdict "$(median search10k.longest_stall_ms)" "<" 50)"
+    search_rows search 5000 "Search, 5,000 agents at once: rows (least)"
+    search_rows search10k 10000 "Search, 10,000 agents at once: rows (least)"
     if [ "$startup_ms" != nan ]; then
         row "Start to window shown (ms)" "$startup_ms" "" "" "" "<200" "$(verdict "$startup_ms" "<" 200)"
         row "Idle resident memory (MB)" "$startup_mb" "" "" "" "<60" "$(verdict "$startup_mb" "<" 60)"

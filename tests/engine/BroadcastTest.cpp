@@ -55,6 +55,22 @@ TEST(BroadcastInNamespace, SearchFindsTheAgentsOfBothNetworks)
     EXPECT_EQ(wired.engine.counters().retries, 0u);
 }
 
+// The answer of an agent named "agent" to `request`; empty when it is no
+// request.
+std::vector<std::uint8_t> answerFromAgent(const QNetworkDatagram& request)
+{
+    const QByteArray bytes = request.data();
+    const auto decoded = snmp::decodeMessage(
+        {reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size())});
+    const auto* asked = decoded ? std::get_if<snmp::Pdu>(&decoded->pdu) : nullptr;
+    if (!asked || asked->bindings.empty())
+        return {};
+    snmp::Pdu answer = *asked;
+    answer.type = snmp::PduType::GetResponse;
+    answer.bindings.front().value = FakeAgent::text("agent");
+    return snmp::encodeMessage(snmp::Message{snmp::versionV1, "mervik", std::move(answer)});
+}
+
 // Answers to a broadcast that the system drops for a full receive buffer are
 // counted on the search's end line. The test answers the broadcast itself,
 // on this namespace's directed broadcast address, with a burst sent while
@@ -78,14 +94,8 @@ TEST(BroadcastInNamespace, AnswersLostToAFullReceiveBufferAreCountedOnTheEndLine
     wired.select(snmp::ipv4Text(*broadcasts.begin()));
     ASSERT_TRUE(agent.waitForReadyRead(patienceMs));
     const QNetworkDatagram request = agent.receiveDatagram();
-    const QByteArray bytes = request.data();
-    const auto decoded = snmp::decodeMessage(
-        {reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size())});
-    ASSERT_TRUE(decoded);
-    snmp::Pdu answer = std::get<snmp::Pdu>(decoded->pdu);
-    answer.type = snmp::PduType::GetResponse;
-    answer.bindings.front().value = FakeAgent::text("agent");
-    const std::vector<std::uint8_t> datagram = snmp::encodeMessage(snmp::Message{snmp::versionV1, "mervik", answer});
+    const std::vector<std::uint8_t> datagram = answerFromAgent(request);
+    ASSERT_FALSE(datagram.empty());
     for (int sent = 0; sent < burst; ++sent)
         agent.writeDatagram(reinterpret_cast<const char*>(datagram.data()), static_cast<qint64>(datagram.size()),
                             request.senderAddress(), static_cast<quint16>(request.senderPort()));
@@ -125,14 +135,8 @@ TEST(BroadcastInNamespace, AnswersReceivedBeforeTheWindowClosesCountThoughTheWin
     wired.select(snmp::ipv4Text(*broadcasts.begin()));
     ASSERT_TRUE(asked.waitForReadyRead(patienceMs));
     const QNetworkDatagram request = asked.receiveDatagram();
-    const QByteArray bytes = request.data();
-    const auto decoded = snmp::decodeMessage(
-        {reinterpret_cast<const std::uint8_t*>(bytes.constData()), static_cast<std::size_t>(bytes.size())});
-    ASSERT_TRUE(decoded);
-    snmp::Pdu answer = std::get<snmp::Pdu>(decoded->pdu);
-    answer.type = snmp::PduType::GetResponse;
-    answer.bindings.front().value = FakeAgent::text("agent");
-    const std::vector<std::uint8_t> datagram = snmp::encodeMessage(snmp::Message{snmp::versionV1, "mervik", answer});
+    const std::vector<std::uint8_t> datagram = answerFromAgent(request);
+    ASSERT_FALSE(datagram.empty());
     for (const auto& sender : senders)
         for (int sent = 0; sent < answersEach; ++sent)
             sender->writeDatagram(reinterpret_cast<const char*>(datagram.data()),
