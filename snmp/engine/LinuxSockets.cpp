@@ -5,10 +5,10 @@
 #include "LinuxSockets.h"
 
 #ifdef __linux__
+#include <fcntl.h>
 #include <linux/sock_diag.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <fcntl.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
