@@ -8,6 +8,12 @@
 # namespace, clicks Find Agents and waits for every row (bench_search).
 # Needs root; prints SKIPPED and exits 0 without it.
 #
+# The run is made at Debian's default net.core.rmem_max (212,992 bytes),
+# the largest receive buffer an unprivileged program can have: the script
+# sets it for the run and puts the old value back after, also when the run
+# fails or is interrupted. (The limit is the whole machine's: no namespace
+# has one of its own.) RMEM_MAX=N runs at another limit.
+#
 #   bench/search_lan.sh BUILD_DIR [COUNT] [RUNS]
 #
 # Prints, per run: "search rows=.. expected=.. click_to_last_row_ms=..
@@ -29,15 +35,21 @@ mgr=brs$$-mgr
 agents=brs$$-agents
 work=$(mktemp -d)
 responder_pid=""
+rmem_max_before=""
 cleanup() {
     [ -n "$responder_pid" ] && kill "$responder_pid" 2>/dev/null || true
     ip netns del "$mgr" 2>/dev/null || true
     ip netns del "$agents" 2>/dev/null || true
+    [ -n "$rmem_max_before" ] && sysctl -q -w net.core.rmem_max="$rmem_max_before" || true
     rm -rf "$work"
 }
 trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
+
+rmem_max_before=$(sysctl -n net.core.rmem_max)
+sysctl -q -w net.core.rmem_max="${RMEM_MAX:-212992}"
+echo "search LAN: net.core.rmem_max=$(sysctl -n net.core.rmem_max) for the run (was $rmem_max_before)"
 
 ip netns add "$mgr"
 ip netns add "$agents"
@@ -69,8 +81,9 @@ for run in $(seq 1 "$runs"); do
     wait "$responder_pid" || true
     responder_pid=""
     # One line of figures (Qt's own warnings left out), then the status line.
+    # (A run that printed none still gets its line, and the next run follows.)
     figures=$(grep -hE '^(rows|expected|click_to_last_row_ms|longest_stall_ms|dropped|answered|seconds)=' \
-        "$work/search.out" "$work/responder.out" | tr '\n' ' ')
+        "$work/search.out" "$work/responder.out" | tr '\n' ' ' || true)
     echo "search run=$run $figures"
     grep '^status=' "$work/search.out" || true
     [ "$status" -eq 0 ] || echo "search run=$run: not every row came (exit status $status)" >&2

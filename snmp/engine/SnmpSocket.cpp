@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "SnmpSocket.h"
 
-#include "SocketDrops.h"
+#include "LinuxSockets.h"
 
 #include <QByteArray>
 #include <QLoggingCategory>
@@ -13,6 +13,11 @@
 
 namespace brellan {
 namespace {
+
+// What a group's reader may hold for the GUI thread, at most: several
+// times what the group's buffers hold at Debian's default limit (about 512
+// answers each), and a bound on memory however large the datagrams are.
+constexpr DatagramQueue::Limits readerQueueLimits{65536, 32 * 1024 * 1024};
 
 // "QT_LOGGING_RULES=brellan.snmp.dropped=true" shows why each dropped
 // datagram was dropped.
@@ -44,15 +49,34 @@ std::optional<SnmpSocket::BindFailure> SnmpSocket::bind(const QHostAddress& addr
     return std::nullopt;
 }
 
+bool SnmpSocket::bindSharedPort(int sockets)
+{
+    std::unique_ptr<SharedPortSockets> group = SharedPortSockets::open(sockets, m_receiveBuffer);
+    const qintptr sender = group ? group->duplicateSender() : -1;
+    if (sender < 0)
+        return false;
+    if (!m_socket.setSocketDescriptor(sender, QAbstractSocket::BoundState)) {
+        SharedPortSockets::closeDescriptor(sender);
+        return false;
+    }
+    // The reader thread reads the sender's socket too: the system never
+    // sees this object read it, so the event loop stops watching it.
+    disconnect(&m_socket, &QUdpSocket::readyRead, this, &SnmpSocket::readPass);
+    m_reader = std::make_unique<AnswerReader>(std::move(group), readerQueueLimits);
+    connect(m_reader.get(), &AnswerReader::datagramsWaiting, this, &SnmpSocket::readPass, Qt::QueuedConnection);
+    return true;
+}
+
 std::uint16_t SnmpSocket::boundPort() const
 {
     return m_socket.state() == QAbstractSocket::BoundState ? m_socket.localPort() : 0;
 }
 
 // Reads the datagrams waiting, at most a pass's worth, each with one system
-// call that both sizes and reads it. A pass stops at the first read that
-// finds nothing, or once it has read its worth: more waiting then are read
-// in the next pass, after the event loop's turn.
+// call that both sizes and reads it (or, for a group, takes them from what
+// its reader thread read). A pass stops at the first read that finds
+// nothing, or once it has read its worth: more waiting then are read in the
+// next pass, after the event loop's turn.
 //
 // A pass always ends with a read, never with a mere look: the event loop may
 // report the socket readable when nothing waits (Qt's GLib event dispatcher
@@ -64,23 +88,52 @@ std::uint16_t SnmpSocket::boundPort() const
 void SnmpSocket::readPass()
 {
     m_readQueued = false;
+    if (!onePass())
+        return;
+    // More may be waiting: read them in a later pass, after the event loop
+    // has had its turn, so that a flood never freezes the thread.
+    if (!std::exchange(m_readQueued, true))
+        QMetaObject::invokeMethod(this, &SnmpSocket::readPass, Qt::QueuedConnection);
+}
+
+void SnmpSocket::readWaiting(int most)
+{
+    for (int read = 0; read < most && onePass(); read += m_datagramsPerPass) {
+    }
+}
+
+bool SnmpSocket::onePass()
+{
+    const bool more = m_reader ? takeFromReader() : readFromSocket();
+    if (!more && m_emptied)
+        m_emptied();
+    return more;
+}
+
+bool SnmpSocket::readFromSocket()
+{
     QHostAddress sender;
     quint16 senderPort = 0;
     for (int read = 0; read < m_datagramsPerPass; ++read) {
         const qint64 size = m_socket.readDatagram(reinterpret_cast<char*>(m_buffer.data()),
                                                   static_cast<qint64>(m_buffer.size()), &sender, &senderPort);
-        if (size < 0) {
-            if (m_emptied)
-                m_emptied();
-            return;
-        }
+        if (size < 0)
+            return false;
         handleDatagram(std::span<const std::uint8_t>(m_buffer.data(), static_cast<std::size_t>(size)), sender,
                        senderPort, read == 0);
     }
-    // More may be waiting: read them in a later pass, after the event loop
-    // has had its turn, so that a flood never freezes the thread.
-    if (!std::exchange(m_readQueued, true))
-        QMetaObject::invokeMethod(this, &SnmpSocket::readPass, Qt::QueuedConnection);
+    return true;
+}
+
+// What the reader thread read goes down the same road as a datagram read here.
+bool SnmpSocket::takeFromReader()
+{
+    m_taken.clear();
+    const auto worth = static_cast<std::size_t>(m_datagramsPerPass);
+    m_reader->queue().takeOldest(m_taken, worth);
+    for (std::size_t i = 0; i < m_taken.size(); ++i)
+        handleDatagram(m_taken[i].bytes, QHostAddress(m_taken[i].address), m_taken[i].port, i == 0);
+    return m_taken.size() == worth;
 }
 
 void SnmpSocket::handleDatagram(std::span<const std::uint8_t> bytes, const QHostAddress& sender,
@@ -141,6 +194,8 @@ std::string SnmpSocket::refusal(int error) const
 
 std::optional<std::uint64_t> SnmpSocket::systemDrops() const
 {
+    if (m_reader)
+        return m_reader->drops();
     return systemDropCount(m_socket.socketDescriptor());
 }
 

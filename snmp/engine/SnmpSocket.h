@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "AnswerReader.h"
 #include "Message.h"
 
 #include <QHostAddress>
@@ -11,6 +12,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -23,6 +25,9 @@ namespace brellan {
 // on the GUI thread and the trap socket on the trap receiver's thread; each
 // lives, reads and sends on one thread only. What does not decode or comes
 // from the wrong place is counted and dropped here, and never handed on.
+// Bound as a group of sockets sharing a port (bindSharedPort), it is read
+// by a thread of its own (AnswerReader), and its passes take what that
+// thread read, as many as they would read, down the same road.
 class SnmpSocket final : public QObject {
     Q_OBJECT
 
@@ -61,6 +66,11 @@ public:
     // not be bound, or nothing.
     std::optional<BindFailure> bind(const QHostAddress& address, std::uint16_t port,
                                     QAbstractSocket::BindMode mode = QAbstractSocket::DefaultForPlatform);
+    // Binds a group of `sockets` sockets sharing one port the system
+    // chooses, on every IPv4 address, each asking for the receive buffer,
+    // read by a thread of their own; sends go out of the first. False, and
+    // nothing bound, where the system offers no such group.
+    bool bindSharedPort(int sockets);
     // The port the socket is bound to (0 when it is not bound).
     std::uint16_t boundPort() const;
     // How many datagrams a pass reads at most.
@@ -75,11 +85,17 @@ public:
     std::optional<std::string> send(std::span<const std::uint8_t> datagram, const QHostAddress& address,
                                     std::uint16_t port, std::optional<int> interfaceIndex = std::nullopt);
 
+    // Reads what waits now, at most about `most` datagrams, in passes with no
+    // turn of the event loop between them: what came before a moment that
+    // ends a wait (a search's window closing) is counted before it ends.
+    void readWaiting(int most);
+
     // Called on the socket's thread when a pass has found nothing more
     // waiting: whatever the system dropped meanwhile, it has dropped by now.
     void whenEmptied(std::function<void()> emptied) { m_emptied = std::move(emptied); }
     // Datagrams the system dropped on this socket since it was bound, for a
-    // full receive buffer (SocketDrops.h); nothing where the system does not
+    // full receive buffer (LinuxSockets.h), and for a group those the
+    // reader's queue had no room for; nothing where the system does not
     // tell. On the socket's thread.
     std::optional<std::uint64_t> systemDrops() const;
 
@@ -90,6 +106,10 @@ public:
 
 private:
     void readPass();
+    // One pass; true when it read its worth, so that more may be waiting.
+    bool onePass();
+    bool readFromSocket();
+    bool takeFromReader();
     void handleDatagram(std::span<const std::uint8_t> bytes, const QHostAddress& sender, std::uint16_t senderPort,
                         bool firstOfPass);
     std::string refusal(int error) const;
@@ -101,6 +121,8 @@ private:
     int m_receiveBuffer = defaultReceiveBuffer;
     std::optional<std::uint16_t> m_requiredPort;
     std::vector<std::uint8_t> m_buffer;
+    std::unique_ptr<AnswerReader> m_reader; // when bound as a group
+    std::vector<ReceivedDatagram> m_taken;  // a pass's worth, from the reader's queue
     bool m_readQueued = false;
     std::atomic<std::uint64_t> m_malformed{0};
     std::atomic<std::uint64_t> m_wrongSource{0};

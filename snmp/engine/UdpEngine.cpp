@@ -44,11 +44,13 @@ UdpEngine::UdpEngine(Settings settings, QObject* parent)
     connect(&m_timer, &QTimer::timeout, this, &UdpEngine::onTimer);
 
     // The request socket takes whatever port the system gives it; answers
-    // come back to it, from the agent port, and broadcasts leave through it.
+    // come back to it, from the agent port, and so do answers to broadcasts
+    // where no search socket can be had.
     m_requestSocket.setReceiveBufferSize(m_settings.receiveBufferBytes);
     if (const auto failure = m_requestSocket.bind(QHostAddress(QHostAddress::AnyIPv4), 0))
         qWarning("SNMP request socket cannot be opened: %s", qPrintable(failure->text));
     m_requestSocket.acceptOnlyFromPort(m_settings.agentPort);
+    openSearchSocket();
     // Through this object, not straight to m_delivery: the receive thread
     // may still signal while the members go, and this object goes last.
     connect(&m_trapReceiver, &TrapReceiver::trapsWaiting, this, [this] { m_delivery.deliverWaiting(); },
@@ -58,6 +60,24 @@ UdpEngine::UdpEngine(Settings settings, QObject* parent)
 }
 
 UdpEngine::~UdpEngine() = default;
+
+// Where the system allows, broadcasts leave from a group of sockets sharing
+// a port of their own: thousands of agents answering a search at once
+// overflow one socket's buffer at the system's default limit. Walks keep
+// the request socket, read on this thread with no hand-over between
+// threads on the way of each answer.
+void UdpEngine::openSearchSocket()
+{
+    if (m_settings.searchSocketsSharingPort <= 0)
+        return;
+    auto group = std::make_unique<SnmpSocket>(broadcastAnswersPerPass,
+                                              [this](SnmpSocket::Received& received) { handleAnswer(received); });
+    group->setReceiveBufferSize(m_settings.receiveBufferBytes);
+    if (!group->bindSharedPort(m_settings.searchSocketsSharingPort))
+        return;
+    group->acceptOnlyFromPort(m_settings.agentPort);
+    m_searchSocket = std::move(group);
+}
 
 // --- Variable list and target ---
 
@@ -161,11 +181,11 @@ void UdpEngine::sendTo(snmp::PduType type, std::vector<snmp::Oid> oids, std::uin
     const std::int32_t id = newRequestId();
     std::vector<std::uint8_t> datagram = snmp::encodeRequest(type, m_settings.community, id, oids);
     // Read before the send: an answer may come back, and be dropped, at once.
-    const std::uint64_t dropsAtSend = broadcast ? m_requestSocket.systemDrops().value_or(0) : 0;
+    const std::uint64_t dropsAtSend = broadcast ? searchSocket().systemDrops().value_or(0) : 0;
     if (target == limitedBroadcast)
         sendBroadcast(datagram);
     else
-        sendUnicast(datagram, target);
+        sendUnicast(broadcast ? searchSocket() : m_requestSocket, datagram, target);
     ++m_counters.requests;
     if (broadcast)
         m_dropsAtBroadcast[id] = dropsAtSend;
@@ -202,10 +222,10 @@ bool UdpEngine::isBroadcastAddress(std::uint32_t address, Clock::time_point now)
     return m_directedBroadcasts.contains(address);
 }
 
-void UdpEngine::sendUnicast(std::span<const std::uint8_t> datagram, std::uint32_t target)
+void UdpEngine::sendUnicast(SnmpSocket& socket, std::span<const std::uint8_t> datagram, std::uint32_t target)
 {
     const QHostAddress address = m_target.address() == target ? m_target.qtAddress() : QHostAddress(target);
-    if (const auto refused = m_requestSocket.send(datagram, address, m_settings.agentPort))
+    if (const auto refused = socket.send(datagram, address, m_settings.agentPort))
         throw SnmpError(cannotSendText(target, *refused));
 }
 
@@ -218,7 +238,7 @@ void UdpEngine::sendBroadcast(std::span<const std::uint8_t> datagram)
     const QHostAddress everyone(QHostAddress::Broadcast);
     const QList<BroadcastRoute> routes = broadcastRoutes();
     if (routes.isEmpty()) {
-        if (const auto refused = m_requestSocket.send(datagram, everyone, m_settings.agentPort))
+        if (const auto refused = searchSocket().send(datagram, everyone, m_settings.agentPort))
             throw SnmpError(cannotBroadcastText(*refused));
         return;
     }
@@ -226,7 +246,7 @@ void UdpEngine::sendBroadcast(std::span<const std::uint8_t> datagram)
     std::string failures;
     int sent = 0;
     for (const BroadcastRoute& route : routes) {
-        const auto refused = m_requestSocket.send(datagram, everyone, m_settings.agentPort, route.interfaceIndex);
+        const auto refused = searchSocket().send(datagram, everyone, m_settings.agentPort, route.interfaceIndex);
         if (!refused) {
             ++sent;
             continue;
@@ -293,6 +313,11 @@ void UdpEngine::deliverAnswerEvent(EventDelivery::Posted posted, bool firstOfPas
 
 void UdpEngine::onTimer()
 {
+    // Answers to a search received before its window closes count for it,
+    // however long this thread was busy meanwhile: they are taken first
+    // (the event loop may run this timer before the passes that would).
+    if (m_requests.broadcastOpen())
+        searchSocket().readWaiting(answersTakenAtClose);
     const Clock::time_point now = Clock::now();
     const RequestTable::Due due = m_requests.advanceTo(now);
     m_counters.timeouts += due.givenUp.size();
@@ -319,7 +344,7 @@ void UdpEngine::onTimer()
 std::string UdpEngine::searchDoneNotice(const RequestTable::ClosedBroadcast& closed)
 {
     const auto atSend = m_dropsAtBroadcast.extract(closed.requestId);
-    const std::uint64_t dropsNow = m_requestSocket.systemDrops().value_or(0);
+    const std::uint64_t dropsNow = searchSocket().systemDrops().value_or(0);
     // The system's count is 32 bits wide: it may have wrapped meanwhile.
     const std::uint64_t lost = atSend.empty() ? 0 : static_cast<std::uint32_t>(dropsNow - atSend.mapped());
     m_counters.answersLostToBuffer += lost;
@@ -392,9 +417,13 @@ void UdpEngine::reportTrapReceptionCounts()
 UdpEngine::Counters UdpEngine::counters() const
 {
     Counters counters = m_counters;
-    const SnmpSocket::Counters requestSocket = m_requestSocket.counters();
-    counters.malformed += requestSocket.malformed;
-    counters.wrongSource += requestSocket.wrongSource;
+    for (const SnmpSocket* socket : {&m_requestSocket, static_cast<const SnmpSocket*>(m_searchSocket.get())}) {
+        if (!socket)
+            continue;
+        const SnmpSocket::Counters read = socket->counters();
+        counters.malformed += read.malformed;
+        counters.wrongSource += read.wrongSource;
+    }
     counters.overflowed = m_delivery.overflowed();
     const TrapQueue::Counters trapQueue = m_trapReceiver.queue().counters();
     counters.trapsMalformed = m_trapReceiver.socketCounters().malformed;

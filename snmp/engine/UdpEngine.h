@@ -7,6 +7,8 @@
 //
 // The road of an answer to its field, all on the GUI thread:
 //   SnmpSocket::readPass, handleDatagram  read, decode, check the source port  SnmpSocket.cpp
+//     (answers to a search: AnswerReader::read reads them on a thread of its own,
+//     and SnmpSocket::readPass takes them from it a pass's worth at a time)
 //   UdpEngine::handleAnswer               ours? answers which request?          UdpEngine.cpp
 //     RequestTable::matchAnswer           from whom was asked, what was asked, walk guard
 //   EventDelivery::raiseNowOrQueue, deliverWaiting, raiseOldest                  EventDelivery.cpp
@@ -48,6 +50,7 @@
 #include <chrono>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <span>
@@ -74,6 +77,11 @@ public:
         std::size_t trapQueueBytes = 64 * 1024 * 1024;
         // The receive buffer asked of the system for each socket, in bytes.
         int receiveBufferBytes = SnmpSocket::defaultReceiveBuffer;
+        // Sockets sharing the port searches leave from, read by a thread of
+        // their own (SnmpSocket::bindSharedPort): each holds about 512
+        // answers at Debian's default limit. 0: searches leave through the
+        // request socket, as where the system offers no such group.
+        int searchSocketsSharingPort = 16;
     };
 
     // What the engine sent and what it dropped, and why. The losses (answers
@@ -123,6 +131,9 @@ public:
     QString trapReceiverProblem() const { return m_trapReceiver.problem(); }
     // The port the trap socket is bound to (0 when it is not bound).
     std::uint16_t boundTrapPort() const { return m_trapReceiver.boundPort(); }
+    // The port searches leave from and are answered at (0 when they use
+    // the request socket).
+    std::uint16_t boundSearchPort() const { return m_searchSocket ? m_searchSocket->boundPort() : 0; }
     Counters counters() const;
 
 signals:
@@ -136,6 +147,11 @@ private:
     // Datagrams read from the request socket per pass (see updateAnswersPerPass).
     static constexpr int answersPerPass = 1;
     static constexpr int broadcastAnswersPerPass = 256;
+    // Answers already received taken at most before a search's window
+    // closes, however busy the thread was (see onTimer).
+    static constexpr int answersTakenAtClose = 16384;
+
+    void openSearchSocket();
 
     // Sending
     void send(snmp::PduType type);
@@ -143,7 +159,8 @@ private:
     void sendWaitingRequests(const RemoteTarget::LookupEnd& end);
     std::int32_t newRequestId();
     bool isBroadcastAddress(std::uint32_t address, Clock::time_point now);
-    void sendUnicast(std::span<const std::uint8_t> datagram, std::uint32_t target);
+    void sendUnicast(SnmpSocket& socket, std::span<const std::uint8_t> datagram, std::uint32_t target);
+    SnmpSocket& searchSocket() { return m_searchSocket ? *m_searchSocket : m_requestSocket; }
     void sendBroadcast(std::span<const std::uint8_t> datagram);
 
     // Matching answers, and the copies and give-ups the request table says are due
@@ -162,6 +179,7 @@ private:
 
     Settings m_settings;
     SnmpSocket m_requestSocket;
+    std::unique_ptr<SnmpSocket> m_searchSocket; // none: searches use m_requestSocket
     RequestTable m_requests;
     QTimer m_timer;
     Clock::time_point m_timerDue; // when m_timer fires, while it is active
