@@ -1,0 +1,76 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "TrapSearch.h"
+
+#include <algorithm>
+#include <exception>
+
+namespace brellan {
+
+TrapSearch::TrapSearch(const TrapLineStore& lines, const TrapDetailStore& details, DetailsText detailsText,
+                       std::string_view needle, Start start)
+    : m_lines(lines), m_details(details), m_detailsText(std::move(detailsText)), m_needle(needle),
+      m_prefilter(needle), m_start(start)
+{
+    m_start.lineCount = std::min(m_start.lineCount, lines.size());
+    if (m_needle.empty() || m_start.lineCount == 0) {
+        m_outcome = Outcome::noMatch;
+        return;
+    }
+    m_line = m_start.line < m_start.lineCount ? m_start.line : 0;
+}
+
+TrapSearch::Outcome TrapSearch::advance(std::chrono::steady_clock::time_point deadline)
+{
+    constexpr std::size_t linesBetweenClockReads = 256;
+    while (m_outcome == Outcome::searching) {
+        for (std::size_t i = 0; i < linesBetweenClockReads && m_outcome == Outcome::searching; ++i)
+            step();
+        if (std::chrono::steady_clock::now() >= deadline)
+            break;
+    }
+    return m_outcome;
+}
+
+// Looks at the current line; moves to the next unless it matched.
+void TrapSearch::step()
+{
+    if (matches(m_line)) {
+        m_outcome = Outcome::found;
+        return;
+    }
+    if (++m_seen == m_start.lineCount) {
+        m_outcome = Outcome::noMatch;
+        return;
+    }
+    if (m_start.direction == Direction::forward) {
+        m_line = m_line + 1 == m_start.lineCount ? 0 : m_line + 1;
+        m_wrapped = m_wrapped || m_line == 0;
+    } else {
+        m_wrapped = m_wrapped || m_line == 0;
+        m_line = m_line == 0 ? m_start.lineCount - 1 : m_line - 1;
+    }
+}
+
+bool TrapSearch::matches(std::size_t line) const
+{
+    return m_needle.foundIn(m_lines.line(line)) || detailsMatch(line);
+}
+
+bool TrapSearch::detailsMatch(std::size_t line) const
+{
+    try {
+        const TrapDetailStore::View kept = m_details.view(line);
+        if (kept.state != TrapDetailStore::State::Kept)
+            return false;
+        if (!m_prefilter.mayMatch(kept.datagram())) {
+            ++m_ruledOut;
+            return false;
+        }
+        ++m_formatted;
+        return m_needle.foundIn(m_detailsText(kept.block->trap(*kept.record)));
+    } catch (const std::exception&) {
+        return false; // details that cannot be read hold nothing to find; the line's text was searched
+    }
+}
+
+} // namespace brellan
