@@ -107,6 +107,14 @@ std::string TrapListModel::detailsText(std::size_t index, const QTimeZone& zone,
     }
 }
 
+std::unique_ptr<TrapSearch> TrapListModel::search(std::string_view needle, std::size_t line,
+                                                  TrapSearch::Direction direction) const
+{
+    const auto detailsOf = [](const ReceivedTrap& trap) { return trapDetailsText(trap, {}); };
+    return std::make_unique<TrapSearch>(m_lines, m_details, detailsOf, needle,
+                                        TrapSearch::Start{m_announced, line, direction});
+}
+
 int TrapListModel::rowCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : static_cast<int>(m_announced);

@@ -5,12 +5,14 @@
 #include "TrapDetailStore.h"
 #include "TrapDetailsText.h"
 #include "TrapLineStore.h"
+#include "TrapSearch.h"
 
 #include <QAbstractListModel>
 #include <QTimeZone>
 #include <QTimer>
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,6 +51,11 @@ public:
     std::string_view line(std::size_t index) const;
     // A line's details as UTF-8 text (see trapDetailsText), or why there are none.
     std::string detailsText(std::size_t index) const;
+    // A search of the lines the views know of, and of their kept traps'
+    // details as the tooltip shows them but for the time received (which
+    // would cost a time-zone conversion per trap), from `line` on.
+    std::unique_ptr<TrapSearch> search(std::string_view needle, std::size_t line,
+                                       TrapSearch::Direction direction) const;
     // The kept traps, for what they cost (the benchmarks report it).
     const TrapDetailStore& details() const { return m_details; }
 
