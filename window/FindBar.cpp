@@ -33,7 +33,9 @@ FindBar::FindBar(const TrapListModel& lines, TrapListView& list, QWidget* window
     row->addWidget(m_where, 1);
     hide();
 
-    connect(m_field, &QLineEdit::textEdited, this, &FindBar::findAsTyped);
+    // Any change of the text, typed or set through the accessibility bus (dictation, a
+    // screen reader's edit command), starts a search.
+    connect(m_field, &QLineEdit::textChanged, this, &FindBar::findAsTyped);
     connect(m_finder, &TrapFinder::found, this, &FindBar::tellFound);
     connect(m_finder, &TrapFinder::notFound, this, [this] { tell(QStringLiteral("No match")); });
 
