@@ -28,11 +28,11 @@
 //     flood starts, and again each time a search ends, so that searches run
 //     throughout; prints how many ended (searches=) besides the rest.
 //
-//   bench_traplist --find-times [--lines 10000000]
+//   bench_traplist --find-times [--lines 10000000] [--text-only]
 //     fills the list with LINES lines, each with a typical trap's details
-//     kept, a few of them planted: a line's text 1,000 lines from the top
-//     and 1,000 from the end, and at the middle a trap of the community
-//     "far-rack@7". Then, from the first line each time, types needles into
+//     kept (none with --text-only), a few of them planted: a line's text
+//     1,000 lines from the top and 1,000 from the end, and at the middle a
+//     trap of the community "far-rack@7". Then, from the first line each time, types needles into
 //     the find field and prints, for each, the time from the keystroke to
 //     the field's answer, the answer, the longest gap of a 1 ms timer
 //     meanwhile, and how many traps' details were formatted.
@@ -237,7 +237,7 @@ private:
 };
 
 // Lines with a typical trap's details each, and the planted ones.
-void prefillForFind(Window& window, std::int64_t lines)
+void prefillForFind(Window& window, std::int64_t lines, bool withDetails)
 {
     bench::TypicalTraps traps;
     TrapListModel& model = *window.lines;
@@ -256,18 +256,19 @@ void prefillForFind(Window& window, std::int64_t lines)
         else if (i == lines / 2)
             trap.trap.datagram = snmp::encodeMessage(snmp::Message{snmp::versionV1, "far-rack@7", far});
         window.form->appendTrapLine(line);
-        model.keepTrap(model.lineCount() - 1, trap.trap);
+        if (withDetails)
+            model.keepTrap(model.lineCount() - 1, trap.trap);
     }
     const std::int64_t until = steadyNs() + 300'000'000;
     while (steadyNs() < until)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
 }
 
-int runFindTimes(std::int64_t lines)
+int runFindTimes(std::int64_t lines, bool withDetails)
 {
     Window window = openWindow();
     const std::int64_t fillStart = steadyNs();
-    prefillForFind(window, lines);
+    prefillForFind(window, lines, withDetails);
     std::printf("lines=%lld\nfill_s=%.1f\ndetails_kept=%zu\n", static_cast<long long>(lines),
                 static_cast<double>(steadyNs() - fillStart) / 1e9, window.lines->details().keptCount());
     FindField find(*window.form);
@@ -402,14 +403,15 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     const bench::Arguments args(argc, argv);
     if (args.flag("--find-times"))
-        return runFindTimes(std::clamp<std::int64_t>(args.number("--lines", 10'000'000), 4000, 50'000'000));
+        return runFindTimes(std::clamp<std::int64_t>(args.number("--lines", 10'000'000), 4000, 50'000'000),
+                            !args.flag("--text-only"));
     if (args.flag("--stall")) {
         const std::string sender = args.text("--sender");
         if (sender.empty()) {
             std::fprintf(stderr, "usage: bench_traplist --stall --sender PATH [--rate R] [--seconds S | --count N]\n"
                                  "                      [--prefill LINES [--prefill-details]] [--freeze-ms MS --freezes K]\n"
                                  "                      [--payload-bytes N] [--find NEEDLE]\n"
-                                 "       bench_traplist --find-times [--lines N]\n");
+                                 "       bench_traplist --find-times [--lines N] [--text-only]\n");
             return 2;
         }
         Flood flood;

@@ -21,7 +21,7 @@ TrapSearch::TrapSearch(const TrapLineStore& lines, const TrapDetailStore& detail
 
 TrapSearch::Outcome TrapSearch::advance(std::chrono::steady_clock::time_point deadline)
 {
-    constexpr std::size_t linesBetweenClockReads = 256;
+    constexpr std::size_t linesBetweenClockReads = 64; // a formatted trap takes a few microseconds
     while (m_outcome == Outcome::searching) {
         for (std::size_t i = 0; i < linesBetweenClockReads && m_outcome == Outcome::searching; ++i)
             step();
