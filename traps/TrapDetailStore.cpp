@@ -108,13 +108,6 @@ TrapDetailStore::Found TrapDetailStore::find(std::size_t line) const
     return {State::Kept, found.block->trap(*found.record)};
 }
 
-std::span<const std::uint8_t> TrapDetailStore::View::datagram() const
-{
-    if (!record)
-        return {};
-    return std::span<const std::uint8_t>(block->bytes).subspan(record->offset, record->length);
-}
-
 TrapDetailStore::View TrapDetailStore::view(std::size_t line) const
 {
     if (m_letGoBefore && line < *m_letGoBefore)

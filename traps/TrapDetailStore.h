@@ -66,7 +66,6 @@ public:
         State state = State::NeverKept;
         const TrapDetailBlock* block = nullptr;           // set when Kept
         const TrapDetailBlock::Record* record = nullptr; // set when Kept
-        std::span<const std::uint8_t> datagram() const;
     };
     // Throws as find() does.
     View view(std::size_t line) const;

@@ -2,7 +2,10 @@
 #include "TrapSearch.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <exception>
+#include <span>
+#include <vector>
 
 namespace brellan {
 
@@ -22,6 +25,7 @@ TrapSearch::TrapSearch(const TrapLineStore& lines, const TrapDetailStore& detail
 TrapSearch::Outcome TrapSearch::advance(std::chrono::steady_clock::time_point deadline)
 {
     constexpr std::size_t linesBetweenClockReads = 64; // a formatted trap takes a few microseconds
+    m_cursor = {};
     while (m_outcome == Outcome::searching) {
         for (std::size_t i = 0; i < linesBetweenClockReads && m_outcome == Outcome::searching; ++i)
             step();
@@ -51,26 +55,60 @@ void TrapSearch::step()
     }
 }
 
-bool TrapSearch::matches(std::size_t line) const
+bool TrapSearch::matches(std::size_t line)
 {
     return m_needle.foundIn(m_lines.line(line)) || detailsMatch(line);
 }
 
-bool TrapSearch::detailsMatch(std::size_t line) const
+bool TrapSearch::detailsMatch(std::size_t line)
 {
     try {
-        const TrapDetailStore::View kept = m_details.view(line);
-        if (kept.state != TrapDetailStore::State::Kept)
-            return false;
-        if (!m_prefilter.mayMatch(kept.datagram())) {
+        const TrapDetailBlock::Record* record = besideCursor(line);
+        if (!record) {
+            const TrapDetailStore::View kept = m_details.view(line);
+            if (kept.state != TrapDetailStore::State::Kept)
+                return false;
+            moveCursor(kept);
+            record = kept.record;
+        }
+        const TrapDetailBlock& block = *m_cursor.block;
+        if (!m_cursor.blockMayMatch
+            || !m_prefilter.mayMatch(std::span<const std::uint8_t>(block.bytes).subspan(record->offset, record->length))) {
             ++m_ruledOut;
             return false;
         }
         ++m_formatted;
-        return m_needle.foundIn(m_detailsText(kept.block->trap(*kept.record)));
+        return m_needle.foundIn(m_detailsText(block.trap(*record)));
     } catch (const std::exception&) {
+        m_cursor = {};
         return false; // details that cannot be read hold nothing to find; the line's text was searched
     }
+}
+
+const TrapDetailBlock::Record* TrapSearch::besideCursor(std::size_t line)
+{
+    if (!m_cursor.block)
+        return nullptr;
+    const std::vector<TrapDetailBlock::Record>& records = m_cursor.block->records;
+    const std::size_t next = m_start.direction == Direction::forward ? m_cursor.record + 1 : m_cursor.record - 1;
+    if (next >= records.size() || records[next].line != line) // (record 0 - 1 wraps past the size)
+        return nullptr;
+    m_cursor.record = next;
+    return &records[next];
+}
+
+// A block's datagrams are searched once for what the prefilter looks for:
+// a block without it rules out every trap in it at once.
+void TrapSearch::moveCursor(const TrapDetailStore::View& kept)
+{
+    const TrapDetailBlock& block = *kept.block;
+    const bool sameBlock = m_cursor.block == &block && m_cursor.blockFirstLine == block.records.front().line;
+    if (!sameBlock) {
+        m_cursor.blockMayMatch = !m_prefilter.usesDatagram() || m_prefilter.mayMatch(block.bytes);
+        m_cursor.block = &block;
+        m_cursor.blockFirstLine = block.records.front().line;
+    }
+    m_cursor.record = static_cast<std::size_t>(kept.record - block.records.data());
 }
 
 } // namespace brellan

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -54,7 +55,7 @@ public:
     // (backward) and round to the other end before it found its line.
     bool wrapped() const { return m_wrapped; }
 
-    bool matches(std::size_t line) const;
+    bool matches(std::size_t line);
 
     // How many kept traps' details were formatted, and how many the
     // prefilter ruled out, so far (the benchmarks report them).
@@ -62,7 +63,21 @@ public:
     std::size_t detailsRuledOut() const { return m_ruledOut; }
 
 private:
-    bool detailsMatch(std::size_t line) const;
+    // Where the last kept trap looked at lies: lines are looked at in turn,
+    // so the next one's trap is mostly the next record of the same block.
+    // Valid within one advance() only: between slices others read the
+    // store, and it may keep, seal and let go.
+    struct Cursor {
+        const TrapDetailBlock* block = nullptr;
+        std::uint64_t blockFirstLine = 0;
+        std::size_t record = 0;
+        bool blockMayMatch = true; // whether the block's datagrams, all together, may hold a match
+    };
+
+    bool detailsMatch(std::size_t line);
+    // The record of `line` beside the cursor's, or nullptr.
+    const TrapDetailBlock::Record* besideCursor(std::size_t line);
+    void moveCursor(const TrapDetailStore::View& kept);
     void step();
 
     const TrapLineStore& m_lines;
@@ -75,8 +90,9 @@ private:
     std::size_t m_seen = 0;
     bool m_wrapped = false;
     Outcome m_outcome = Outcome::searching;
-    mutable std::size_t m_formatted = 0;
-    mutable std::size_t m_ruledOut = 0;
+    Cursor m_cursor;
+    std::size_t m_formatted = 0;
+    std::size_t m_ruledOut = 0;
 };
 
 } // namespace brellan

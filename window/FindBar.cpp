@@ -39,7 +39,7 @@ FindBar::FindBar(const TrapListModel& lines, TrapListView& list, QWidget* window
     connect(m_finder, &TrapFinder::found, this, &FindBar::tellFound);
     connect(m_finder, &TrapFinder::notFound, this, [this] { tell(QStringLiteral("No match")); });
 
-    const auto shortcut = [window](QKeySequence keys, QWidget* on, Qt::ShortcutContext context) {
+    const auto shortcut = [](QKeySequence keys, QWidget* on, Qt::ShortcutContext context) {
         auto* made = new QShortcut(keys, on);
         made->setContext(context);
         return made;

@@ -87,7 +87,9 @@ TEST_F(TrapFindTest, TheKeysFindStepRoundAndGiveTheListBackWithTheLineFound)
     // F3 on the list opens the field again and finds the next match.
     QTest::keyClick(list, Qt::Key_F3);
     expectFound(5, "Line 6 of 9, wrapped to the top");
+    list->setFocus();
     QTest::keyClick(list, Qt::Key_Escape);
+    EXPECT_FALSE(field->isVisible()) << "Esc on the list closes the field too";
 }
 
 // A search through a million lines takes several slices; a keystroke in the
