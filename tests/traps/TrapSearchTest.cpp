@@ -85,6 +85,7 @@ TEST_F(TrapSearchTest, FindsLinesByTheirTextOrTheirKeptDetails)
     addLine("10.0.0.3 LINKDOWN", &other);
 
     EXPECT_EQ(everyMatch("linkdown"), (std::vector<std::size_t>{1, 2})) << "the lines' text, whatever the case";
+    EXPECT_EQ(everyMatch("0.3 linkDOWN"), (std::vector<std::size_t>{2})) << "up to the text's last byte";
     EXPECT_EQ(everyMatch("backbone-ro"), (std::vector<std::size_t>{1})) << "a community";
     EXPECT_EQ(everyMatch("@RACK"), (std::vector<std::size_t>{1})) << "a string value, ruled in by its datagram";
     EXPECT_EQ(everyMatch("\\\"core\\\" @"), (std::vector<std::size_t>{1})) << "as the details write it, escapes and all";
