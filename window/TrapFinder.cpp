@@ -24,10 +24,13 @@ void TrapFinder::find(const QString& needle, From from)
     const int rows = m_lines.rowCount();
     const QModelIndex current = m_view.currentIndex();
     m_backwards = from == From::previous;
+    m_startedRound = false;
     std::size_t start = 0;
     if (current.isValid()) {
         const auto row = static_cast<std::size_t>(current.row());
         const auto last = static_cast<std::size_t>(std::max(rows, 1) - 1);
+        // Past the last line the next match is looked for from the first, and before the first from the last.
+        m_startedRound = (from == From::next && row >= last) || (from == From::previous && row == 0);
         start = from == From::current ? row : from == From::next ? (row >= last ? 0 : row + 1) : (row == 0 ? last : row - 1);
     } else if (m_backwards && rows > 0) {
         start = static_cast<std::size_t>(rows - 1);
@@ -61,7 +64,7 @@ void TrapFinder::runSlice()
     const QModelIndex index = m_lines.index(static_cast<int>(done->found()));
     m_view.selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
     m_view.scrollTo(index);
-    emit found(index.row(), m_lines.rowCount(), done->wrapped(), m_backwards);
+    emit found(index.row(), m_lines.rowCount(), m_startedRound || done->wrapped(), m_backwards);
 }
 
 } // namespace brellan

@@ -52,6 +52,7 @@ private:
     QAbstractItemView& m_view;
     std::unique_ptr<TrapSearch> m_search;
     bool m_backwards = false;
+    bool m_startedRound = false; // the search starts round an end of the list already
     QTimer m_nextSlice;
 };
 

@@ -69,6 +69,9 @@ TEST_F(TrapFindTest, TheKeysFindStepRoundAndGiveTheListBackWithTheLineFound)
     expectFound(7, "Line 8 of 9, wrapped to the bottom");
     QTest::keyClick(field, Qt::Key_F3, Qt::ShiftModifier);
     expectFound(2, "Line 3 of 9");
+    list->setCurrentIndex(list->model()->index(8, 0)); // the last line: the next match is round the end
+    QTest::keyClick(field, Qt::Key_F3);
+    expectFound(2, "Line 3 of 9, wrapped to the top");
     QTest::keyClicks(field, "z");
     QTRY_COMPARE_WITH_TIMEOUT(where->text(), QStringLiteral("No match"), 5000);
     EXPECT_EQ(list->currentIndex().row(), 2) << "no match leaves the line where it was";
