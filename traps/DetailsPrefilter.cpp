@@ -26,10 +26,11 @@ bool DetailsPrefilter::formatterMayWrite(unsigned char byte)
     return ellipsis.find(static_cast<char>(byte)) != std::string_view::npos;
 }
 
-DetailsPrefilter::DetailsPrefilter(std::string_view needle)
+DetailsPrefilter::DetailsPrefilter(std::string_view needle, std::string_view namesBytes)
 {
-    const auto own = std::find_if(needle.begin(), needle.end(),
-                                  [](char c) { return !formatterMayWrite(static_cast<unsigned char>(c)); });
+    const auto own = std::find_if(needle.begin(), needle.end(), [namesBytes](char c) {
+        return !formatterMayWrite(static_cast<unsigned char>(c)) && namesBytes.find(c) == std::string_view::npos;
+    });
     if (own == needle.end())
         return;
     const auto end =

@@ -30,9 +30,13 @@ namespace brellan {
 // Other needles (plain words, numbers, addresses) may lie in the formatter's
 // own writing, which the datagram does not show: every kept trap's details
 // must then be formatted (usesDatagram() is false).
+//
+// Object names that the details show come from MIB files, which may hold
+// any printable byte: `namesBytes` gives every byte of the names the
+// formatter may write, and none of them is taken for the datagram's.
 class DetailsPrefilter {
 public:
-    explicit DetailsPrefilter(std::string_view needle);
+    explicit DetailsPrefilter(std::string_view needle, std::string_view namesBytes = {});
 
     // Whether datagrams rule traps out at all for this needle.
     bool usesDatagram() const { return m_fragment.has_value(); }

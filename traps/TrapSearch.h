@@ -42,8 +42,10 @@ public:
         Direction direction = Direction::forward;
     };
 
+    // `namesBytes`: every byte of the object names `detailsText` may show
+    // (see DetailsPrefilter).
     TrapSearch(const TrapLineStore& lines, const TrapDetailStore& details, DetailsText detailsText,
-               std::string_view needle, Start start);
+               std::string_view needle, Start start, std::string_view namesBytes = {});
 
     // Looks on until a match, every line seen, or the deadline passes
     // (checked every few hundred lines).

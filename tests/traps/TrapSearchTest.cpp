@@ -166,6 +166,10 @@ TEST(DetailsPrefilterTest, TheFormatterWritesNoByteThePrefilterTakesForTheDatagr
     traps.push_back(traps.back());
     traps.back().datagram.clear();
 
+    // Names from a MIB file may hold such a byte: then the needle is left to formatting.
+    EXPECT_TRUE(DetailsPrefilter("ops@rack").usesDatagram());
+    EXPECT_FALSE(DetailsPrefilter("ops@rack", "-@").usesDatagram());
+
     for (const ReceivedTrap& trap : traps) {
         for (const std::string& text : {trapDetailsText(trap, ""), detailsLetGoText(), detailsNeverKeptText()}) {
             for (const char c : text)
