@@ -23,16 +23,34 @@
 //     engine passed on per trap; and the resident size before the flood and
 //     after. --payload-bytes makes each trap carry that many random bytes.
 //
+//   bench_traplist --stall ... --find NEEDLE
+//     as above, and types NEEDLE into the trap list's find field as the
+//     flood starts, and again each time a search ends, so that searches run
+//     throughout; prints how many ended (searches=) besides the rest.
+//
+//   bench_traplist --find-times [--lines 10000000] [--text-only]
+//     fills the list with LINES lines, each with a typical trap's details
+//     kept (none with --text-only), a few of them planted: a line's text
+//     1,000 lines from the top and 1,000 from the end, and at the middle a
+//     trap of the community "far-rack@7". Then, from the first line each time, types needles into
+//     the find field and prints, for each, the time from the keystroke to
+//     the field's answer, the answer, the longest gap of a 1 ms timer
+//     meanwhile, and how many traps' details were formatted.
+//
 // Output: key=value lines.
 
 #include "BenchSupport.h"
 #include "ChildProcess.h"
+#include "FindBar.h"
 #include "Form1.h"
 #include "TrapListModel.h"
 #include "TypicalTraps.h"
 #include "UdpEngine.h"
 
 #include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QListView>
 #include <QTimer>
 
@@ -41,6 +59,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <sstream>
 #include <thread>
 
@@ -161,6 +180,123 @@ void prefill(Window& window, std::int64_t lines, bool withDetails)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
 }
 
+// The trap list's find field, opened, with the line beside it that answers.
+class FindField {
+public:
+    explicit FindField(Form1& form)
+        : m_bar(form.findChild<FindBar*>()), m_field(form.findChild<QLineEdit*>(QStringLiteral("txtFind"))),
+          m_answer(form.findChild<QLabel*>(QStringLiteral("lblFind"))),
+          m_list(form.findChild<QListView*>(QStringLiteral("lstTrapList")))
+    {
+        m_bar->open();
+    }
+
+    // Types the needle afresh, as one keystroke, from the first line.
+    void type(const QString& needle)
+    {
+        m_field->clear();
+        m_list->setCurrentIndex(m_list->model()->index(0, 0));
+        QKeyEvent key(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, needle);
+        QCoreApplication::sendEvent(m_field, &key);
+    }
+    bool answered() const { return m_answer->text() != QStringLiteral("Searching\u2026"); }
+    QString answer() const { return m_answer->text(); }
+
+private:
+    FindBar* m_bar;
+    QLineEdit* m_field;
+    QLabel* m_answer;
+    QListView* m_list;
+};
+
+// Measures the longest gap between the ticks of a 1 ms timer.
+class StallMeter {
+public:
+    StallMeter()
+    {
+        m_ticker.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&m_ticker, &QTimer::timeout, [this] {
+            const std::int64_t now = steadyNs();
+            m_longestNs = std::max(m_longestNs, now - m_lastTick);
+            m_lastTick = now;
+        });
+        restart();
+        m_ticker.start(1);
+    }
+    void restart()
+    {
+        m_lastTick = steadyNs();
+        m_longestNs = 0;
+    }
+    double longestMs() const { return static_cast<double>(m_longestNs) / 1e6; }
+
+private:
+    QTimer m_ticker;
+    std::int64_t m_lastTick = 0;
+    std::int64_t m_longestNs = 0;
+};
+
+// Lines with a typical trap's details each, and the planted ones.
+void prefillForFind(Window& window, std::int64_t lines, bool withDetails)
+{
+    bench::TypicalTraps traps;
+    TrapListModel& model = *window.lines;
+    snmp::TrapPdu far;
+    far.enterprise = {1, 3, 6, 1, 4, 1, 8072, 2, 3};
+    far.agentAddress = {10, 1, 0, 3};
+    far.genericTrap = 6;
+    far.specificTrap = 17;
+    for (std::int64_t i = 0; i < lines; ++i) {
+        bench::RaisedTrap trap = traps.next();
+        std::string line = trap.agentAddress + " enterpriseSpecific: 17";
+        if (i == 1000)
+            line = "10.200.0.1 linkDown";
+        else if (i == lines - 1000)
+            line = "10.200.0.2 linkDown";
+        else if (i == lines / 2)
+            trap.trap.datagram = snmp::encodeMessage(snmp::Message{snmp::versionV1, "far-rack@7", far});
+        window.form->appendTrapLine(line);
+        if (withDetails)
+            model.keepTrap(model.lineCount() - 1, trap.trap);
+    }
+    const std::int64_t until = steadyNs() + 300'000'000;
+    while (steadyNs() < until)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+}
+
+int runFindTimes(std::int64_t lines, bool withDetails)
+{
+    Window window = openWindow();
+    const std::int64_t fillStart = steadyNs();
+    prefillForFind(window, lines, withDetails);
+    std::printf("lines=%lld\nfill_s=%.1f\ndetails_kept=%zu\n", static_cast<long long>(lines),
+                static_cast<double>(steadyNs() - fillStart) / 1e9, window.lines->details().keptCount());
+    FindField find(*window.form);
+    StallMeter stalls;
+    // key, needle: the planted lines' text, needles no line holds (one the
+    // datagrams rule out, one only formatting does), and the middle trap's
+    // community, by a needle the datagrams decide and by a plain one.
+    const std::pair<const char*, const char*> needles[] = {
+        {"near", "10.200.0.1"},      {"far", "10.200.0.2"},         {"none_ruled_out", "no@such"},
+        {"details_ruled_in", "rack@7"}, {"details_plain", "far-rack"}, {"none_plain", "nosuchword"},
+    };
+    constexpr std::int64_t capNs = 300'000'000'000;
+    for (const auto& [key, needle] : needles) {
+        QCoreApplication::processEvents();
+        stalls.restart();
+        const std::int64_t start = steadyNs();
+        find.type(QString::fromLatin1(needle));
+        while (!find.answered() && steadyNs() - start < capNs)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        const double seconds = static_cast<double>(steadyNs() - start) / 1e9;
+        QCoreApplication::processEvents();
+        std::printf("%s_needle=%s\n%s_s=%.3f\n%s_answer=%s\n%s_max_gap_ms=%.1f\n", key, needle, key, seconds, key,
+                    find.answer().toUtf8().constData(), key, stalls.longestMs());
+        std::fflush(stdout);
+    }
+    return 0;
+}
+
 struct Flood {
     std::int64_t rate = 20000; // traps per second; 0: as fast as the sender can
     std::int64_t count = 0;    // traps to send
@@ -169,6 +305,7 @@ struct Flood {
     std::int64_t payloadBytes = 0; // random bytes each trap carries
     std::int64_t freezeMs = 0; // the GUI thread is made to stall this long...
     std::int64_t freezes = 0;  // ...this many times, spread evenly over the flood
+    QString findNeedle;        // searched for throughout, when set
 };
 
 int runFlood(const std::string& sender, const Flood& flood)
@@ -201,6 +338,22 @@ int runFlood(const std::string& sender, const Flood& flood)
             std::this_thread::sleep_for(std::chrono::milliseconds(flood.freezeMs));
         });
 
+    // Searches one after another through the flood, each typed afresh.
+    std::optional<FindField> find;
+    long long searches = 0;
+    QTimer searchAgain;
+    if (!flood.findNeedle.isEmpty()) {
+        find.emplace(*window.form);
+        QObject::connect(&searchAgain, &QTimer::timeout, [&] {
+            if (!find->answered())
+                return;
+            ++searches;
+            find->type(flood.findNeedle);
+        });
+        find->type(flood.findNeedle);
+        searchAgain.start(10);
+    }
+
     const long long kernelDropsBefore = bench::udpReceiveBufferErrors();
     const std::int64_t capMs = floodMs + 10000;
     bench::ChildProcess burst(sender,
@@ -218,6 +371,7 @@ int runFlood(const std::string& sender, const Flood& flood)
     while (steadyNs() - std::max(lastLineNs, senderEnd) < 500'000'000 && steadyNs() < cap)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     ticker.stop();
+    searchAgain.stop();
 
     auto sent = burst.keyValues();
     const auto logged = static_cast<long long>(window.lines->lineCount()) - flood.prefill;
@@ -231,6 +385,8 @@ int runFlood(const std::string& sender, const Flood& flood)
                 bench::percentile(gapsMs, 1.0), bench::percentile(gapsMs, 0.999), bench::percentile(gapsMs, 0.5),
                 static_cast<unsigned long long>(counters.trapsDropped), bench::udpReceiveBufferErrors() - kernelDropsBefore,
                 static_cast<double>(rssBefore) / 1048576.0, static_cast<double>(bench::residentBytes()) / 1048576.0);
+    if (find)
+        std::printf("find_needle=%s\nsearches=%lld\n", flood.findNeedle.toUtf8().constData(), searches);
     const TrapDetailStore& details = window.lines->details();
     std::printf("details_kept=%zu\ndetails_let_go=%zu\ndetails_mb=%.1f\ndatagram_bytes_per_trap=%.1f\n",
                 details.keptCount(), details.letGoCount(), static_cast<double>(details.memoryBytes()) / 1048576.0,
@@ -246,12 +402,16 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const bench::Arguments args(argc, argv);
+    if (args.flag("--find-times"))
+        return runFindTimes(std::clamp<std::int64_t>(args.number("--lines", 10'000'000), 4000, 50'000'000),
+                            !args.flag("--text-only"));
     if (args.flag("--stall")) {
         const std::string sender = args.text("--sender");
         if (sender.empty()) {
             std::fprintf(stderr, "usage: bench_traplist --stall --sender PATH [--rate R] [--seconds S | --count N]\n"
                                  "                      [--prefill LINES [--prefill-details]] [--freeze-ms MS --freezes K]\n"
-                                 "                      [--payload-bytes N]\n");
+                                 "                      [--payload-bytes N] [--find NEEDLE]\n"
+                                 "       bench_traplist --find-times [--lines N] [--text-only]\n");
             return 2;
         }
         Flood flood;
@@ -263,6 +423,7 @@ int main(int argc, char** argv)
         flood.payloadBytes = std::clamp<std::int64_t>(args.number("--payload-bytes", 0), 0, 65000);
         flood.freezeMs = std::clamp<std::int64_t>(args.number("--freeze-ms", 0), 0, 5000);
         flood.freezes = std::clamp<std::int64_t>(args.number("--freezes", 0), 0, 10);
+        flood.findNeedle = QString::fromStdString(args.text("--find"));
         return runFlood(sender, flood);
     }
     return runScale(std::clamp<std::int64_t>(args.number("--lines", 1'000'000), 1, 50'000'000));

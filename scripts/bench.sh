@@ -104,6 +104,11 @@ record() {
     sed -n "s/^\([a-z_0-9.]*\)=/$prefix.\1=/p" >>"$results"
 }
 
+# The longest of the stalls recorded under `prefix`.*_max_gap_ms (every search of a find run).
+longest_stall() {
+    sed -n "s/^$1\.[a-z_]*_max_gap_ms=//p" "$results" | sort -g | tail -1 | awk '{ print } END { if (NR == 0) print "nan" }'
+}
+
 # The median of every value recorded under `key`.
 median() {
     sed -n "s/^$1=//p" "$results" | sort -g | awk '{ v[NR] = $1 } END { if (NR == 0) print "nan"; else print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
@@ -207,7 +212,14 @@ echo "== traps with their details kept into 5,000,000 lines that have theirs, $t
 for _ in $(seq 1 "$trap_runs"); do
     "$tools/bench_traplist" "${full_list[@]}" --prefill-details --rate 50000 --seconds 10 2>/dev/null | record dfull
     "$tools/bench_traplist" "${full_list[@]}" --prefill-details --rate 0 --count 100000 2>/dev/null | record dfullflat
+    # The same while the find field searches for a word no trap holds, one search after another.
+    "$tools/bench_traplist" "${full_list[@]}" --prefill-details --rate 50000 --seconds 10 --find nosuchword \
+        2>/dev/null | record dfind
 done
+
+echo "== finding among 10,000,000 lines, their text alone and with their details (bench_traplist --find-times)"
+"$tools/bench_traplist" --find-times --lines 10000000 --text-only 2>/dev/null | record findtext
+"$tools/bench_traplist" --find-times --lines 10000000 2>/dev/null | record find10m
 
 echo "== 100,000 traps of 60 KB of random bytes (bench_traplist --payload-bytes)"
 "$tools/bench_traplist" --stall --sender "$tools/bench_trap_send" --rate 5000 --count 100000 --payload-bytes 60000 \
@@ -320,6 +332,34 @@ startup_mb=$(median startup.rss_idle_mb)
         "$(whole "$(median details10m.copy_lines)") lines"
     row "  Ctrl+Shift+C (ms; lines copied)" "$(median details10m.copy_details_ms)" "" "" "" "" \
         "$(whole "$(median details10m.copy_details_lines)") lines"
+    # Seconds to milliseconds for the find rows.
+    ms() { awk -v v="$1" 'BEGIN { if (v == "nan") print "nan"; else printf "%.1f", v * 1000 }'; }
+    findtext_stall=$(longest_stall findtext)
+    find10m_stall=$(longest_stall find10m)
+    row "Find, 10,000,000 lines' text: near (ms)" "$(ms "$(median findtext.near_s)")" "" "" "" "<100" \
+        "$(verdict "$(ms "$(median findtext.near_s)")" "<" 100)"
+    row "  a line 1,000 from the end (s)" "$(median findtext.far_s)" "" "" "" "<2" \
+        "$(verdict "$(median findtext.far_s)" "<" 2)"
+    row "  no match (s)" "$(median findtext.none_plain_s)" "" "" "" "<2" \
+        "$(verdict "$(median findtext.none_plain_s)" "<" 2)"
+    row "  longest stall (ms)" "$findtext_stall" "" "" "" "<50" "$(verdict "$findtext_stall" "<" 50)"
+    row "Find, 10,000,000 with details: near (ms)" "$(ms "$(median find10m.near_s)")" "" "" "" "<100" \
+        "$(verdict "$(ms "$(median find10m.near_s)")" "<" 100)"
+    row "  no match, needle with @ (s)" "$(median find10m.none_ruled_out_s)" "" "" "" "<2" \
+        "$(verdict "$(median find10m.none_ruled_out_s)" "<" 2)"
+    row "  details at the middle, needle with @ (s)" "$(median find10m.details_ruled_in_s)" "" "" "" "<2" \
+        "$(verdict "$(median find10m.details_ruled_in_s)" "<" 2)"
+    row "  a line 1,000 from the end (s)" "$(median find10m.far_s)" "" "" "" "<2" \
+        "$(verdict "$(median find10m.far_s)" "<" 2)"
+    row "  details at the middle, plain word (s)" "$(median find10m.details_plain_s)" "" "" "" "<2" \
+        "$(verdict "$(median find10m.details_plain_s)" "<" 2)"
+    row "  no match, plain word (s)" "$(median find10m.none_plain_s)" "" "" "" "<2" \
+        "$(verdict "$(median find10m.none_plain_s)" "<" 2)"
+    row "  longest stall (ms)" "$find10m_stall" "" "" "" "<50" "$(verdict "$find10m_stall" "<" 50)"
+    row "Searching, 50,000/s into 5,000,000: lost" "$(whole "$(median dfind.lost)")" "" "" "" "0" \
+        "$(verdict "$(median dfind.lost)" "==" 0)"
+    row "  longest stall (ms)" "$(median dfind.max_gap_ms)" "" "" "" "<50" \
+        "$(verdict "$(median dfind.max_gap_ms)" "<" 50)"
     row "100,000 traps of 60 KB: resident growth (MB)" "$hostile_growth" "" "" "" "<=$hostile_limit" \
         "$(verdict "$hostile_growth" "<=" "$hostile_limit")"
     row "  lines lost" "$(whole "$(median hostile.lost)")" "" "" "" "0" "$(verdict "$(median hostile.lost)" "==" 0)"

@@ -2,6 +2,7 @@
 #include "ShownNames.h"
 
 #include <algorithm>
+#include <array>
 
 namespace brellan {
 namespace {
@@ -29,6 +30,28 @@ std::optional<std::string> shownValueLabel(const names::NameIndex& names, std::s
                                            std::int64_t value)
 {
     return shownOnly(names::labelledValueText(names, instance, value));
+}
+
+std::string shownNameBytes(const names::NameIndex& names)
+{
+    std::array<bool, 256> seen{};
+    const auto see = [&seen](const std::string& text) {
+        if (printableWithoutSpace(text))
+            for (const char c : text)
+                seen[static_cast<unsigned char>(c)] = true;
+    };
+    see("::.()");
+    for (const auto& [oid, node] : names.entries()) {
+        see(node.module);
+        see(node.name);
+        for (const auto& label : node.labels)
+            see(label.second);
+    }
+    std::string bytes;
+    for (std::size_t byte = 0; byte < seen.size(); ++byte)
+        if (seen[byte])
+            bytes += static_cast<char>(byte);
+    return bytes;
 }
 
 } // namespace brellan

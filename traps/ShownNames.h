@@ -25,4 +25,10 @@ std::optional<std::string> shownOidName(const names::NameIndex& names, std::span
 std::optional<std::string> shownValueLabel(const names::NameIndex& names, std::span<const std::uint32_t> instance,
                                            std::int64_t value);
 
+// Every byte that a shown name or label of `names` may hold, once each, in
+// no order ("::" and "." between module, name and index; "(" and ")" round
+// a label's number included): what a search of the details must not take
+// for the datagram's own bytes.
+std::string shownNameBytes(const names::NameIndex& names);
+
 } // namespace brellan

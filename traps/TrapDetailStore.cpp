@@ -102,8 +102,16 @@ std::size_t TrapDetailStore::memoryBytes() const
 
 TrapDetailStore::Found TrapDetailStore::find(std::size_t line) const
 {
+    const View found = view(line);
+    if (found.state != State::Kept)
+        return {found.state, std::nullopt};
+    return {State::Kept, found.block->trap(*found.record)};
+}
+
+TrapDetailStore::View TrapDetailStore::view(std::size_t line) const
+{
     if (m_letGoBefore && line < *m_letGoBefore)
-        return {State::LetGo, std::nullopt};
+        return {State::LetGo};
     const TrapDetailBlock* block = nullptr;
     if (!m_open.empty() && line >= m_open.records.front().line) {
         block = &m_open;
@@ -118,8 +126,8 @@ TrapDetailStore::Found TrapDetailStore::find(std::size_t line) const
     }
     const TrapDetailBlock::Record* record = block ? block->find(line) : nullptr;
     if (!record)
-        return {State::NeverKept, std::nullopt};
-    return {State::Kept, block->trap(*record)};
+        return {State::NeverKept};
+    return {State::Kept, block, record};
 }
 
 const TrapDetailBlock& TrapDetailStore::readSealed(const Sealed& sealed) const

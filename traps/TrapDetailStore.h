@@ -59,6 +59,17 @@ public:
     // Throws std::runtime_error if a sealed block does not read back whole.
     Found find(std::size_t line) const;
 
+    // A kept trap where it lies, not copied out: the block (the open one or
+    // the one kept decompressed) and its record. Valid until the next
+    // keep(), find() or view(). A search reads the datagrams this way.
+    struct View {
+        State state = State::NeverKept;
+        const TrapDetailBlock* block = nullptr;           // set when Kept
+        const TrapDetailBlock::Record* record = nullptr; // set when Kept
+    };
+    // Throws as find() does.
+    View view(std::size_t line) const;
+
     // What the kept traps take now: sealed blocks, the open block and the
     // block kept decompressed for reading, with their bookkeeping.
     std::size_t memoryBytes() const;

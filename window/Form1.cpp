@@ -137,7 +137,7 @@ void Form1::useNames(std::shared_ptr<const names::NameIndex> names)
 
 void Form1::showTrapReceiverState(const QString& text)
 {
-    const QString keys = TrapListView::copyKeysText();
+    const QString keys = TrapListView::keysText();
     m_lstTrapList->setToolTip(text.isEmpty() ? keys : text + QLatin1Char('\n') + keys);
     // A screen reader's user hears what the tooltip shows of the receiver.
     m_lstTrapList->setAccessibleDescription(text);

@@ -5,6 +5,7 @@
 
 #include "Form1.h"
 
+#include "FindBar.h"
 #include "TrapListModel.h"
 #include "TrapListView.h"
 #include "Twips.h"
@@ -89,7 +90,8 @@ void Form1::createControls()
 {
     m_trapLines = new TrapListModel(this);
     m_trapLines->useNames(m_names);
-    m_lstTrapList = new TrapListView(this);
+    auto* trapList = new TrapListView(this);
+    m_lstTrapList = trapList;
     m_lstTrapList->setObjectName(QStringLiteral("lstTrapList"));
     m_lstTrapList->setModel(m_trapLines);
     m_lstTrapList->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -166,6 +168,9 @@ void Form1::createControls()
     m_lblStatus->setForegroundRole(QPalette::WindowText);
     place(m_lblStatus, {2880, 6000, 3000, 255});
     keepTextInside(m_lblStatus);
+
+    // Over the list's bottom while open, hidden otherwise: not part of the layout.
+    new FindBar(*m_trapLines, *trapList, this);
 
     nameForScreenReaders();
 }

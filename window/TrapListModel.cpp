@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TrapListModel.h"
 
+#include "ShownNames.h"
+
 #include "TrapDetailsText.h"
 
 #include <QDateTime>
@@ -84,6 +86,7 @@ void TrapListModel::keepTrap(std::size_t index, const ReceivedTrap& trap)
 void TrapListModel::useNames(std::shared_ptr<const names::NameIndex> names)
 {
     m_names = std::move(names);
+    m_nameBytes = m_names ? shownNameBytes(*m_names) : std::string();
 }
 
 std::string_view TrapListModel::line(std::size_t index) const
@@ -112,6 +115,17 @@ std::string TrapListModel::detailsText(std::size_t index, const QTimeZone& zone,
     } catch (const std::exception& error) {
         return std::string("The details of this trap could not be read: ") + error.what();
     }
+}
+
+std::unique_ptr<TrapSearch> TrapListModel::search(std::string_view needle, std::size_t line,
+                                                  TrapSearch::Direction direction) const
+{
+    // The search may outlive a hand-over of names: it keeps the ones it began with.
+    const auto detailsOf = [names = m_names](const ReceivedTrap& trap) {
+        return trapDetailsText(trap, {}, {}, CommunityShown::asText, {names.get(), false});
+    };
+    return std::make_unique<TrapSearch>(m_lines, m_details, detailsOf, needle,
+                                        TrapSearch::Start{m_announced, line, direction}, m_nameBytes);
 }
 
 int TrapListModel::rowCount(const QModelIndex& parent) const

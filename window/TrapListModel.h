@@ -6,6 +6,7 @@
 #include "TrapDetailStore.h"
 #include "TrapDetailsText.h"
 #include "TrapLineStore.h"
+#include "TrapSearch.h"
 
 #include <QAbstractListModel>
 #include <QTimeZone>
@@ -56,6 +57,11 @@ public:
     std::string_view line(std::size_t index) const;
     // A line's details as UTF-8 text (see trapDetailsText), or why there are none.
     std::string detailsText(std::size_t index) const;
+    // A search of the lines the views know of, and of their kept traps'
+    // details as the tooltip shows them but for the time received (which
+    // would cost a time-zone conversion per trap), from `line` on.
+    std::unique_ptr<TrapSearch> search(std::string_view needle, std::size_t line,
+                                       TrapSearch::Direction direction) const;
     // The kept traps, for what they cost (the benchmarks report it).
     const TrapDetailStore& details() const { return m_details; }
 
@@ -89,6 +95,7 @@ private:
     TrapLineStore m_lines;
     TrapDetailStore m_details;
     std::shared_ptr<const names::NameIndex> m_names;
+    std::string m_nameBytes; // every byte of m_names' shown names, for the search
     std::size_t m_announced = 0;     // lines the views know of
     QTimer m_flushTimer;
 };

@@ -80,6 +80,11 @@ void TrapListView::measureRows()
     m_rowsWidth = size.width();
 }
 
+void TrapListView::reserveBottom(int pixels)
+{
+    setViewportMargins(0, 0, 0, std::max(0, pixels));
+}
+
 QRect TrapListView::visualRect(const QModelIndex& index) const
 {
     if (!index.isValid() || index.parent() != rootIndex() || index.column() != modelColumn())

@@ -27,6 +27,10 @@ namespace brellan {
 // the copy holds, and a copy holds at most TrapListModel::maxCopyBytes: past
 // that the operator is told how much was copied.
 //
+// Ctrl+F, F3 and Shift+F3 open the find field over the list (FindBar) and
+// step through the matches; Esc on the list closes that field. The field
+// ends the rows above itself while it is open (reserveBottom).
+//
 // Why a QListView that skips QListView's own layout: the window, its tests
 // and the tools find the list as a QListView; screen readers get it as a
 // list (Qt's accessibility gives a QListView the list role, with each row a
@@ -42,11 +46,15 @@ class TrapListView final : public QListView {
 public:
     explicit TrapListView(QWidget* parent = nullptr);
 
-    // Names the two copy keys, for the list's tooltip.
-    static QString copyKeysText();
+    // Names the copy keys and the find keys (FindBar), for the list's tooltip.
+    static QString keysText();
     // Copies the selected lines (or, with none selected, the current one)
     // to the clipboard, with or without their details.
     void copySelection(bool withDetails);
+
+    // Ends the rows `pixels` above the list's bottom, for what lies over it
+    // there (the find field); 0 gives the rows the whole list again.
+    void reserveBottom(int pixels);
 
     QRect visualRect(const QModelIndex& index) const override;
     void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;

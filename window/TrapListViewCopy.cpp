@@ -19,11 +19,14 @@ const QKeyCombination copyWithDetailsKey(Qt::ControlModifier | Qt::ShiftModifier
 
 } // namespace
 
-QString TrapListView::copyKeysText()
+QString TrapListView::keysText()
 {
-    return QStringLiteral("%1 copies the selected lines, %2 copies them with each trap's details.")
-        .arg(QKeySequence(QKeySequence::Copy).toString(QKeySequence::NativeText),
-             QKeySequence(copyWithDetailsKey).toString(QKeySequence::NativeText));
+    const auto name = [](const QKeySequence& keys) { return keys.toString(QKeySequence::NativeText); };
+    return QStringLiteral("%1 copies the selected lines, %2 copies them with each trap's details.\n"
+                          "%3 finds text in the lines and their details, %4 and %5 go to the next and previous "
+                          "match, %6 closes the find field.")
+        .arg(name(QKeySequence::Copy), name(copyWithDetailsKey), name(QKeySequence::Find), name(Qt::Key_F3),
+             name(Qt::SHIFT | Qt::Key_F3), name(Qt::Key_Escape));
 }
 
 // Ctrl+C replaces QAbstractItemView's own copy, which takes the current

@@ -44,6 +44,8 @@ CONTROLS = {
     "lvwAgentList": ((Atspi.Role.TREE, Atspi.Role.TREE_TABLE, Atspi.Role.TABLE), "Agent List"),
     "lstTrapList": ((Atspi.Role.LIST, Atspi.Role.TABLE), "SNMP Traps"),
     "lblStatus": ((Atspi.Role.LABEL,), "Status"),
+    # The trap list's find field, shown by Ctrl+F.
+    "txtFind": (TEXT_ROLES, "Find in trap list"),
     # The value boxes are named by the captions beside them.
     "txtSysDescr": (TEXT_ROLES, "Description: "),
     "txtSysObjectID": (TEXT_ROLES, "ObjectID: "),
@@ -187,6 +189,12 @@ class BrellanWindow:
         return [(cell.get_name(), cell.get_description())
                 for (cell,) in _cells(self.control("lstTrapList"), 1)]
 
+    def selected_trap_lines(self):
+        """The trap list's selected lines."""
+        table = self.control("lstTrapList")
+        return [Atspi.Table.get_accessible_at(table, row, 0).get_name()
+                for row in range(Atspi.Table.get_n_rows(table)) if Atspi.Table.is_row_selected(table, row)]
+
     def agent_rows(self):
         """The agent list's rows as (address, sysName)."""
         return [(address.get_name(), name.get_name())
@@ -265,8 +273,29 @@ class BrellanWindow:
         wait_until(lambda: Atspi.Table.is_row_selected(agents, row), timeout, f"row {row} ({address}) selected")
 
 
+    def find_in_trap_lines(self, text, timeout=10.0):
+        """Opens the trap list's find field with Ctrl+F, as a keyboard user
+        does, puts `text` in it (as dictation does) and returns what the
+        field then says of the search: its accessible description, once the
+        search has ended ("Line 2 of 4", "No match")."""
+        self.activate()
+        control_mask = 1 << 2  # X's ControlMask, held while f is typed
+        if not Atspi.generate_keyboard_event(control_mask, None, Atspi.KeySynthType.LOCKMODIFIERS):
+            raise A11yError("the Control key could not be held")
+        try:
+            _press_key("f")
+        finally:
+            Atspi.generate_keyboard_event(control_mask, None, Atspi.KeySynthType.UNLOCKMODIFIERS)
+        field = self.control("txtFind")
+        wait_until(lambda: _has_state(field, Atspi.StateType.FOCUSED), 5, "Ctrl+F to open the find field")
+        if not Atspi.EditableText.set_text_contents(field, text):
+            raise A11yError(f"the find field refused the text {text!r}")
+        said = lambda: field.get_description() not in ("", "Searching\u2026") and field.get_description()  # noqa: E731
+        return wait_until(said, timeout, f"the find field to answer for {text!r}")
+
+
 def _press_key(name):
-    keysym = {"Tab": 0xFF09, "Home": 0xFF50, "Down": 0xFF54, "Return": 0xFF0D}[name]
+    keysym = {"Tab": 0xFF09, "Home": 0xFF50, "Down": 0xFF54, "Return": 0xFF0D, "f": 0x66}[name]
     if not Atspi.generate_keyboard_event(keysym, None, Atspi.KeySynthType.SYM):
         raise A11yError(f"the key {name} could not be sent")
     time.sleep(POLL_SECONDS)  # let the window take one key before the next
@@ -311,6 +340,9 @@ def main(argv=None):
     press.add_argument("control", choices=("cmdAdd", "cmdFind"))
     choose = commands.add_parser("choose-agent", help="choose an agent row with the keyboard")
     choose.add_argument("address")
+    find = commands.add_parser("find", help="find TEXT in the trap list (Ctrl+F); print the field's answer "
+                                            "and the selected lines, a line each")
+    find.add_argument("text")
     args = parser.parse_args(argv)
 
     window = None
@@ -322,6 +354,10 @@ def main(argv=None):
             window.press(args.control)
         elif args.command == "choose-agent":
             window.choose_agent(args.address, args.timeout)
+        elif args.command == "find":
+            print(_escaped(window.find_in_trap_lines(args.text, args.timeout)))
+            for line in window.selected_trap_lines():
+                print(_escaped(line))
         elif args.command != "wait-window":
             describe = getattr(args, "describe", False)
             def lines_when_ready():
@@ -333,7 +369,7 @@ def main(argv=None):
                 print(line)
     except A11yError as error:
         print(f"brellan_a11y: {error}", file=sys.stderr)
-        if window is not None and args.command not in ("type", "press", "choose-agent", "wait-window"):
+        if window is not None and args.command not in ("type", "press", "choose-agent", "find", "wait-window"):
             try:
                 last = _read_lines(window, args.command, getattr(args, "describe", False))
                 print("brellan_a11y: it shows:\n" + "\n".join(last), file=sys.stderr)

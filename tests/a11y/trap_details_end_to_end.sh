@@ -5,6 +5,8 @@
 # line's details are read through the accessibility bus, as a screen reader
 # reads them (tests/a11y/brellan_a11y.py).
 #
+# Then Ctrl+F finds a word in one trap's details, read back the same way.
+#
 # Four traps, each with a community of its own, so that details given to the
 # wrong line show: a v1 trap with two bindings, a v1 trap whose agent-addr is
 # not its source, a v2c linkDown with IF-MIB bindings (read by name, and the
@@ -116,3 +118,15 @@ expect "${lines[3]}" "$source_fact" 'Version: SNMPv2c, inform' 'Community: v2c-i
     'snmpTrapOID\.0: 1\.3\.6\.1\.4\.1\.99\.0\.42' '1\.3\.6\.1\.2\.1\.1\.5\.0 = STRING: "inform-test"'
 echo "the window's trap lines and their details, as a screen reader reads them:"
 sed 's/^/    /' "$work/described"
+
+# Ctrl+F and a word that only the inform's details hold: its line is found,
+# and is the one line selected; then a word nothing holds says so and leaves
+# the line selected.
+inform_found=$'Line 4 of 4\n'"${lines[3]}"
+a11y --pid "$program_pid" find inform-TEST >"$work/found" || fail "the find field could not be used"
+[ "$(cat "$work/found")" = "$inform_found" ] ||
+    fail "finding 'inform-TEST' should select the inform's line; the field and the selection read: $(cat "$work/found")"
+a11y --pid "$program_pid" find no-such-text >"$work/found" || fail "the find field could not be used again"
+[ "$(cat "$work/found")" = $'No match\n'"${lines[3]}" ] ||
+    fail "finding 'no-such-text' should say 'No match'; the field and the selection read: $(cat "$work/found")"
+echo "found through the accessibility bus: 'inform-TEST' on the inform's line, and 'No match' for 'no-such-text'"

@@ -78,7 +78,7 @@ TEST_F(LayoutTest, EveryControlSitsAtItsPlaceInItsContainerAt96Dpi)
 TEST_F(LayoutTest, ControlsAreCreatedInTheDesignersOrder)
 {
     EXPECT_EQ(namedChildren(form.get()),
-              QStringList({"lstTrapList", "Frame2", "Frame1", "Label2", "Label1", "lblStatus"}));
+              QStringList({"lstTrapList", "Frame2", "Frame1", "Label2", "Label1", "lblStatus", "findBar"}));
     EXPECT_EQ(namedChildren(control("Frame2")),
               QStringList({"cmdFind", "txtAddIPAddress", "cmdAdd", "txtAddsysName", "lvwAgentList"}));
     EXPECT_EQ(namedChildren(control("Frame1")),

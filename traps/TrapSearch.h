@@ -1,0 +1,100 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "DetailsPrefilter.h"
+#include "FoldedNeedle.h"
+#include "ReceivedTrap.h"
+#include "TrapDetailStore.h"
+#include "TrapLineStore.h"
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace brellan {
+
+// One search of the trap lines for a needle, from a start line round to
+// the line before it, done in bounded slices so that its caller keeps its
+// turns (traps, repaints) between them; dropping the object cancels it.
+//
+// A line matches when its text holds the needle, or when the details of its
+// trap, while they are kept, do: the text `detailsText` makes of the trap.
+// Case is folded for ASCII letters only (FoldedNeedle). Details are the dear
+// part: a DetailsPrefilter rules out traps from their datagram where it
+// can, and only the others are formatted.
+//
+// The lines searched are those there were when it started; lines added
+// since are left to the next search. The stores must outlive it, and keep
+// only growing (kept traps may be let go meanwhile: their lines then match
+// by their text alone).
+class TrapSearch {
+public:
+    using DetailsText = std::function<std::string(const ReceivedTrap&)>;
+    enum class Direction { forward, backward };
+    enum class Outcome { searching, found, noMatch };
+
+    struct Start {
+        std::size_t lineCount = 0; // lines to search: [0, lineCount)
+        std::size_t line = 0;      // the first line looked at
+        Direction direction = Direction::forward;
+    };
+
+    // `namesBytes`: every byte of the object names `detailsText` may show
+    // (see DetailsPrefilter).
+    TrapSearch(const TrapLineStore& lines, const TrapDetailStore& details, DetailsText detailsText,
+               std::string_view needle, Start start, std::string_view namesBytes = {});
+
+    // Looks on until a match, every line seen, or the deadline passes
+    // (checked every few hundred lines).
+    Outcome advance(std::chrono::steady_clock::time_point deadline);
+    Outcome outcome() const { return m_outcome; }
+    // The line found, once found.
+    std::size_t found() const { return m_line; }
+    // Whether the search went past the last line (forward) or the first
+    // (backward) and round to the other end before it found its line.
+    bool wrapped() const { return m_wrapped; }
+
+    bool matches(std::size_t line);
+
+    // How many kept traps' details were formatted, and how many the
+    // prefilter ruled out, so far (the benchmarks report them).
+    std::size_t detailsFormatted() const { return m_formatted; }
+    std::size_t detailsRuledOut() const { return m_ruledOut; }
+
+private:
+    // Where the last kept trap looked at lies: lines are looked at in turn,
+    // so the next one's trap is mostly the next record of the same block.
+    // Valid within one advance() only: between slices others read the
+    // store, and it may keep, seal and let go.
+    struct Cursor {
+        const TrapDetailBlock* block = nullptr;
+        std::uint64_t blockFirstLine = 0;
+        std::size_t record = 0;
+        bool blockMayMatch = true; // whether the block's datagrams, all together, may hold a match
+    };
+
+    bool detailsMatch(std::size_t line);
+    // The record of `line` beside the cursor's, or nullptr.
+    const TrapDetailBlock::Record* besideCursor(std::size_t line);
+    void moveCursor(const TrapDetailStore::View& kept);
+    void step();
+
+    const TrapLineStore& m_lines;
+    const TrapDetailStore& m_details;
+    DetailsText m_detailsText;
+    FoldedNeedle m_needle;
+    DetailsPrefilter m_prefilter;
+    Start m_start;
+    std::size_t m_line = 0;
+    std::size_t m_seen = 0;
+    bool m_wrapped = false;
+    Outcome m_outcome = Outcome::searching;
+    Cursor m_cursor;
+    std::size_t m_formatted = 0;
+    std::size_t m_ruledOut = 0;
+};
+
+} // namespace brellan
