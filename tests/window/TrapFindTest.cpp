@@ -79,6 +79,9 @@ TEST_F(TrapFindTest, TheKeysFindStepRoundAndGiveTheListBackWithTheLineFound)
     field->clear();
     QTest::keyClicks(field, "h-op"); // only in line 5's community
     expectFound(5, "Line 6 of 9");
+    field->clear();
+    QTest::keyClicks(field, "smi::ENTERPRISES.8072"); // its enterprise, as the details name it
+    expectFound(5, "Line 6 of 9");
 
     QTest::keyClick(field, Qt::Key_Escape);
     EXPECT_FALSE(field->isVisible());
