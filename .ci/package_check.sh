@@ -104,7 +104,7 @@ CONF
     a11y --pid "$program_pid" agents --until "$agent$(printf '\t')" >/dev/null || fail "no row for $agent"
     a11y --pid "$program_pid" choose-agent "$agent" || fail "could not choose the row of $agent"
     a11y --pid "$program_pid" --timeout 20 values \
-        --until "txtSysDescr=Brellan package check agent" --until "txtSysObjectID=1.3.6.1.4.1.8072.3.2.255" \
+        --until "txtSysDescr=Brellan package check agent" --until "txtSysObjectID=1.3.6.1.4.1.8072.3.2.255 (NET-SNMP-TC::unknown)" \
         --until "txtSysContact=Package check <check@localhost>" --until "txtSysName=public-agent" \
         --until "txtSysLocation=Loopback, in a private namespace" --until "txtSysServices=72" >"$work/values" ||
         fail "the window did not show the public agent's system group (status: $(a11y --pid "$program_pid" status))"

@@ -28,7 +28,7 @@ for group in "$@"; do
     case "$group" in
         build) packages+=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev libzstd-dev libsmi2-dev fonts-liberation2) ;;
         demo) packages+=(snmpd snmp) ;;
-        test) packages+=(libgtest-dev libgmock-dev snmpd snmp tshark iproute2 nftables util-linux procps) ;;
+        test) packages+=(libgtest-dev libgmock-dev snmpd snmp tshark libwireshark-data iproute2 nftables util-linux procps) ;;
         bench) packages+=(libbenchmark-dev libsnmp-dev snmpd snmp snmptrapd gnuplot-nox xvfb xauth python3 libx11-6 util-linux iproute2) ;;
         fuzz) packages+=(clang libclang-rt-14-dev) ;;
         screenshot) packages+=(xvfb xauth xdotool imagemagick procps) ;;
