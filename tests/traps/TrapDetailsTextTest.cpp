@@ -166,14 +166,14 @@ ReceivedTrap linkDownV2c(std::int32_t operStatus)
     notification.requestId = 5;
     notification.bindings = {{{1, 3, 6, 1, 2, 1, 1, 3, 0}, TimeTicks{100}},
                              {{1, 3, 6, 1, 6, 3, 1, 1, 4, 1, 0}, ObjectIdentifier{{1, 3, 6, 1, 6, 3, 1, 1, 5, 3}}},
-                             {{1, 3, 6, 1, 2, 1, 2, 2, 1, 1, 2}, Integer{2}},
+                             {{2, 999, 1}, Integer{2}},
                              {{1, 3, 6, 1, 2, 1, 2, 2, 1, 8, 2}, Integer{operStatus}}};
     return receivedFrom(relay, 40000, encodeMessage(Message{versionV2c, "public", notification}));
 }
 
 // With names, the operator reads names and labels; the copy for a ticket
-// keeps each number beside its name; an identifier nobody named (ifIndex is
-// not built in) and a value with no label stay numbers.
+// keeps each number beside its name; an identifier nobody named (under
+// 2.999, the arc kept for examples) and a value with no label stay numbers.
 TEST(TrapDetailsTextTest, NamesReadOnScreenAndTheCopyKeepsTheNumbers)
 {
     const auto names = names::builtInNames();
@@ -183,16 +183,16 @@ TEST(TrapDetailsTextTest, NamesReadOnScreenAndTheCopyKeepsTheNumbers)
                            "Variable bindings: 4\n"
                            "SNMPv2-MIB::sysUpTime.0 = Timeticks: (100) 0:00:01.00\n"
                            "SNMPv2-MIB::snmpTrapOID.0 = OID: IF-MIB::linkDown\n"
-                           "1.3.6.1.2.1.2.2.1.1.2 = INTEGER: 2\n"
+                           "2.999.1 = INTEGER: 2\n"
                            "IF-MIB::ifOperStatus.2 = INTEGER: down(2)"))
         << shown;
 
     const std::string copied =
-        trapDetailsText(linkDownV2c(7), "then", {}, CommunityShown::asLengthOnly, {names.get(), true});
+        trapDetailsText(linkDownV2c(9), "then", {}, CommunityShown::asLengthOnly, {names.get(), true});
     EXPECT_TRUE(has(copied, "\nsnmpTrapOID.0: IF-MIB::linkDown (1.3.6.1.6.3.1.1.5.3)\n")) << copied;
     EXPECT_TRUE(has(copied, "\nSNMPv2-MIB::snmpTrapOID.0 (1.3.6.1.6.3.1.1.4.1.0) = OID: IF-MIB::linkDown "
-                            "(1.3.6.1.6.3.1.1.5.3)\n1.3.6.1.2.1.2.2.1.1.2 = INTEGER: 2\n"
-                            "IF-MIB::ifOperStatus.2 (1.3.6.1.2.1.2.2.1.8.2) = INTEGER: 7"))
+                            "(1.3.6.1.6.3.1.1.5.3)\n2.999.1 = INTEGER: 2\n"
+                            "IF-MIB::ifOperStatus.2 (1.3.6.1.2.1.2.2.1.8.2) = INTEGER: 9"))
         << copied;
 
     EXPECT_TRUE(trapDetailsText(linkDownV2c(2), "then").ends_with("\n1.3.6.1.2.1.2.2.1.8.2 = INTEGER: 2"))
@@ -213,7 +213,7 @@ TEST(TrapDetailsTextTest, ANameThatCouldBreakALineShowsAsItsNumber)
                                "Variable bindings: 4\n"
                                "1.3.6.1.2.1.1.3.0 = Timeticks: (100) 0:00:01.00\n"
                                "1.3.6.1.6.3.1.1.4.1.0 = OID: 1.3.6.1.6.3.1.1.5.3\n"
-                               "1.3.6.1.2.1.2.2.1.1.2 = INTEGER: 2\n"
+                               "2.999.1 = INTEGER: 2\n"
                                "1.3.6.1.2.1.2.2.1.8.2 = INTEGER: 7"))
         << text;
 }

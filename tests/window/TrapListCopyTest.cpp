@@ -83,9 +83,9 @@ TEST_F(TrapListCopyTest, EveryLineCopiesAloneOrWithItsDetails)
     EXPECT_FALSE(withDetails.contains("public")) << withDetails.toStdString();
     // Each name in the copy keeps its number beside it, for a ticket searched either way.
     const QString operStatus = "\n    IF-MIB::ifOperStatus.2 (1.3.6.1.2.1.2.2.1.8.2) = INTEGER: down(2)";
-    EXPECT_TRUE(withDetails.contains("\n    1.3.6.1.2.1.2.2.1.1.2 = INTEGER: 2" + operStatus + "\n\n10.0.0.8 linkDown\n    Received: "));
+    EXPECT_TRUE(withDetails.contains("\n    IF-MIB::ifIndex.2 (1.3.6.1.2.1.2.2.1.1.2) = INTEGER: 2" + operStatus + "\n\n10.0.0.8 linkDown\n    Received: "));
     EXPECT_TRUE(withDetails.endsWith("\n    Generic trap: 2 (linkDown)\n    Specific trap: 0\n    Time-stamp: "
-                                     "0 days, 00:00:00.00 (0)\n    Variable bindings: 2\n    1.3.6.1.2.1.2.2.1.1.2 = INTEGER: 2"
+                                     "0 days, 00:00:00.00 (0)\n    Variable bindings: 2\n    IF-MIB::ifIndex.2 (1.3.6.1.2.1.2.2.1.1.2) = INTEGER: 2"
                                      + operStatus))
         << withDetails.toStdString();
 
