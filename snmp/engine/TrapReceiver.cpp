@@ -81,7 +81,7 @@ void TrapReceiver::receive(const Addresses& addresses, std::uint16_t port, int r
     const auto failure4 = ipv4.bind(addresses.ipv4, port, QAbstractSocket::DontShareAddress);
     const std::uint16_t port6 = ipv4.boundPort() != 0 ? ipv4.boundPort() : port;
     const auto failure6 = ipv6.bind(addresses.ipv6, port6, QAbstractSocket::DontShareAddress);
-    m_problem = bindProblems(failure4, failure6, addresses, port);
+    m_problem = bindProblems(failure4, failure6, addresses, port6);
     m_boundPort = ipv4.boundPort() != 0 ? ipv4.boundPort() : ipv6.boundPort();
     if (!failure4)
         m_sockets[0] = &ipv4;
@@ -168,6 +168,7 @@ QString TrapReceiver::bindProblem(const SnmpSocket::BindFailure& failure, const 
 
 // When both sockets fail, the IPv4 one's failure says why (the IPv6 one's is
 // most often the same); when one fails, the text names its family alone.
+// `port` is the one both were asked for (the IPv4 one's, once it has one).
 QString TrapReceiver::bindProblems(const std::optional<SnmpSocket::BindFailure>& ipv4,
                                    const std::optional<SnmpSocket::BindFailure>& ipv6, const Addresses& addresses,
                                    std::uint16_t port)

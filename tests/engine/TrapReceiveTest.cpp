@@ -331,6 +331,28 @@ TEST(TrapPort, TrapsLostToAFullReceiveBufferAndUnreadableDatagramsAreTold)
                                 "2 datagrams at the trap port were not traps Brellan can read.");
 }
 
+// Where the IPv6 socket cannot be bound (IPv6 off; here an address no
+// interface has), traps over IPv4 still arrive, and the problem names IPv6
+// alone.
+TEST(TrapPort, IPv6SocketThatCannotBeBoundLeavesIpv4TrapsWorking)
+{
+    UdpEngine::Settings settings = loopbackSettings(1);
+    settings.trapBindAddress6 = QHostAddress(QStringLiteral("fd00:5::99"));
+    WiredManager wired(settings);
+
+    ASSERT_NE(wired.engine.boundTrapPort(), 0);
+    const std::string problem = wired.engine.trapReceiverProblem().toStdString();
+    EXPECT_TRUE(problem.starts_with("Traps over IPv6 will not be received: UDP port "
+                                    + std::to_string(wired.engine.boundTrapPort()) + " on fd00:5::99 cannot be opened"))
+        << problem;
+    const std::vector<std::uint8_t> trap = snmp::encodeMessage(v1Trap(3, 0));
+    QUdpSocket sender;
+    sender.writeDatagram(reinterpret_cast<const char*>(trap.data()), static_cast<qint64>(trap.size()),
+                         QHostAddress(QHostAddress::LocalHost), wired.engine.boundTrapPort());
+    ASSERT_TRUE(waitFor([&] { return wired.state.trapLines.size() == 1; }));
+    EXPECT_EQ(wired.state.trapLines.front(), "10.0.0.7 linkUp");
+}
+
 // Held over IPv4 only, the port still takes traps over IPv6, and the
 // problem names IPv4 alone; held over both, no trap arrives and it says so.
 TEST(TrapPort, PortHeldByAnotherProgramIsReportedAndRequestsStillWork)
