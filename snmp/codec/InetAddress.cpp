@@ -74,7 +74,10 @@ std::string InetAddress::text() const
 
 std::string InetAddress::textWithPort(std::uint16_t port) const
 {
-    return (m_isIpv6 ? "[" + text() + "]" : text()) + ":" + std::to_string(port);
+    std::string written = m_isIpv6 ? '[' + text() + ']' : text();
+    written += ':';
+    written += std::to_string(port);
+    return written;
 }
 
 } // namespace brellan::snmp
