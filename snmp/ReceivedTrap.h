@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "InetAddress.h"
+// By its path from here: the core builds with snmp/ alone on its include path.
+#include "codec/InetAddress.h"
 
 #include <chrono>
 #include <cstdint>
