@@ -99,7 +99,8 @@ std::string trapPortNeedsPrivilegeText(std::uint16_t port, const std::string& fa
 std::string trapPortCannotOpenText(std::uint16_t port, const std::string& address, const std::string& reason,
                                    const std::string& family)
 {
-    return trapsWillNotBeReceived(family) + "UDP port " + std::to_string(port) + " on " + address + " cannot be opened ("
+    return trapsWillNotBeReceived(family) + "UDP port " + std::to_string(port) + " on " + address
+           + " cannot be opened ("
            + reason + ").";
 }
 

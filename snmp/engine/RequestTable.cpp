@@ -39,8 +39,8 @@ bool RequestTable::inUse(std::int32_t requestId) const
     return m_outstanding.contains(requestId) || m_completed.contains(requestId);
 }
 
-RequestTable::Match RequestTable::classify(const Request* request, std::int32_t requestId, const snmp::InetAddress& source,
-                                           const snmp::Oid& answered) const
+RequestTable::Match RequestTable::classify(const Request* request, std::int32_t requestId,
+                                           const snmp::InetAddress& source, const snmp::Oid& answered) const
 {
     if (!request)
         return m_completed.contains(requestId) ? Match::Duplicate : Match::Unknown;

@@ -130,7 +130,8 @@ void TrapReceiver::queueTrap(SnmpSocket& socket, SnmpSocket::Received& received)
     trap.specificTrap = info->specificTrap;
     // A v1 trap's agent address is IPv4; one that names none (0.0.0.0), a
     // v2c trap and an inform are known by their source, IPv6 too.
-    trap.agentAddress = info->agentAddress ? snmp::InetAddress(snmp::ipv4FromOctets(*info->agentAddress)) : received.source;
+    trap.agentAddress =
+        info->agentAddress ? snmp::InetAddress(snmp::ipv4FromOctets(*info->agentAddress)) : received.source;
     trap.receivedAt = std::chrono::floor<std::chrono::microseconds>(std::chrono::system_clock::now());
     trap.sourceAddress = received.source;
     trap.sourcePort = received.sourcePort;

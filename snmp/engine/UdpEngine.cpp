@@ -138,7 +138,8 @@ void UdpEngine::send(snmp::PduType type)
     throw SnmpError("Nothing to send: no agent address is set (RemoteHost)");
 }
 
-// A name's lookup ended. The requests that waited go to its first address; the broadcast rules apply to that address as to one written out.
+// A name's lookup ended. The requests that waited go to its first address;
+// the broadcast rules apply to that address as to one written out.
 void UdpEngine::sendWaitingRequests(const RemoteTarget::LookupEnd& end)
 {
     const Clock::time_point now = Clock::now();
