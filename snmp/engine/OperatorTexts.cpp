@@ -100,8 +100,7 @@ std::string trapPortCannotOpenText(std::uint16_t port, const std::string& addres
                                    const std::string& family)
 {
     return trapsWillNotBeReceived(family) + "UDP port " + std::to_string(port) + " on " + address
-           + " cannot be opened ("
-           + reason + ").";
+           + " cannot be opened (" + reason + ").";
 }
 
 std::string trapsLostText(std::uint64_t lost, std::size_t waitingAtLastLoss)
