@@ -4,6 +4,10 @@
 // Small helpers shared by the benchmark tools: a clock that all processes
 // on the machine share, percentiles, resident memory and argument parsing.
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -103,5 +107,33 @@ public:
 private:
     std::vector<std::string> m_args;
 };
+
+// A UDP socket connected to `port` on the loopback address, 127.0.0.1 or
+// (`ipv6`) ::1: the benchmarks never address anything else. -1 on failure.
+inline int connectedLoopbackSocket(std::uint16_t port, bool ipv6)
+{
+    const int sock = socket(ipv6 ? AF_INET6 : AF_INET, SOCK_DGRAM, 0);
+    if (sock < 0)
+        return -1;
+    int connected = -1;
+    if (ipv6) {
+        sockaddr_in6 target{};
+        target.sin6_family = AF_INET6;
+        target.sin6_port = htons(port);
+        target.sin6_addr = in6addr_loopback;
+        connected = connect(sock, reinterpret_cast<const sockaddr*>(&target), sizeof target);
+    } else {
+        sockaddr_in target{};
+        target.sin_family = AF_INET;
+        target.sin_port = htons(port);
+        target.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        connected = connect(sock, reinterpret_cast<const sockaddr*>(&target), sizeof target);
+    }
+    if (connected < 0) {
+        close(sock);
+        return -1;
+    }
+    return sock;
+}
 
 } // namespace brellan::bench

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Trap ingest through the program's own path: the real UdpEngine receives
-// on 127.0.0.1, Module1::onTrap formats each trap into the trap log
+// on 127.0.0.1 (or, with --ipv6, on ::1), Module1::onTrap formats each trap into the trap log
 // (MemoryState). The burst comes from bench_trap_send, started here once
 // the socket is bound.
 //
 //   bench_trap_ingest --sender PATH [--count 100000] [--rate 50000 | 0]
-//                     [--settle-ms 1000] [--cap-ms 30000]
+//                     [--settle-ms 1000] [--cap-ms 30000] [--ipv6]
 //
 // Prints key=value lines: sent, logged, lost, seconds (from the first datagram
 // sent to the last line logged), per_s (lines logged per second of that),
@@ -47,6 +47,8 @@ int main(int argc, char** argv)
     UdpEngine::Settings settings;
     settings.trapPort = 0;
     settings.trapBindAddress = QHostAddress(QHostAddress::LocalHost);
+    settings.trapBindAddress6 = QHostAddress(QHostAddress::LocalHostIPv6);
+    const bool ipv6 = args.flag("--ipv6");
     UdpEngine engine(settings);
     if (engine.boundTrapPort() == 0) {
         std::fprintf(stderr, "the trap socket is not bound: %s\n", qPrintable(engine.trapReceiverProblem()));
@@ -67,10 +69,12 @@ int main(int argc, char** argv)
 
     // Once the sender is done, stop when no line has arrived for settleNs.
     const std::string outputPath = args.text("--sender-output", "/tmp/bench_trap_send.out");
-    bench::ChildProcess burst(sender.toStdString(),
-                              {"--port", std::to_string(engine.boundTrapPort()), "--count", std::to_string(count),
-                               "--rate", std::to_string(rate), "--cap-ms", std::to_string(capMs)},
-                              outputPath);
+    std::vector<std::string> senderArguments{"--port", std::to_string(engine.boundTrapPort()), "--count",
+                                             std::to_string(count), "--rate", std::to_string(rate), "--cap-ms",
+                                             std::to_string(capMs)};
+    if (ipv6)
+        senderArguments.push_back("--ipv6");
+    bench::ChildProcess burst(sender.toStdString(), senderArguments, outputPath);
     if (!burst.started()) {
         std::fprintf(stderr, "cannot start %s\n", qPrintable(sender));
         return 1;

@@ -5,7 +5,7 @@
 //
 //   bench_trap_send --port P [--count 100000] [--rate 50000 | 0 = flat out]
 //                   [--cap-ms 20000] [--watch FILE] [--settle-ms 1500]
-//                   [--payload-bytes N]
+//                   [--payload-bytes N] [--ipv6]
 //
 // With --payload-bytes each trap carries instead one binding of N random
 // bytes, new for every trap (incompressible, as a hostile host sends them).
@@ -14,7 +14,8 @@
 // logged (lines in FILE) and last_ns (when the count last grew). Times are
 // CLOCK_MONOTONIC nanoseconds, comparable with the other bench tools.
 //
-// Only loopback is ever addressed: the destination is fixed to 127.0.0.1.
+// Only loopback is ever addressed: the destination is fixed to 127.0.0.1,
+// or ::1 with --ipv6.
 
 #include "BenchSupport.h"
 #include "Message.h"
@@ -136,12 +137,8 @@ int main(int argc, char** argv)
         return 2;
     }
 
-    const int sock = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in target{};
-    target.sin_family = AF_INET;
-    target.sin_port = htons(static_cast<std::uint16_t>(port));
-    target.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (sock < 0 || connect(sock, reinterpret_cast<const sockaddr*>(&target), sizeof target) < 0) {
+    const int sock = bench::connectedLoopbackSocket(static_cast<std::uint16_t>(port), args.flag("--ipv6"));
+    if (sock < 0) {
         std::perror("socket");
         return 1;
     }

@@ -11,7 +11,10 @@
 //            each answer, decoding nothing.
 //
 //   bench_walk --port P [--walks 1000] [--round 100] [--community mervik]
-//              [--ways brellan,netsnmp,floor]
+//              [--ways brellan,netsnmp,floor] [--ipv6]
+//
+// With --ipv6 the agent is asked at ::1 (it must listen there too), each
+// way over IPv6.
 //
 // Prints one line per way: "walk <way> median_us=.. p99_us=.. walks=.. steps=.."
 
@@ -83,7 +86,7 @@ std::vector<Sample> repeatWalks(int walks, WalkOnce walkOnce)
 
 class BrellanWalker {
 public:
-    BrellanWalker(QCoreApplication& app, std::uint16_t port, const std::string& community) : m_app(app)
+    BrellanWalker(QCoreApplication& app, std::uint16_t port, const std::string& community, bool ipv6) : m_app(app)
     {
         UdpEngine::Settings settings;
         settings.community = community;
@@ -97,7 +100,7 @@ public:
         connectManager(*m_engine, *m_module);
         m_engine->Response().connect([this](std::int32_t, const std::string&) { afterResponse(); });
         // The agent row the walks select, added the way the operator adds one.
-        m_state.address = "127.0.0.1";
+        m_state.address = ipv6 ? "::1" : "127.0.0.1";
         m_state.name = "bench";
         m_module->addAgent();
         m_state.selectedRow = 0;
@@ -165,7 +168,7 @@ private:
 
 class NetSnmpWalker {
 public:
-    NetSnmpWalker(std::uint16_t port, const std::string& community)
+    NetSnmpWalker(std::uint16_t port, const std::string& community, bool ipv6)
     {
         // Numeric object identifiers only, as Brellan has no MIB either
         // (unless the caller chose MIBS): no MIB files are read.
@@ -175,7 +178,7 @@ public:
         init_snmp("bench_walk");
         netsnmp_session session;
         snmp_sess_init(&session);
-        m_peer = "udp:127.0.0.1:" + std::to_string(port);
+        m_peer = (ipv6 ? "udp6:[::1]:" : "udp:127.0.0.1:") + std::to_string(port);
         m_community = community;
         session.peername = m_peer.data();
         session.version = SNMP_VERSION_1;
@@ -236,21 +239,16 @@ private:
 
 class FloorWalker {
 public:
-    FloorWalker(std::uint16_t port, const std::string& community)
+    FloorWalker(std::uint16_t port, const std::string& community, bool ipv6)
     {
         m_requests.push_back(snmp::encodeRequest(snmp::PduType::GetRequest, community, 1, {systemOids()[0]}));
         for (std::size_t i = 0; i < systemOids().size(); ++i) {
             m_requests.push_back(snmp::encodeRequest(snmp::PduType::GetNextRequest, community,
                                                      static_cast<std::int32_t>(i + 2), {systemOids()[i]}));
         }
-        m_socket = socket(AF_INET, SOCK_DGRAM, 0);
-        sockaddr_in agent{};
-        agent.sin_family = AF_INET;
-        agent.sin_port = htons(port);
-        agent.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        m_socket = bench::connectedLoopbackSocket(port, ipv6);
         const timeval timeout{2, 0};
-        if (m_socket < 0 || setsockopt(m_socket, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout) < 0
-            || ::connect(m_socket, reinterpret_cast<const sockaddr*>(&agent), sizeof agent) < 0)
+        if (m_socket < 0 || setsockopt(m_socket, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout) < 0)
             throw std::runtime_error("cannot open the floor socket");
     }
     ~FloorWalker() { close(m_socket); }
@@ -309,15 +307,17 @@ int main(int argc, char** argv)
     const std::string community = args.text("--community", "mervik");
     // For profiling one way alone, e.g. --ways brellan.
     const std::string ways = args.text("--ways", "brellan,netsnmp,floor");
+    // The agent at ::1 instead of 127.0.0.1, over IPv6 all three ways.
+    const bool ipv6 = args.flag("--ipv6");
     if (port == 0) {
         std::fprintf(stderr, "usage: bench_walk --port P [--walks N] [--round N] [--community C]\n");
         return 2;
     }
 
     try {
-        BrellanWalker brellanWalker(app, port, community);
-        NetSnmpWalker netSnmpWalker(port, community);
-        FloorWalker floorWalker(port, community);
+        BrellanWalker brellanWalker(app, port, community, ipv6);
+        NetSnmpWalker netSnmpWalker(port, community, ipv6);
+        FloorWalker floorWalker(port, community, ipv6);
 
         // Warm up every path (agent caches, page faults, first allocations).
         brellanWalker.run(20);

@@ -8,8 +8,9 @@
 # Usage: scripts/bench.sh
 #
 # Net-SNMP's agent (snmpd) and trap receiver (snmptrapd) are started on free
-# high UDP ports of 127.0.0.1 only, and stopped when the script ends. Every
-# datagram goes to 127.0.0.1. Raw results (key=value, every run) go to
+# high UDP ports of 127.0.0.1 only (the agent also on ::1, for the walks
+# over IPv6), and stopped when the script ends. Every datagram goes to
+# 127.0.0.1 or ::1. Raw results (key=value, every run) go to
 # build-bench/results.txt, the table to build-bench/table.txt and the chart
 # to docs/benchmarks.png.
 set -euo pipefail
@@ -53,15 +54,18 @@ free_udp_port() {
     return 1
 }
 
-# snmpd on 127.0.0.1 with community mervik; sets agent_port. The port found
-# free may be taken before snmpd binds it: then it tries another.
+# snmpd on 127.0.0.1 and ::1 (the same port) with community mervik; sets
+# agent_port. The port found free may be taken before snmpd binds it: then
+# it tries another.
 start_bench_agent() {
     local attempt
     for attempt in 1 2 3; do
         agent_port=$(free_udp_port)
-        if snmpd_start_and_wait --every 0.1 "$work/snmpd" "udp:127.0.0.1:$agent_port" "127.0.0.1:$agent_port" <<EOF
+        if snmpd_start_and_wait --every 0.1 "$work/snmpd" "udp:127.0.0.1:$agent_port,udp6:[::1]:$agent_port" \
+            "127.0.0.1:$agent_port" <<EOF
 view brellan included .1
 rocommunity mervik 127.0.0.1 -V brellan
+rocommunity6 mervik ::1 -V brellan
 sysContact bench@example.org
 sysName bench-agent
 sysLocation bench lab
@@ -157,13 +161,16 @@ echo "== walk latency against snmpd (bench_walk), $walk_runs runs"
 start_bench_agent
 # The three ways run interleaved inside each run, so their ratios are taken
 # per run; the machine's speed may change between runs.
+# Each run walks over IPv4 (127.0.0.1, "walk") and over IPv6 (::1, "walk6").
 for _ in $(seq 1 "$walk_runs"); do
-    "$tools/bench_walk" --port "$agent_port" --walks 1000 >"$work/walk.out"
-    sed -n 's/^walk \([a-z]*\) median_us=\([0-9.]*\) p99_us=\([0-9.]*\).*/\1.median_us=\2\n\1.p99_us=\3/p' \
-        "$work/walk.out" | record walk
-    awk '{ split($3, m, "="); median[$2] = m[2] } END {
-        printf "ratio_floor=%.3f\nratio_libsnmp=%.3f\n", median["brellan"] / median["floor"], median["brellan"] / median["netsnmp"] }' \
-        "$work/walk.out" | record walk
+    for family in walk walk6; do
+        "$tools/bench_walk" --port "$agent_port" --walks 1000 $([ "$family" = walk6 ] && echo --ipv6) >"$work/walk.out"
+        sed -n 's/^walk \([a-z]*\) median_us=\([0-9.]*\) p99_us=\([0-9.]*\).*/\1.median_us=\2\n\1.p99_us=\3/p' \
+            "$work/walk.out" | record "$family"
+        awk '{ split($3, m, "="); median[$2] = m[2] } END {
+            printf "ratio_floor=%.3f\nratio_libsnmp=%.3f\n", median["brellan"] / median["floor"], median["brellan"] / median["netsnmp"] }' \
+            "$work/walk.out" | record "$family"
+    done
 done
 
 echo "== trap ingest: Brellan (bench_trap_ingest) and snmptrapd logging to a file, $trap_runs runs"
@@ -188,6 +195,12 @@ for _ in $(seq 1 "$trap_runs"); do
         record "ingest.netsnmp.$mode" <"$work/theirs.out"
         echo "ratio=$(ratio "$(sed -n 's/^per_s=//p' "$work/ours.out")" "$(sed -n 's/^per_s=//p' "$work/theirs.out")")" |
             record "ingest.$mode"
+        # The same burst over IPv6 (::1), beside the IPv4 one just taken.
+        "$tools/bench_trap_ingest" --sender "$tools/bench_trap_send" --count 100000 --rate "$rate" --ipv6 \
+            --sender-output "$work/send.out" >"$work/ours6.out"
+        record "ingest6.brellan.$mode" <"$work/ours6.out"
+        echo "ratio=$(ratio "$(sed -n 's/^per_s=//p' "$work/ours6.out")" "$(sed -n 's/^per_s=//p' "$work/ours.out")")" |
+            record "ingest6.$mode"
     done
 done
 
@@ -282,6 +295,11 @@ startup_mb=$(median startup.rss_idle_mb)
     row "  same, Brellan / libsnmp" "" "" "" "$walk_vs_lib" "<=0.95" "$(verdict "$walk_vs_lib" "<=" 0.95)"
     row "Walk of the system group, p99 (us)" "$(median walk.brellan.p99_us)" "$(median walk.netsnmp.p99_us)" \
         "$(median walk.floor.p99_us)" "" "" ""
+    row "Walk over IPv6 (::1), median (us)" "$(median walk6.brellan.median_us)" "$(median walk6.netsnmp.median_us)" \
+        "$(median walk6.floor.median_us)" "$(median walk6.ratio_floor)" "" "(Brellan/floor)"
+    row "  same, Brellan / libsnmp" "" "" "" "$(median walk6.ratio_libsnmp)" "" ""
+    row "  p99 (us)" "$(median walk6.brellan.p99_us)" "$(median walk6.netsnmp.p99_us)" \
+        "$(median walk6.floor.p99_us)" "" "" ""
     row "100,000 traps at 50,000/s: logged" "$(whole "$(median ingest.brellan.paced.logged)")" \
         "$(whole "$(median ingest.netsnmp.paced.logged)")" "" "" "" ""
     row "  lines logged per second" "$(whole "$(median ingest.brellan.paced.per_s)")" \
@@ -293,6 +311,12 @@ startup_mb=$(median startup.rss_idle_mb)
     row "  lines logged per second" "$(whole "$flat_ours")" "$(whole "$flat_trapd")" "" "$flat_ratio" ">=100000" \
         "$(verdict "$flat_ours" ">=" 100000)"
     row "  Brellan / snmptrapd" "" "" "" "$flat_ratio" ">=3" "$(verdict "$flat_ratio" ">=" 3)"
+    row "Over IPv6 (::1), 50,000/s: lines per second" "$(whole "$(median ingest6.brellan.paced.per_s)")" "" "" \
+        "$(median ingest6.paced.ratio)" "" "(IPv6/IPv4)"
+    row "  lost" "$(whole "$(median ingest6.brellan.paced.lost)")" "" "" "" "0" \
+        "$(verdict "$(median ingest6.brellan.paced.lost)" "==" 0)"
+    row "  flat out: lines per second" "$(whole "$(median ingest6.brellan.flat.per_s)")" "" "" \
+        "$(median ingest6.flat.ratio)" "" "(IPv6/IPv4)"
     row "1,000,000 lines into the trap list (s)" "$(median traplist.total_s)" "" "" "" "<2" \
         "$(verdict "$(median traplist.total_s)" "<" 2)"
     row "  memory per line beyond its text (bytes)" "$(median traplist.bytes_per_line_beyond_text)" "" "" "" "<200" \

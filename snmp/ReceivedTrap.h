@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+// By its path from here: the core builds with snmp/ alone on its include path.
+#include "codec/InetAddress.h"
+
 #include <chrono>
 #include <cstdint>
 #include <vector>
@@ -16,10 +19,11 @@ namespace brellan {
 struct ReceivedTrap {
     std::int32_t genericTrap = 0;
     std::int32_t specificTrap = 0;
-    std::uint32_t agentAddress = 0; // IPv4, host byte order: the one the trap names, else its source
+    // The one a v1 trap names (IPv4), else its source (IPv4 or IPv6).
+    snmp::InetAddress agentAddress;
     // To the microsecond: finer than anyone reads it, and what the trap store keeps.
     std::chrono::sys_time<std::chrono::microseconds> receivedAt;
-    std::uint32_t sourceAddress = 0; // IPv4, host byte order
+    snmp::InetAddress sourceAddress;
     std::uint16_t sourcePort = 0;
     std::vector<std::uint8_t> datagram;
 };

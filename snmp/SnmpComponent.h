@@ -47,7 +47,8 @@ public:
     virtual std::string VarOid(int index) const = 0;
     // Value of binding `index` of the last response, in its text form.
     virtual std::string VarValue(int index) const = 0;
-    // Target of the next request: an IPv4 dotted address or "255.255.255.255".
+    // Target of the next request: an IPv4 dotted address, "255.255.255.255",
+    // an IPv6 address (with its zone, fe80::1%eth0) or a host name.
     virtual void setRemoteHost(const std::string& host) = 0;
     virtual std::string RemoteHost() const = 0;
 

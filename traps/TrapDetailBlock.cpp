@@ -2,6 +2,7 @@
 #include "TrapDetailBlock.h"
 
 #include <algorithm>
+#include <bit>
 #include <limits>
 #include <stdexcept>
 
@@ -90,6 +91,18 @@ private:
     std::size_t m_position = 0;
 };
 
+snmp::InetAddress readIpv6(RawReader& reader)
+{
+    snmp::InetAddress::Ipv6Bytes octets{};
+    const std::span<const std::uint8_t> taken = reader.take(octets.size());
+    std::copy(taken.begin(), taken.end(), octets.begin());
+    const std::uint64_t zoneLength = reader.varint();
+    if (zoneLength > reader.left())
+        broken();
+    const std::span<const std::uint8_t> zone = reader.take(static_cast<std::size_t>(zoneLength));
+    return snmp::InetAddress::ipv6(octets, std::string(zone.begin(), zone.end()));
+}
+
 void putFixed(std::vector<std::uint8_t>& out, std::uint32_t value, std::size_t size)
 {
     for (std::size_t i = size; i-- > 0;)
@@ -103,9 +116,19 @@ void TrapDetailBlock::append(std::uint64_t line, const ReceivedTrap& trap)
     const std::vector<std::uint8_t>& datagram = trap.datagram;
     if (datagram.size() > std::numeric_limits<std::uint32_t>::max() - bytes.size())
         throw std::length_error("a block of kept traps cannot hold more than 4 GiB");
-    records.push_back({line, static_cast<std::int64_t>(trap.receivedAt.time_since_epoch().count()), trap.genericTrap, trap.specificTrap,
-                       trap.agentAddress, trap.sourceAddress, trap.sourcePort,
-                       static_cast<std::uint32_t>(bytes.size()), static_cast<std::uint32_t>(datagram.size())});
+    Record record{line, static_cast<std::int64_t>(trap.receivedAt.time_since_epoch().count()), trap.genericTrap,
+                  trap.specificTrap, trap.agentAddress.ipv4().value_or(0), trap.sourceAddress.ipv4().value_or(0),
+                  trap.sourcePort, 0, static_cast<std::uint32_t>(ipv6Addresses.size()),
+                  static_cast<std::uint32_t>(bytes.size()), static_cast<std::uint32_t>(datagram.size())};
+    if (trap.agentAddress.isIpv6()) {
+        record.ipv6Flags |= agentIsIpv6;
+        ipv6Addresses.push_back(trap.agentAddress);
+    }
+    if (trap.sourceAddress.isIpv6()) {
+        record.ipv6Flags |= sourceIsIpv6;
+        ipv6Addresses.push_back(trap.sourceAddress);
+    }
+    records.push_back(record);
     bytes.insert(bytes.end(), datagram.begin(), datagram.end());
 }
 
@@ -113,6 +136,7 @@ void TrapDetailBlock::clear()
 {
     records.clear();
     bytes.clear();
+    ipv6Addresses.clear();
 }
 
 const TrapDetailBlock::Record* TrapDetailBlock::find(std::uint64_t line) const
@@ -128,9 +152,10 @@ ReceivedTrap TrapDetailBlock::trap(const Record& record) const
     ReceivedTrap trap;
     trap.genericTrap = record.genericTrap;
     trap.specificTrap = record.specificTrap;
-    trap.agentAddress = record.agentAddress;
+    std::size_t ipv6 = record.firstIpv6;
+    trap.agentAddress = record.ipv6Flags & agentIsIpv6 ? ipv6Addresses.at(ipv6++) : record.agentAddress;
     trap.receivedAt = std::chrono::sys_time<std::chrono::microseconds>(std::chrono::microseconds(record.microseconds));
-    trap.sourceAddress = record.sourceAddress;
+    trap.sourceAddress = record.ipv6Flags & sourceIsIpv6 ? ipv6Addresses.at(ipv6) : record.sourceAddress;
     trap.sourcePort = record.sourcePort;
     trap.datagram.assign(first, first + record.length);
     return trap;
@@ -138,7 +163,8 @@ ReceivedTrap TrapDetailBlock::trap(const Record& record) const
 
 std::size_t TrapDetailBlock::capacityBytes() const
 {
-    return records.capacity() * sizeof(Record) + bytes.capacity();
+    return records.capacity() * sizeof(Record) + bytes.capacity()
+           + ipv6Addresses.capacity() * sizeof(snmp::InetAddress);
 }
 
 void TrapDetailBlock::write(std::vector<std::uint8_t>& raw) const
@@ -165,6 +191,13 @@ void TrapDetailBlock::write(std::vector<std::uint8_t>& raw) const
         putFixed(raw, record.sourceAddress, 4);
     for (const Record& record : records)
         putFixed(raw, record.sourcePort, 2);
+    for (const Record& record : records)
+        raw.push_back(record.ipv6Flags);
+    for (const snmp::InetAddress& address : ipv6Addresses) {
+        raw.insert(raw.end(), address.ipv6Octets().begin(), address.ipv6Octets().end());
+        putVarint(raw, address.zone().size());
+        raw.insert(raw.end(), address.zone().begin(), address.zone().end());
+    }
     for (const Record& record : records)
         putVarint(raw, record.length);
     raw.insert(raw.end(), bytes.begin(), bytes.end());
@@ -198,6 +231,16 @@ TrapDetailBlock TrapDetailBlock::read(std::span<const std::uint8_t> raw, std::ui
         record.sourceAddress = reader.fixed(4);
     for (Record& record : block.records)
         record.sourcePort = static_cast<std::uint16_t>(reader.fixed(2));
+    std::uint32_t ipv6Count = 0;
+    for (Record& record : block.records) {
+        record.ipv6Flags = static_cast<std::uint8_t>(reader.fixed(1));
+        if ((record.ipv6Flags & ~(agentIsIpv6 | sourceIsIpv6)) != 0)
+            broken();
+        record.firstIpv6 = ipv6Count;
+        ipv6Count += static_cast<std::uint32_t>(std::popcount(record.ipv6Flags));
+    }
+    for (std::uint32_t i = 0; i < ipv6Count; ++i)
+        block.ipv6Addresses.push_back(readIpv6(reader));
     std::uint64_t offset = 0;
     for (Record& record : block.records) {
         const std::uint64_t length = reader.varint();

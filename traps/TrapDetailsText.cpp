@@ -135,12 +135,17 @@ public:
         m_text += text;
     }
 
+    // An IPv6 source is written as a URL writes it, "[fd00:5::2]:40121":
+    // its colons would run into the port's otherwise.
     void source()
     {
-        const bool known = m_trap.sourceAddress != 0 || m_trap.sourcePort != 0;
-        line(known ? "From: " + snmp::ipv4Text(m_trap.sourceAddress) + ", UDP port "
-                         + std::to_string(m_trap.sourcePort)
-                   : std::string("From: unknown"));
+        const bool known = !m_trap.sourceAddress.isUnspecified() || m_trap.sourcePort != 0;
+        if (!known)
+            line("From: unknown");
+        else if (m_trap.sourceAddress.isIpv6())
+            line("From: " + m_trap.sourceAddress.textWithPort(m_trap.sourcePort));
+        else
+            line("From: " + m_trap.sourceAddress.text() + ", UDP port " + std::to_string(m_trap.sourcePort));
     }
 
     void message(const snmp::Message& message)
@@ -164,10 +169,10 @@ private:
     void v1Trap(const snmp::Message& message, const snmp::TrapPdu& trap)
     {
         const std::uint32_t agent = snmp::ipv4FromOctets(trap.agentAddress);
-        const bool sourceKnown = m_trap.sourceAddress != 0 || m_trap.sourcePort != 0;
-        if (agent != 0 && sourceKnown && agent != m_trap.sourceAddress)
+        const bool sourceKnown = !m_trap.sourceAddress.isUnspecified() || m_trap.sourcePort != 0;
+        if (agent != 0 && sourceKnown && snmp::InetAddress(agent) != m_trap.sourceAddress)
             line("The trap names " + snmp::ipv4Text(agent) + " as its agent but came from "
-                 + snmp::ipv4Text(m_trap.sourceAddress) + ": it passed a NAT or a relay, or it is forged.");
+                 + m_trap.sourceAddress.text() + ": it passed a NAT or a relay, or it is forged.");
         line("Version: SNMPv1, trap");
         line("Community: " + communityText(message));
         line("Agent address: " + snmp::ipv4Text(agent)

@@ -72,8 +72,13 @@ bool TrapSearch::detailsMatch(std::size_t line)
             record = kept.record;
         }
         const TrapDetailBlock& block = *m_cursor.block;
-        if (!m_cursor.blockMayMatch
-            || !m_prefilter.mayMatch(std::span<const std::uint8_t>(block.bytes).subspan(record->offset, record->length))) {
+        // An IPv6 address's zone is an interface's name, which may hold any
+        // byte: a trap with one is always written out and looked at.
+        const bool datagramDecides = record->ipv6Flags == 0;
+        if (datagramDecides
+            && (!m_cursor.blockMayMatch
+                || !m_prefilter.mayMatch(
+                    std::span<const std::uint8_t>(block.bytes).subspan(record->offset, record->length)))) {
             ++m_ruledOut;
             return false;
         }
@@ -104,7 +109,8 @@ void TrapSearch::moveCursor(const TrapDetailStore::View& kept)
     const TrapDetailBlock& block = *kept.block;
     const bool sameBlock = m_cursor.block == &block && m_cursor.blockFirstLine == block.records.front().line;
     if (!sameBlock) {
-        m_cursor.blockMayMatch = !m_prefilter.usesDatagram() || m_prefilter.mayMatch(block.bytes);
+        m_cursor.blockMayMatch = !m_prefilter.usesDatagram() || m_prefilter.mayMatch(block.bytes)
+                                 || !block.ipv6Addresses.empty();
         m_cursor.block = &block;
         m_cursor.blockFirstLine = block.records.front().line;
     }

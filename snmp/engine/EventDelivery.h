@@ -21,7 +21,7 @@ namespace brellan {
 struct MatchedAnswer {
     std::int32_t errorStatus = 0;
     std::vector<snmp::VarBind> bindings;
-    std::uint32_t from = 0; // IPv4, host byte order
+    snmp::InetAddress from;
 };
 
 // What the operator is to know of a request that ended without an answer

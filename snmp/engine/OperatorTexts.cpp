@@ -1,14 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "OperatorTexts.h"
 
-#include "Ipv4Text.h"
 #include "Value.h"
 
 namespace brellan {
 
-std::string noAnswerText(std::uint32_t target, const std::string& targetName, int copiesSent)
+std::string noAnswerText(const snmp::InetAddress& target, const std::string& targetName, int copiesSent)
 {
-    const std::string address = snmp::ipv4Text(target);
+    const std::string address = target.text();
     const std::string agent = targetName.empty() ? address : targetName + " (" + address + ")";
     return "No answer from " + agent + " after " + std::to_string(copiesSent) + (copiesSent == 1 ? " try" : " tries");
 }
@@ -33,11 +32,11 @@ std::string trapsLostToBufferNotice(std::uint64_t lost)
 // An agent at the end of its view says so with noSuchName and the object
 // asked for (RFC 1157 4.1.3); anything else that does not move on is a
 // broken agent.
-std::string walkStoppedText(std::uint32_t agent, const snmp::Oid& asked, const snmp::Oid& answered,
+std::string walkStoppedText(const snmp::InetAddress& agent, const snmp::Oid& asked, const snmp::Oid& answered,
                             std::int32_t errorStatus)
 {
     constexpr std::int32_t noSuchName = 2;
-    const std::string prefix = "Walk stopped: " + snmp::ipv4Text(agent);
+    const std::string prefix = "Walk stopped: " + agent.text();
     if (answered == asked && errorStatus == noSuchName)
         return prefix + " has nothing after " + snmp::formatOid(asked) + " (noSuchName)";
     if (answered == asked)
@@ -63,12 +62,12 @@ std::string communityNote(const std::string& community)
 std::string invalidAddressText(const std::string& host)
 {
     return "Invalid agent address \"" + host
-           + "\": expected an IPv4 address in dotted decimal such as 192.168.1.20, or a host name";
+           + "\": expected an IPv4 address such as 192.168.1.20, an IPv6 address such as 2001:db8::7, or a host name";
 }
 
-std::string cannotSendText(std::uint32_t target, const std::string& refusal)
+std::string cannotSendText(const snmp::InetAddress& target, const std::string& refusal)
 {
-    return "Cannot send the request to " + snmp::ipv4Text(target) + ": " + refusal;
+    return "Cannot send the request to " + target.text() + ": " + refusal;
 }
 
 std::string cannotBroadcastText(const std::string& refusals)
@@ -76,22 +75,32 @@ std::string cannotBroadcastText(const std::string& refusals)
     return "Cannot send the broadcast request to 255.255.255.255: " + refusals;
 }
 
-std::string trapPortInUseText(std::uint16_t port)
+namespace {
+
+std::string trapsWillNotBeReceived(const std::string& family)
 {
-    return "Traps will not be received: UDP port " + std::to_string(port)
+    return family.empty() ? "Traps will not be received: " : "Traps over " + family + " will not be received: ";
+}
+
+} // namespace
+
+std::string trapPortInUseText(std::uint16_t port, const std::string& family)
+{
+    return trapsWillNotBeReceived(family) + "UDP port " + std::to_string(port)
            + " is in use by another program (stop the other trap receiver and start Brellan again).";
 }
 
-std::string trapPortNeedsPrivilegeText(std::uint16_t port)
+std::string trapPortNeedsPrivilegeText(std::uint16_t port, const std::string& family)
 {
-    return "Traps will not be received: UDP port " + std::to_string(port)
+    return trapsWillNotBeReceived(family) + "UDP port " + std::to_string(port)
            + " needs privilege (run Brellan as root or grant it cap_net_bind_service).";
 }
 
-std::string trapPortCannotOpenText(std::uint16_t port, const std::string& address, const std::string& reason)
+std::string trapPortCannotOpenText(std::uint16_t port, const std::string& address, const std::string& reason,
+                                   const std::string& family)
 {
-    return "Traps will not be received: UDP port " + std::to_string(port) + " on " + address + " cannot be opened ("
-           + reason + ").";
+    return trapsWillNotBeReceived(family) + "UDP port " + std::to_string(port) + " on " + address
+           + " cannot be opened (" + reason + ").";
 }
 
 std::string trapsLostText(std::uint64_t lost, std::size_t waitingAtLastLoss)

@@ -4,6 +4,7 @@
 #include "HostName.h"
 #include "Ipv4Text.h"
 #include "OperatorTexts.h"
+#include "QtAddress.h"
 #include "SnmpError.h"
 
 #include <string_view>
@@ -23,21 +24,41 @@ std::string_view withoutSurroundingBlanks(std::string_view text)
     return text;
 }
 
-std::optional<std::uint32_t> firstIpv4Address(const QHostInfo& info)
+// The resolver gives a name's addresses in the system's order of
+// preference (RFC 6724, as /etc/gai.conf sets it): the first is taken.
+std::optional<snmp::InetAddress> firstAddress(const QHostInfo& info)
 {
-    for (const QHostAddress& address : info.addresses()) {
-        bool ok = false;
-        const std::uint32_t ipv4 = address.toIPv4Address(&ok);
-        if (ok)
-            return ipv4;
-    }
-    return std::nullopt;
+    const QList<QHostAddress> addresses = info.addresses();
+    if (addresses.isEmpty())
+        return std::nullopt;
+    return fromQtAddress(addresses.front());
+}
+
+// An IPv6 address as typed: hexadecimal groups with colons, an optional
+// zone after "%" (fe80::1%eth0). Text without a colon is never one, so a
+// host name never reaches Qt's parser, which also takes other forms.
+std::optional<snmp::InetAddress> parseIpv6Text(std::string_view text)
+{
+    if (text.find(':') == std::string_view::npos)
+        return std::nullopt;
+    QHostAddress address;
+    if (!address.setAddress(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())))
+        || address.protocol() != QAbstractSocket::IPv6Protocol)
+        return std::nullopt;
+    return fromQtAddress(address);
+}
+
+std::optional<snmp::InetAddress> parseAddressText(std::string_view text)
+{
+    if (const std::optional<std::uint32_t> ipv4 = snmp::parseIpv4Text(text))
+        return snmp::InetAddress(*ipv4);
+    return parseIpv6Text(text);
 }
 
 std::string whyNotFound(const QHostInfo& info)
 {
     switch (info.error()) {
-    case QHostInfo::NoError: return "no IPv4 address";
+    case QHostInfo::NoError: return "no address";
     case QHostInfo::HostNotFound: return "host not found";
     default: return info.errorString().toStdString();
     }
@@ -53,7 +74,7 @@ RemoteTarget::RemoteTarget(LookupEndHandler lookupEnded, QObject* parent)
 void RemoteTarget::set(const std::string& host)
 {
     const std::string_view text = withoutSurroundingBlanks(host);
-    const std::optional<std::uint32_t> address = snmp::parseIpv4Text(text);
+    const std::optional<snmp::InetAddress> address = parseAddressText(text);
     m_address.reset();
     m_name.clear();
     m_written.clear();
@@ -83,10 +104,10 @@ void RemoteTarget::abandonLookup()
     m_lookup.reset();
 }
 
-void RemoteTarget::setAddress(std::uint32_t address)
+void RemoteTarget::setAddress(const snmp::InetAddress& address)
 {
     m_address = address;
-    m_qtAddress = QHostAddress(address);
+    m_qtAddress = toQtAddress(address);
 }
 
 void RemoteTarget::lookUp(const std::string& name)
@@ -99,7 +120,7 @@ void RemoteTarget::lookUp(const std::string& name)
     m_lookup = std::move(lookup);
 }
 
-// The resolver's answer, on this thread. The name's first IPv4 address
+// The resolver's answer, on this thread. The name's first address
 // becomes the target's while the name still is the target, so the GetNexts
 // of a walk the waiting requests start go there too.
 void RemoteTarget::lookedUp(const QHostInfo& info)
@@ -107,7 +128,7 @@ void RemoteTarget::lookedUp(const QHostInfo& info)
     if (!m_lookup || info.lookupId() != m_lookup->id)
         return; // abandoned
     Lookup lookup = std::exchange(m_lookup, std::nullopt).value();
-    LookupEnd end{std::move(lookup.name), firstIpv4Address(info), {}, std::move(lookup.waiting)};
+    LookupEnd end{std::move(lookup.name), firstAddress(info), {}, std::move(lookup.waiting)};
     if (!end.address)
         end.whyNotFound = whyNotFound(info);
     else if (m_name == end.name && !m_address)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "InetAddress.h"
 #include "Message.h"
 
 #include <QHostAddress>
@@ -15,11 +16,12 @@
 
 namespace brellan {
 
-// Where requests go: RemoteHost as the operator wrote it, and the IPv4
-// address it stands for. An address is known at once. A host name is
-// looked up through the system's resolver without blocking the window;
-// requests sent meanwhile wait for its address, and go to its first IPv4
-// address once it is known. Lives on the GUI thread.
+// Where requests go: RemoteHost as the operator wrote it, and the address
+// it stands for. An IPv4 or IPv6 address (with its zone, fe80::1%eth0) is
+// known at once. A host name is looked up through the system's resolver
+// without blocking the window; requests sent meanwhile wait for its
+// address, and go to the first address the resolver gives, IPv4 or IPv6,
+// in the system's order, once it is known. Lives on the GUI thread.
 class RemoteTarget final : public QObject {
     Q_OBJECT
 
@@ -29,11 +31,11 @@ public:
         snmp::PduType type = snmp::PduType::GetRequest;
         std::vector<snmp::Oid> oids;
     };
-    // How a name's lookup ended: its first IPv4 address and the requests
+    // How a name's lookup ended: its first address and the requests
     // that waited for it, or why there is none.
     struct LookupEnd {
         std::string name;
-        std::optional<std::uint32_t> address;
+        std::optional<snmp::InetAddress> address;
         std::string whyNotFound; // when there is no address
         std::vector<WaitingRequest> waiting;
     };
@@ -51,7 +53,7 @@ public:
     // The host name the target holds, or empty for an address.
     const std::string& name() const { return m_name; }
     // The target's address, once known; and the same as Qt's.
-    std::optional<std::uint32_t> address() const { return m_address; }
+    const std::optional<snmp::InetAddress>& address() const { return m_address; }
     const QHostAddress& qtAddress() const { return m_qtAddress; }
 
     // Holds `request` until the name now being looked up is found; false
@@ -67,14 +69,14 @@ private:
         std::vector<WaitingRequest> waiting;
     };
 
-    void setAddress(std::uint32_t address);
+    void setAddress(const snmp::InetAddress& address);
     void lookUp(const std::string& name);
     void lookedUp(const QHostInfo& info);
 
     LookupEndHandler m_lookupEnded;
     std::string m_written;
     std::string m_name;
-    std::optional<std::uint32_t> m_address;
+    std::optional<snmp::InetAddress> m_address;
     QHostAddress m_qtAddress;
     std::optional<Lookup> m_lookup;
 };

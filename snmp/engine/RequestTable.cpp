@@ -39,8 +39,8 @@ bool RequestTable::inUse(std::int32_t requestId) const
     return m_outstanding.contains(requestId) || m_completed.contains(requestId);
 }
 
-RequestTable::Match RequestTable::classify(const Request* request, std::int32_t requestId, std::uint32_t source,
-                                           const snmp::Oid& answered) const
+RequestTable::Match RequestTable::classify(const Request* request, std::int32_t requestId,
+                                           const snmp::InetAddress& source, const snmp::Oid& answered) const
 {
     if (!request)
         return m_completed.contains(requestId) ? Match::Duplicate : Match::Unknown;
@@ -56,7 +56,7 @@ RequestTable::Match RequestTable::classify(const Request* request, std::int32_t 
     return Match::New;
 }
 
-RequestTable::Verdict RequestTable::matchAnswer(std::int32_t requestId, std::uint32_t source,
+RequestTable::Verdict RequestTable::matchAnswer(std::int32_t requestId, const snmp::InetAddress& source,
                                                 const snmp::Oid& answered, Clock::time_point now)
 {
     const auto found = m_outstanding.find(requestId);
@@ -83,7 +83,7 @@ RequestTable::Verdict RequestTable::matchAnswer(std::int32_t requestId, std::uin
 void RequestTable::learnRoundTrip(const Request& request, Clock::time_point answeredAt)
 {
     using std::chrono::duration_cast;
-    const std::uint32_t agent = request.sent.target;
+    const snmp::InetAddress& agent = request.sent.target;
     if (request.copiesSent == 1)
         m_roundTrips.addSample(agent, duration_cast<RttEstimator::Duration>(answeredAt - request.sentAt));
     else

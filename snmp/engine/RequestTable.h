@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "InetAddress.h"
 #include "Message.h"
 #include "RequestTiming.h"
 #include "RttEstimator.h"
@@ -35,7 +36,7 @@ public:
         std::int32_t requestId = 0;
         snmp::PduType type = snmp::PduType::GetRequest;
         snmp::Oid firstOid;                 // the object asked for first (walk guard)
-        std::uint32_t target = 0;           // IPv4, host byte order
+        snmp::InetAddress target;
         std::string targetName;             // the host name it was looked up by, if any
         bool broadcast = false;             // any source may answer, once each
         std::vector<std::uint8_t> datagram; // unicast: sent again, unchanged, on a retry
@@ -58,13 +59,13 @@ public:
 
     // A copy to send again now: the first wait was too short for its agent.
     struct Resend {
-        std::uint32_t target = 0;
+        snmp::InetAddress target;
         std::vector<std::uint8_t> datagram;
     };
 
     // A unicast request given up: where it went and how often.
     struct GivenUp {
-        std::uint32_t target = 0;
+        snmp::InetAddress target;
         std::string targetName;
         int copiesSent = 0;
     };
@@ -103,7 +104,7 @@ public:
     // past the object asked for (an agent at the end of its view echoing
     // the request with noSuchName, or a broken agent) would make the walk
     // ask the same question forever, so it is NotAdvancing.
-    Verdict matchAnswer(std::int32_t requestId, std::uint32_t source, const snmp::Oid& answered,
+    Verdict matchAnswer(std::int32_t requestId, const snmp::InetAddress& source, const snmp::Oid& answered,
                         Clock::time_point now);
     // Abandons every outstanding request; late answers become Unknown.
     void clear();
@@ -127,10 +128,10 @@ private:
         std::chrono::milliseconds wait{0}; // before the copy after the last one sent
         Clock::time_point giveUpAt;        // unicast: no copy is sent from here on
         Clock::time_point deadline;        // next copy, give-up, or end of the broadcast window
-        std::set<std::uint32_t> answeredBy; // broadcast: the sources already heard
+        std::set<snmp::InetAddress> answeredBy; // broadcast: the sources already heard
     };
 
-    Match classify(const Request* request, std::int32_t requestId, std::uint32_t source,
+    Match classify(const Request* request, std::int32_t requestId, const snmp::InetAddress& source,
                    const snmp::Oid& answered) const;
     void learnRoundTrip(const Request& request, Clock::time_point answeredAt);
     void remember(std::int32_t requestId, Clock::time_point now);

@@ -18,7 +18,7 @@ RttEstimator::Duration absolute(RttEstimator::Duration value)
 
 } // namespace
 
-void RttEstimator::addSample(std::uint32_t agent, Duration roundTrip)
+void RttEstimator::addSample(const snmp::InetAddress& agent, Duration roundTrip)
 {
     if (m_agents.size() >= maxAgents && !m_agents.contains(agent))
         m_agents.clear();
@@ -36,7 +36,7 @@ void RttEstimator::addSample(std::uint32_t agent, Duration roundTrip)
     estimate.backedOff = std::chrono::milliseconds(0);
 }
 
-void RttEstimator::noteTimeout(std::uint32_t agent, std::chrono::milliseconds waited)
+void RttEstimator::noteTimeout(const snmp::InetAddress& agent, std::chrono::milliseconds waited)
 {
     if (m_agents.size() >= maxAgents && !m_agents.contains(agent))
         m_agents.clear();
@@ -44,7 +44,7 @@ void RttEstimator::noteTimeout(std::uint32_t agent, std::chrono::milliseconds wa
     estimate.backedOff = std::min(std::max(estimate.backedOff, waited * 2), m_timing.maximumWait);
 }
 
-void RttEstimator::noteAnswerAfterResend(std::uint32_t agent, Duration sinceLastCopy)
+void RttEstimator::noteAnswerAfterResend(const snmp::InetAddress& agent, Duration sinceLastCopy)
 {
     const auto found = m_agents.find(agent);
     if (found == m_agents.end() || !found->second.sampled)
@@ -57,7 +57,7 @@ void RttEstimator::noteAnswerAfterResend(std::uint32_t agent, Duration sinceLast
         estimate.backedOff = std::chrono::milliseconds(0);
 }
 
-std::chrono::milliseconds RttEstimator::timeout(std::uint32_t agent) const
+std::chrono::milliseconds RttEstimator::timeout(const snmp::InetAddress& agent) const
 {
     const auto found = m_agents.find(agent);
     if (found == m_agents.end())

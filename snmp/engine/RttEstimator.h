@@ -3,6 +3,8 @@
 
 #include "RequestTiming.h"
 
+#include "InetAddress.h"
+
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -28,18 +30,18 @@ public:
     explicit RttEstimator(const RequestTiming& timing) : m_timing(timing) {}
 
     // A round trip to `agent` of a request that was sent once.
-    void addSample(std::uint32_t agent, Duration roundTrip);
+    void addSample(const snmp::InetAddress& agent, Duration roundTrip);
     // A request to `agent` waited `waited` for its first copy and was sent
     // again.
-    void noteTimeout(std::uint32_t agent, std::chrono::milliseconds waited);
+    void noteTimeout(const snmp::InetAddress& agent, std::chrono::milliseconds waited);
     // A request sent more than once was answered `sinceLastCopy` after its
     // last copy. No sample (Karn), but an answer within half the learnt
     // wait answers that last copy: the earlier ones were lost, the agent is
     // as fast as before, and the back-off ends. A slower answer may answer
     // an earlier copy of an agent that became slow, and the back-off stays.
-    void noteAnswerAfterResend(std::uint32_t agent, Duration sinceLastCopy);
+    void noteAnswerAfterResend(const snmp::InetAddress& agent, Duration sinceLastCopy);
     // The first wait for a new request to `agent`.
-    std::chrono::milliseconds timeout(std::uint32_t agent) const;
+    std::chrono::milliseconds timeout(const snmp::InetAddress& agent) const;
 
 private:
     struct Estimate {
@@ -56,7 +58,7 @@ private:
     std::chrono::milliseconds bounded(Duration wait) const;
 
     RequestTiming m_timing;
-    std::map<std::uint32_t, Estimate> m_agents;
+    std::map<snmp::InetAddress, Estimate> m_agents;
 };
 
 } // namespace brellan

@@ -2,6 +2,7 @@
 #include "SnmpSocket.h"
 
 #include "LinuxSockets.h"
+#include "QtAddress.h"
 
 #include <QByteArray>
 #include <QLoggingCategory>
@@ -22,14 +23,6 @@ constexpr DatagramQueue::Limits readerQueueLimits{65536, 32 * 1024 * 1024};
 // "QT_LOGGING_RULES=brellan.snmp.dropped=true" shows why each dropped
 // datagram was dropped.
 Q_LOGGING_CATEGORY(droppedDatagrams, "brellan.snmp.dropped", QtWarningMsg)
-
-std::optional<std::uint32_t> ipv4Of(const QHostAddress& sender)
-{
-    // Also an IPv4-mapped IPv6 address, should a dual-stack socket report one.
-    bool ok = false;
-    const std::uint32_t address = sender.toIPv4Address(&ok);
-    return ok ? std::optional<std::uint32_t>(address) : std::nullopt;
-}
 
 } // namespace
 
@@ -139,11 +132,6 @@ bool SnmpSocket::takeFromReader()
 void SnmpSocket::handleDatagram(std::span<const std::uint8_t> bytes, const QHostAddress& sender,
                                 std::uint16_t senderPort, bool firstOfPass)
 {
-    const std::optional<std::uint32_t> source = ipv4Of(sender);
-    if (!source) {
-        m_malformed.fetch_add(1, std::memory_order_relaxed);
-        return;
-    }
     if (m_requiredPort && senderPort != *m_requiredPort) {
         m_wrongSource.fetch_add(1, std::memory_order_relaxed);
         qCDebug(droppedDatagrams, "Dropped a datagram from %s:%u: not from port %u",
@@ -157,7 +145,7 @@ void SnmpSocket::handleDatagram(std::span<const std::uint8_t> bytes, const QHost
                 senderPort, snmp::decodeErrorText(message.failure().reason), message.failure().offset);
         return;
     }
-    Received received{*message, bytes, *source, senderPort, firstOfPass};
+    Received received{*message, bytes, fromQtAddress(sender), senderPort, firstOfPass};
     m_handle(received);
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "AnswerReader.h"
+#include "InetAddress.h"
 #include "Message.h"
 
 #include <QHostAddress>
@@ -37,7 +38,7 @@ public:
     struct Received {
         snmp::Message& message;
         std::span<const std::uint8_t> bytes; // the datagram as it came
-        std::uint32_t source;                // IPv4, host byte order
+        snmp::InetAddress source;              // an IPv4-mapped sender as IPv4
         std::uint16_t sourcePort;
         bool firstOfPass;                    // no datagram was read before it in this pass
     };
@@ -45,7 +46,7 @@ public:
 
     // Counted on the socket's thread, read from any.
     struct Counters {
-        std::uint64_t malformed = 0;   // failed to decode, or no IPv4 sender
+        std::uint64_t malformed = 0;   // failed to decode
         std::uint64_t wrongSource = 0; // from another port than the one required
     };
 
@@ -101,7 +102,8 @@ public:
 
     Counters counters() const;
 
-    // Room for the largest UDP payload over IPv4.
+    // Room for the largest UDP payload over IPv4 (IPv6 without jumbograms
+    // allows 20 octets more, which no SNMP message needs).
     static constexpr std::size_t maxDatagramSize = 65507;
 
 private:

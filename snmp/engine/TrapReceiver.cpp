@@ -3,6 +3,7 @@
 
 #include "Ipv4Text.h"
 #include "OperatorTexts.h"
+#include "QtAddress.h"
 #include "TrapInfo.h"
 
 #include <QEventLoop>
@@ -42,11 +43,12 @@ std::optional<std::vector<std::uint8_t>> informResponse(const snmp::Message& inf
 
 } // namespace
 
-TrapReceiver::TrapReceiver(const QHostAddress& address, std::uint16_t port, int receiveBuffer,
+TrapReceiver::TrapReceiver(const Addresses& addresses, std::uint16_t port, int receiveBuffer,
                            TrapQueue::Limits limits, QObject* parent)
     : QObject(parent), m_queue(limits)
 {
-    m_thread.reset(QThread::create([this, address, port, receiveBuffer] { receive(address, port, receiveBuffer); }));
+    m_thread.reset(
+        QThread::create([this, addresses, port, receiveBuffer] { receive(addresses, port, receiveBuffer); }));
     m_thread->setObjectName(QStringLiteral("trap receiver"));
     m_thread->start();
     m_bound.wait();
@@ -61,23 +63,32 @@ TrapReceiver::~TrapReceiver()
     m_thread->wait();
 }
 
-// The receive thread: the socket lives here from bind to stop, so it is
+// The receive thread: the sockets live here from bind to stop, so they are
 // made, used and closed on this thread alone.
-void TrapReceiver::receive(const QHostAddress& address, std::uint16_t port, int receiveBuffer)
+void TrapReceiver::receive(const Addresses& addresses, std::uint16_t port, int receiveBuffer)
 {
     const StoppedAtExit stopped{m_stopped};
-    SnmpSocket socket(datagramsPerPass,
-                      [this, &socket](SnmpSocket::Received& received) { queueTrap(socket, received); });
-    socket.setReceiveBufferSize(receiveBuffer);
-    socket.whenEmptied([this, &socket] { noteSocketEmptied(socket); });
+    SnmpSocket ipv4(datagramsPerPass, [this, &ipv4](SnmpSocket::Received& received) { queueTrap(ipv4, received); });
+    SnmpSocket ipv6(datagramsPerPass, [this, &ipv6](SnmpSocket::Received& received) { queueTrap(ipv6, received); });
+    for (SnmpSocket* socket : {&ipv4, &ipv6}) {
+        socket->setReceiveBufferSize(receiveBuffer);
+        socket->whenEmptied([this] { noteSocketEmptied(); });
+    }
     // DontShareAddress: another trap receiver on the port must make this
-    // bind fail rather than silently split the traps with us.
-    if (const auto failure = socket.bind(address, port, QAbstractSocket::DontShareAddress))
-        m_problem = bindProblem(*failure, address, port);
-    m_boundPort = socket.boundPort();
+    // bind fail rather than silently split the traps with us. Bound to the
+    // IPv6 any-address, Qt makes the socket IPv6 only, so the two sockets
+    // never share a datagram.
+    const auto failure4 = ipv4.bind(addresses.ipv4, port, QAbstractSocket::DontShareAddress);
+    const std::uint16_t port6 = ipv4.boundPort() != 0 ? ipv4.boundPort() : port;
+    const auto failure6 = ipv6.bind(addresses.ipv6, port6, QAbstractSocket::DontShareAddress);
+    m_problem = bindProblems(failure4, failure6, addresses, port6);
+    m_boundPort = ipv4.boundPort() != 0 ? ipv4.boundPort() : ipv6.boundPort();
+    if (!failure4)
+        m_sockets[0] = &ipv4;
+    if (!failure6)
+        m_sockets[1] = &ipv6;
     const bool bound = m_boundPort != 0;
-    if (bound)
-        m_socket = &socket;
+    m_noneBound = !bound;
     m_bound.count_down(); // from here on the fields above are the GUI thread's
     if (bound) {
         QEventLoop loop;
@@ -89,10 +100,12 @@ void TrapReceiver::receive(const QHostAddress& address, std::uint16_t port, int 
 // system dropped datagrams of is over, or at least a full buffer's worth of
 // it has been read since it dropped the last ones, so the GUI thread is told
 // of each burst's losses once (and of datagrams that were no trap as they
-// come).
-void TrapReceiver::noteSocketEmptied(const SnmpSocket& socket)
+// come). The counts are of both sockets.
+void TrapReceiver::noteSocketEmptied()
 {
-    const std::uint64_t drops = socket.systemDrops().value_or(0);
+    std::uint64_t drops = 0;
+    for (const SnmpSocket* socket : m_sockets)
+        drops += socket ? socket->systemDrops().value_or(0) : 0;
     const std::uint64_t unreadableNow = unreadable();
     if (drops == m_bufferDropsTold && unreadableNow == m_unreadableTold)
         return;
@@ -115,7 +128,10 @@ void TrapReceiver::queueTrap(SnmpSocket& socket, SnmpSocket::Received& received)
     ReceivedTrap& trap = queued.trap;
     trap.genericTrap = info->genericTrap;
     trap.specificTrap = info->specificTrap;
-    trap.agentAddress = info->agentAddress ? snmp::ipv4FromOctets(*info->agentAddress) : received.source;
+    // A v1 trap's agent address is IPv4; one that names none (0.0.0.0), a
+    // v2c trap and an inform are known by their source, IPv6 too.
+    trap.agentAddress =
+        info->agentAddress ? snmp::InetAddress(snmp::ipv4FromOctets(*info->agentAddress)) : received.source;
     trap.receivedAt = std::chrono::floor<std::chrono::microseconds>(std::chrono::system_clock::now());
     trap.sourceAddress = received.source;
     trap.sourcePort = received.sourcePort;
@@ -135,28 +151,44 @@ void TrapReceiver::acknowledge(SnmpSocket& socket, const SnmpSocket::Received& i
     const std::optional<std::vector<std::uint8_t>> response = informResponse(inform.message, inform.bytes.size());
     if (!response)
         return;
-    if (const auto refused = socket.send(*response, QHostAddress(inform.source), inform.sourcePort))
-        qWarning("Inform from %s not acknowledged: %s", snmp::ipv4Text(inform.source).c_str(), refused->c_str());
+    if (const auto refused = socket.send(*response, toQtAddress(inform.source), inform.sourcePort))
+        qWarning("Inform from %s not acknowledged: %s", inform.source.text().c_str(), refused->c_str());
 }
 
 QString TrapReceiver::bindProblem(const SnmpSocket::BindFailure& failure, const QHostAddress& address,
-                                  std::uint16_t port)
+                                  std::uint16_t port, const std::string& family)
 {
     switch (failure.error) {
-    case QAbstractSocket::AddressInUseError: return QString::fromStdString(trapPortInUseText(port));
-    case QAbstractSocket::SocketAccessError: return QString::fromStdString(trapPortNeedsPrivilegeText(port));
+    case QAbstractSocket::AddressInUseError: return QString::fromStdString(trapPortInUseText(port, family));
+    case QAbstractSocket::SocketAccessError: return QString::fromStdString(trapPortNeedsPrivilegeText(port, family));
     default:
         return QString::fromStdString(
-            trapPortCannotOpenText(port, address.toString().toStdString(), failure.text.toStdString()));
+            trapPortCannotOpenText(port, address.toString().toStdString(), failure.text.toStdString(), family));
     }
+}
+
+// When both sockets fail, the IPv4 one's failure says why (the IPv6 one's is
+// most often the same); when one fails, the text names its family alone.
+// `port` is the one both were asked for (the IPv4 one's, once it has one).
+QString TrapReceiver::bindProblems(const std::optional<SnmpSocket::BindFailure>& ipv4,
+                                   const std::optional<SnmpSocket::BindFailure>& ipv6, const Addresses& addresses,
+                                   std::uint16_t port)
+{
+    if (ipv4)
+        return bindProblem(*ipv4, addresses.ipv4, port, ipv6 ? "" : "IPv4");
+    if (ipv6)
+        return bindProblem(*ipv6, addresses.ipv6, port, "IPv6");
+    return {};
 }
 
 QString TrapReceiver::state() const
 {
-    if (!m_problem.isEmpty())
+    if (m_noneBound)
         return m_problem;
     const TrapQueue::Counters counters = m_queue.counters();
     std::vector<std::string> sentences;
+    if (!m_problem.isEmpty())
+        sentences.push_back(m_problem.toStdString());
     if (counters.dropped != 0)
         sentences.push_back(trapsLostText(counters.dropped, counters.waitingAtLastDrop));
     if (const std::uint64_t drops = bufferDrops(); drops != 0)
@@ -176,7 +208,15 @@ std::uint64_t TrapReceiver::unreadable() const
 
 SnmpSocket::Counters TrapReceiver::socketCounters() const
 {
-    return m_socket ? m_socket->counters() : SnmpSocket::Counters{};
+    SnmpSocket::Counters sum;
+    for (const SnmpSocket* socket : m_sockets) {
+        if (!socket)
+            continue;
+        const SnmpSocket::Counters counters = socket->counters();
+        sum.malformed += counters.malformed;
+        sum.wrongSource += counters.wrongSource;
+    }
+    return sum;
 }
 
 } // namespace brellan

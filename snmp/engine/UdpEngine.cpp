@@ -7,8 +7,8 @@
 #include "UdpEngine.h"
 
 #include "BroadcastRoutes.h"
-#include "Ipv4Text.h"
 #include "OperatorTexts.h"
+#include "QtAddress.h"
 #include "SnmpError.h"
 
 #include <QRandomGenerator>
@@ -29,8 +29,10 @@ UdpEngine::UdpEngine(Settings settings, QObject* parent)
     : QObject(parent),
       m_settings(std::move(settings)),
       m_requestSocket(answersPerPass, [this](SnmpSocket::Received& received) { handleAnswer(received); }, this),
+      m_requestSocket6(answersPerPass, [this](SnmpSocket::Received& received) { handleAnswer(received); }, this),
       m_requests(m_settings.timing),
-      m_trapReceiver(m_settings.trapBindAddress, m_settings.trapPort, m_settings.receiveBufferBytes,
+      m_trapReceiver({m_settings.trapBindAddress, m_settings.trapBindAddress6}, m_settings.trapPort,
+                     m_settings.receiveBufferBytes,
                      {m_settings.trapQueueCapacity, m_settings.trapQueueBytes}, this),
       m_target([this](const RemoteTarget::LookupEnd& end) { sendWaitingRequests(end); }, this),
       m_delivery(m_trapReceiver.queue(),
@@ -51,6 +53,12 @@ UdpEngine::UdpEngine(Settings settings, QObject* parent)
         qWarning("SNMP request socket cannot be opened: %s", qPrintable(failure->text));
     m_requestSocket.acceptOnlyFromPort(m_settings.agentPort);
     openSearchSocket();
+    // Where IPv6 is off this fails, and IPv6 agents cannot be reached: a
+    // request to one then says why.
+    m_requestSocket6.setReceiveBufferSize(m_settings.receiveBufferBytes);
+    if (const auto failure = m_requestSocket6.bind(QHostAddress(QHostAddress::AnyIPv6), 0))
+        qInfo("SNMP request socket for IPv6 cannot be opened: %s", qPrintable(failure->text));
+    m_requestSocket6.acceptOnlyFromPort(m_settings.agentPort);
     // Through this object, not straight to m_delivery: the receive thread
     // may still signal while the members go, and this object goes last.
     connect(&m_trapReceiver, &TrapReceiver::trapsWaiting, this, [this] { m_delivery.deliverWaiting(); },
@@ -141,7 +149,7 @@ void UdpEngine::SendGetNext()
 void UdpEngine::send(snmp::PduType type)
 {
     std::vector<snmp::Oid> oids = m_variables.requestOids();
-    if (const std::optional<std::uint32_t> address = m_target.address()) {
+    if (const std::optional<snmp::InetAddress> address = m_target.address()) {
         sendTo(type, std::move(oids), *address, m_target.name());
         return;
     }
@@ -150,8 +158,8 @@ void UdpEngine::send(snmp::PduType type)
     throw SnmpError("Nothing to send: no agent address is set (RemoteHost)");
 }
 
-// A name's lookup ended. The requests that waited go to its first IPv4
-// address; the broadcast rules apply to that address as to one written out.
+// A name's lookup ended. The requests that waited go to its first address;
+// the broadcast rules apply to that address as to one written out.
 void UdpEngine::sendWaitingRequests(const RemoteTarget::LookupEnd& end)
 {
     const Clock::time_point now = Clock::now();
@@ -170,7 +178,8 @@ void UdpEngine::sendWaitingRequests(const RemoteTarget::LookupEnd& end)
     }
 }
 
-void UdpEngine::sendTo(snmp::PduType type, std::vector<snmp::Oid> oids, std::uint32_t target, const std::string& name)
+void UdpEngine::sendTo(snmp::PduType type, std::vector<snmp::Oid> oids, const snmp::InetAddress& target,
+                       const std::string& name)
 {
     // Every agent answers a broadcast, and a walk that went on there would
     // send a broadcast for each answer: a walk never continues at one.
@@ -182,10 +191,10 @@ void UdpEngine::sendTo(snmp::PduType type, std::vector<snmp::Oid> oids, std::uin
     std::vector<std::uint8_t> datagram = snmp::encodeRequest(type, m_settings.community, id, oids);
     // Read before the send: an answer may come back, and be dropped, at once.
     const std::uint64_t dropsAtSend = broadcast ? searchSocket().systemDrops().value_or(0) : 0;
-    if (target == limitedBroadcast)
+    if (target == snmp::InetAddress(limitedBroadcast))
         sendBroadcast(datagram);
     else
-        sendUnicast(broadcast ? searchSocket() : m_requestSocket, datagram, target);
+        sendUnicast(broadcast ? searchSocket() : requestSocketFor(target), datagram, target);
     ++m_counters.requests;
     if (broadcast)
         m_dropsAtBroadcast[id] = dropsAtSend;
@@ -211,22 +220,32 @@ std::int32_t UdpEngine::newRequestId()
     }
 }
 
-bool UdpEngine::isBroadcastAddress(std::uint32_t address, Clock::time_point now)
+// IPv6 has no broadcast: only an IPv4 address may be one.
+bool UdpEngine::isBroadcastAddress(const snmp::InetAddress& target, Clock::time_point now)
 {
-    if (address == limitedBroadcast)
+    const std::optional<std::uint32_t> address = target.ipv4();
+    if (!address)
+        return false;
+    if (*address == limitedBroadcast)
         return true;
     if (!m_broadcastsReadAt || now - *m_broadcastsReadAt >= std::chrono::seconds(1)) {
         m_directedBroadcasts = directedBroadcastAddresses();
         m_broadcastsReadAt = now;
     }
-    return m_directedBroadcasts.contains(address);
+    return m_directedBroadcasts.contains(*address);
 }
 
-void UdpEngine::sendUnicast(SnmpSocket& socket, std::span<const std::uint8_t> datagram, std::uint32_t target)
+void UdpEngine::sendUnicast(SnmpSocket& socket, std::span<const std::uint8_t> datagram,
+                            const snmp::InetAddress& target)
 {
-    const QHostAddress address = m_target.address() == target ? m_target.qtAddress() : QHostAddress(target);
+    const QHostAddress address = m_target.address() == target ? m_target.qtAddress() : toQtAddress(target);
     if (const auto refused = socket.send(datagram, address, m_settings.agentPort))
         throw SnmpError(cannotSendText(target, *refused));
+}
+
+SnmpSocket& UdpEngine::requestSocketFor(const snmp::InetAddress& target)
+{
+    return target.isIpv6() ? m_requestSocket6 : m_requestSocket;
 }
 
 // Left alone, the system sends a limited broadcast out of one interface
@@ -324,8 +343,9 @@ void UdpEngine::onTimer()
     for (const RequestTable::Resend& copy : due.resend) {
         // Same datagram, same request id: an answer to any copy completes it.
         ++m_counters.retries;
-        if (const auto refused = m_requestSocket.send(copy.datagram, QHostAddress(copy.target), m_settings.agentPort))
-            qWarning("SNMP request to %s not sent again: %s", snmp::ipv4Text(copy.target).c_str(), refused->c_str());
+        if (const auto refused =
+                requestSocketFor(copy.target).send(copy.datagram, toQtAddress(copy.target), m_settings.agentPort))
+            qWarning("SNMP request to %s not sent again: %s", copy.target.text().c_str(), refused->c_str());
     }
     scheduleTimer();
     if (!due.broadcastsClosed.empty())
@@ -381,12 +401,12 @@ void UdpEngine::raiseResponseTo(MatchedAnswer& answer)
 {
     m_variables.replaceWith(std::move(answer.bindings));
     ++m_counters.responses;
-    raiseResponse(answer.errorStatus, snmp::ipv4Text(answer.from));
+    raiseResponse(answer.errorStatus, answer.from.text());
 }
 
 void UdpEngine::raiseTrapFrom(const ReceivedTrap& trap)
 {
-    raiseTrap(trap.genericTrap, trap.specificTrap, snmp::ipv4Text(trap.agentAddress), trap);
+    raiseTrap(trap.genericTrap, trap.specificTrap, trap.agentAddress.text(), trap);
 }
 
 // After each slice of raising: the trap list's tooltip says how many traps
@@ -417,7 +437,8 @@ void UdpEngine::reportTrapReceptionCounts()
 UdpEngine::Counters UdpEngine::counters() const
 {
     Counters counters = m_counters;
-    for (const SnmpSocket* socket : {&m_requestSocket, static_cast<const SnmpSocket*>(m_searchSocket.get())}) {
+    for (const SnmpSocket* socket :
+         {&m_requestSocket, &m_requestSocket6, static_cast<const SnmpSocket*>(m_searchSocket.get())}) {
         if (!socket)
             continue;
         const SnmpSocket::Counters read = socket->counters();

@@ -70,6 +70,8 @@ public:
         std::uint16_t agentPort = 161;
         std::uint16_t trapPort = 162;
         QHostAddress trapBindAddress = QHostAddress(QHostAddress::AnyIPv4);
+        // Traps over IPv6 come to a socket of their own on the same port.
+        QHostAddress trapBindAddress6 = QHostAddress(QHostAddress::AnyIPv6);
         RequestTable::Timing timing{};
         // Traps received but not yet raised, at most, and their datagrams'
         // bytes at most (a trap waiting costs its datagram and about 100 bytes).
@@ -91,7 +93,7 @@ public:
     // benchmarks.
     struct Counters {
         // The request socket and its answers.
-        std::uint64_t malformed = 0;   // failed to decode, no IPv4 sender, or no bindings
+        std::uint64_t malformed = 0;   // failed to decode, or no bindings
         std::uint64_t unmatched = 0;   // wrong version, community, request id or PDU type
         std::uint64_t wrongSource = 0; // not from the address and port asked
         std::uint64_t wrongObject = 0; // a GetRequest answered with another object
@@ -103,7 +105,7 @@ public:
         std::uint64_t overflowed = 0;  // answers and notices lost: too many waited for a busy handler
         std::uint64_t answersLostToBuffer = 0; // dropped by the system during broadcast windows
         // The trap socket and its traps.
-        std::uint64_t trapsMalformed = 0; // failed to decode, or no IPv4 sender
+        std::uint64_t trapsMalformed = 0; // failed to decode
         std::uint64_t notTraps = 0;       // decoded, but no trap
         std::uint64_t trapsDropped = 0;   // lost because the trap queue was full
         std::uint64_t trapsLostToBuffer = 0; // dropped by the system: the receive buffer was full
@@ -155,11 +157,13 @@ private:
 
     // Sending
     void send(snmp::PduType type);
-    void sendTo(snmp::PduType type, std::vector<snmp::Oid> oids, std::uint32_t target, const std::string& name);
+    void sendTo(snmp::PduType type, std::vector<snmp::Oid> oids, const snmp::InetAddress& target,
+                const std::string& name);
     void sendWaitingRequests(const RemoteTarget::LookupEnd& end);
     std::int32_t newRequestId();
-    bool isBroadcastAddress(std::uint32_t address, Clock::time_point now);
-    void sendUnicast(SnmpSocket& socket, std::span<const std::uint8_t> datagram, std::uint32_t target);
+    bool isBroadcastAddress(const snmp::InetAddress& address, Clock::time_point now);
+    void sendUnicast(SnmpSocket& socket, std::span<const std::uint8_t> datagram, const snmp::InetAddress& target);
+    SnmpSocket& requestSocketFor(const snmp::InetAddress& target);
     SnmpSocket& searchSocket() { return m_searchSocket ? *m_searchSocket : m_requestSocket; }
     void sendBroadcast(std::span<const std::uint8_t> datagram);
 
@@ -180,6 +184,9 @@ private:
     Settings m_settings;
     SnmpSocket m_requestSocket;
     std::unique_ptr<SnmpSocket> m_searchSocket; // none: searches use m_requestSocket
+    // Requests to IPv6 agents, and their answers: a socket of its own, IPv6
+    // only, so that the IPv4 one stays as it is.
+    SnmpSocket m_requestSocket6;
     RequestTable m_requests;
     QTimer m_timer;
     Clock::time_point m_timerDue; // when m_timer fires, while it is active

@@ -59,6 +59,7 @@ inline UdpEngine::Settings loopbackSettings(std::uint16_t agentPort)
     settings.agentPort = agentPort;
     settings.trapPort = 0;
     settings.trapBindAddress = QHostAddress(QHostAddress::LocalHost);
+    settings.trapBindAddress6 = QHostAddress(QHostAddress::LocalHostIPv6);
     // Three copies, 200 ms apart, before a request is given up.
     settings.timing.initialWait = 200ms;
     settings.timing.maximumWait = 200ms;

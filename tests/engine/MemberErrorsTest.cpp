@@ -32,7 +32,8 @@ TEST(EngineMembers, BadAddressNamesTheTextAndLeavesNoTarget)
     UdpEngine engine(loopbackSettings(1));
     engine.setRemoteHost("127.0.0.1");
     // Neither an address nor a host name, once blanks around it are gone.
-    for (const std::string bad : {" ", "::1", "1.2.3", "256.1.1.1", "-router", "a..b", "router 1"}) {
+    for (const std::string bad : {" ", "fd00::5::2", "12345::1", "[::1]", "1.2.3", "256.1.1.1", "-router", "a..b",
+                                  "router 1"}) {
         SCOPED_TRACE(bad);
         expectError([&] { engine.setRemoteHost(bad); }, "\"" + bad + "\"");
         EXPECT_EQ(engine.RemoteHost(), "");

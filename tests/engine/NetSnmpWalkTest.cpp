@@ -151,5 +151,38 @@ TEST(NetSnmpWalk, InvalidAddressIsRefusedAndTheNextWalkWorks)
     EXPECT_EQ(wired.field(SystemObject::sysName), "brellan-test-agent");
 }
 
+// Over IPv6 the walk is the same: requests leave by the IPv6 request
+// socket, the agent's answers from ::1 fill the fields, and silence is told
+// with the address as the system writes it.
+TEST(NetSnmpWalk, WalksAnAgentOverIpv6)
+{
+    NetSnmpAgent::Options options;
+    options.alsoIpv6 = true;
+    NetSnmpAgent agent(options);
+    START_AGENT(agent);
+    WiredManager wired(loopbackSettings(agent.port()));
+
+    wired.select("::1");
+
+    ASSERT_TRUE(waitFor([&] { return wired.state.statusLine == "Result: 1.3.6.1.2.1.1.8.0 [OK]"; }))
+        << wired.state.statusLine;
+    EXPECT_EQ(wired.field(SystemObject::sysName), "brellan-test-agent");
+    EXPECT_EQ(wired.field(SystemObject::sysServices), "72");
+    EXPECT_EQ(wired.dispatched.size(), 8u);
+    EXPECT_EQ(wired.engine.RemoteHost(), "::1");
+
+    // The same agent, written the long way, and then a port nobody answers on.
+    wired.select("0:0:0:0:0:0:0:1");
+    ASSERT_TRUE(waitFor([&] { return wired.dispatched.size() == 16; })) << wired.state.statusLine;
+    UdpEngine::Settings silent = loopbackSettings(freeLoopbackUdpPort());
+    WiredManager nobody(silent);
+    nobody.select("::1");
+    ASSERT_TRUE(waitFor([&] { return nobody.state.statusLine.starts_with("No answer"); }))
+        << nobody.state.statusLine;
+    EXPECT_EQ(nobody.state.statusLine, "No answer from ::1 after 3 tries (community mervik)");
+    settle(lastRetryDone);
+    EXPECT_EQ(wired.engine.counters().timeouts, 0u);
+}
+
 } // namespace
 } // namespace brellan::test

@@ -3,6 +3,7 @@
 // real engine into the manager's trap log.
 
 #include "EngineHarness.h"
+#include "TrapDetailsText.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -38,14 +39,14 @@ protected:
     }
 
     // Runs snmptrap against the engine's trap port; `arguments` follow the target.
-    void snmptrap(const QStringList& head, const QStringList& arguments)
+    void snmptrap(const QStringList& head, const QStringList& arguments, const QString& host = "127.0.0.1")
     {
         QProcess process;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("MIBS", "");
         process.setProcessEnvironment(environment);
         process.setProcessChannelMode(QProcess::MergedChannels);
-        process.start("snmptrap", head + QStringList{"127.0.0.1:" + QString::number(wired.engine.boundTrapPort())}
+        process.start("snmptrap", head + QStringList{host + ":" + QString::number(wired.engine.boundTrapPort())}
                                       + arguments);
         ASSERT_TRUE(process.waitForFinished(10000));
         ASSERT_EQ(process.exitCode(), 0) << process.readAll().toStdString();
@@ -97,6 +98,34 @@ TEST_F(TrapReceiver, V2cTrapsFromSnmptrapMapToGenericAndSpecificCodes)
     const std::vector<std::string> expected{"127.0.0.1 coldStart", "10.0.0.9 linkDown",
                                             "127.0.0.1 enterpriseSpecific: 17"};
     EXPECT_EQ(wired.state.trapLines, expected);
+}
+
+// Over IPv6 a trap's line names its source, unless a v1 trap names an
+// (IPv4) agent; an inform is acknowledged to its IPv6 source (snmptrap -Ci
+// fails without the Response); the details write the source with brackets.
+TEST_F(TrapReceiver, TrapsAndInformsOverIpv6NameTheirSource)
+{
+    std::vector<ReceivedTrap> received;
+    wired.engine.Trap().connect([&](std::int32_t, std::int32_t, const std::string&, const ReceivedTrap& trap) {
+        received.push_back(trap);
+    });
+    const QString ipv6 = "udp6:[::1]";
+    snmptrap({"-v", "2c", "-c", "public"}, {"1234", ".1.3.6.1.6.3.1.1.5.1"}, ipv6);
+    snmptrap({"-v", "1", "-c", "public"}, {".1.3.6.1.4.1.8072.2.3", "0.0.0.0", "1", "0", "1234"}, ipv6);
+    snmptrap({"-v", "1", "-c", "public"}, {".1.3.6.1.4.1.8072.2.3", "10.0.0.7", "2", "0", "1234"}, ipv6);
+    snmptrap({"-v", "2c", "-c", "public", "-Ci", "-r", "0", "-t", "5"}, {"1234", ".1.3.6.1.6.3.1.1.5.4"}, ipv6);
+    v1("0.0.0.0", 4, 0); // and over IPv4 as before, never as ::ffff:127.0.0.1
+
+    ASSERT_TRUE(waitFor([&] { return wired.state.trapLines.size() >= 5; }));
+    const std::vector<std::string> expected{"::1 coldStart", "::1 warmStart", "10.0.0.7 linkDown", "::1 linkUp",
+                                            "127.0.0.1 authenticationFailure"};
+    EXPECT_EQ(wired.state.trapLines, expected);
+    ASSERT_EQ(received.size(), 5u);
+    const std::string from = "From: [::1]:" + std::to_string(received[0].sourcePort) + "\n";
+    EXPECT_NE(trapDetailsText(received[0], "now").find(from), std::string::npos) << trapDetailsText(received[0], "now");
+    EXPECT_NE(trapDetailsText(received[2], "now").find("names 10.0.0.7 as its agent but came from ::1:"),
+              std::string::npos);
+    EXPECT_NE(trapDetailsText(received[4], "now").find("From: 127.0.0.1, UDP port"), std::string::npos);
 }
 
 TEST_F(TrapReceiver, BadDatagramsAreDroppedAndLaterTrapsStillArrive)
@@ -302,6 +331,30 @@ TEST(TrapPort, TrapsLostToAFullReceiveBufferAndUnreadableDatagramsAreTold)
                                 "2 datagrams at the trap port were not traps Brellan can read.");
 }
 
+// Where the IPv6 socket cannot be bound (IPv6 off; here an address no
+// interface has), traps over IPv4 still arrive, and the problem names IPv6
+// alone.
+TEST(TrapPort, IPv6SocketThatCannotBeBoundLeavesIpv4TrapsWorking)
+{
+    UdpEngine::Settings settings = loopbackSettings(1);
+    settings.trapBindAddress6 = QHostAddress(QStringLiteral("fd00:5::99"));
+    WiredManager wired(settings);
+
+    ASSERT_NE(wired.engine.boundTrapPort(), 0);
+    const std::string problem = wired.engine.trapReceiverProblem().toStdString();
+    EXPECT_TRUE(problem.starts_with("Traps over IPv6 will not be received: UDP port "
+                                    + std::to_string(wired.engine.boundTrapPort()) + " on fd00:5::99 cannot be opened"))
+        << problem;
+    const std::vector<std::uint8_t> trap = snmp::encodeMessage(v1Trap(3, 0));
+    QUdpSocket sender;
+    sender.writeDatagram(reinterpret_cast<const char*>(trap.data()), static_cast<qint64>(trap.size()),
+                         QHostAddress(QHostAddress::LocalHost), wired.engine.boundTrapPort());
+    ASSERT_TRUE(waitFor([&] { return wired.state.trapLines.size() == 1; }));
+    EXPECT_EQ(wired.state.trapLines.front(), "10.0.0.7 linkUp");
+}
+
+// Held over IPv4 only, the port still takes traps over IPv6, and the
+// problem names IPv4 alone; held over both, no trap arrives and it says so.
 TEST(TrapPort, PortHeldByAnotherProgramIsReportedAndRequestsStillWork)
 {
     QUdpSocket otherReceiver;
@@ -309,13 +362,22 @@ TEST(TrapPort, PortHeldByAnotherProgramIsReportedAndRequestsStillWork)
     FakeAgent agent;
     UdpEngine::Settings settings = loopbackSettings(agent.port());
     settings.trapPort = otherReceiver.localPort();
+    const std::string inUse = "UDP port " + std::to_string(settings.trapPort) + " is in use by another program";
+    {
+        const WiredManager ipv6Only(settings);
+        EXPECT_EQ(ipv6Only.engine.boundTrapPort(), settings.trapPort);
+        EXPECT_TRUE(ipv6Only.engine.trapReceiverProblem().toStdString().starts_with(
+            "Traps over IPv4 will not be received: " + inUse))
+            << ipv6Only.engine.trapReceiverProblem().toStdString();
+    }
+    QUdpSocket otherReceiver6;
+    ASSERT_TRUE(otherReceiver6.bind(QHostAddress(QHostAddress::LocalHostIPv6), settings.trapPort,
+                                    QAbstractSocket::DontShareAddress));
     WiredManager wired(settings);
 
     EXPECT_EQ(wired.engine.boundTrapPort(), 0);
     const std::string problem = wired.engine.trapReceiverProblem().toStdString();
-    EXPECT_NE(problem.find("port " + std::to_string(settings.trapPort) + " is in use by another program"),
-              std::string::npos)
-        << problem;
+    EXPECT_TRUE(problem.starts_with("Traps will not be received: " + inUse)) << problem;
 
     agent.script = [&](const FakeAgent::Request& request) {
         const bool first = request.pdu.type == snmp::PduType::GetRequest;

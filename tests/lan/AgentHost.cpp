@@ -75,6 +75,24 @@ bool AgentHost::installSnmpFilter(int dropTenths)
     return run("nft", {"-f", "-"}, rules);
 }
 
+bool AgentHost::forgeFirstAnswer(const QString& forgedSource)
+{
+    const QByteArray rules = "table ip6 brellan_forge {\n"
+                             "  chain output {\n"
+                             "    type filter hook output priority 0; policy accept;\n"
+                             "    udp sport 161 numgen inc mod 1000000 0 ip6 saddr set "
+                             + forgedSource.toUtf8() + "\n"
+                             "  }\n"
+                             "}\n";
+    removeForgedAnswers();
+    return run("nft", {"-f", "-"}, rules);
+}
+
+bool AgentHost::removeForgedAnswers()
+{
+    return run("nft", {"delete", "table", "ip6", "brellan_forge"});
+}
+
 bool AgentHost::removeSnmpFilter()
 {
     return run("nft", {"delete", "table", "inet", "brellan"});

@@ -32,6 +32,11 @@ public:
     // as many tenths of the answers.
     bool installSnmpFilter(int dropTenths);
     bool removeSnmpFilter();
+    // Over IPv6: the agent's next answer leaves with `forgedSource` as its
+    // source (nftables rewrites it): the right request id, port and value,
+    // from the wrong address.
+    bool forgeFirstAnswer(const QString& forgedSource);
+    bool removeForgedAnswers();
     // Datagrams the filter dropped and let through since it was installed.
     struct FilterCounts {
         std::uint64_t dropped = 0;

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The LAN turned hostile: a host that sprays guessed answers while a real
 // agent is walked, one that answers Find Agents with the wrong object, an
-// operator who selects a broadcast address, and an agent that is down.
+// operator who selects a broadcast address, an agent that is down, and
+// forged answers over IPv6.
 // None of them may put a false value in a field, turn one datagram into
 // many, or leave a status line that reads as success.
 
@@ -162,6 +163,33 @@ TEST_F(HostileLan, DeadAgentIsReportedOnTheStatusLine)
     EXPECT_TRUE(Operator::waitFor([&] { return op->status() == expected; }, 12000)) << op->status().toStdString();
     report("dead agent: \"" + op->status().toStdString() + "\" after " + std::to_string(op->sinceSelectMs()) + " ms");
     expectValuesOf(real); // the fields keep the last agent's values
+}
+
+// Over IPv6 the same rule holds: the agent's first answer of the walk
+// reaches the manager from another address on the segment, with the right
+// request id and port. It fills no field and makes the engine send
+// nothing; the request's resend, answered from the agent's own address,
+// carries the walk on.
+TEST_F(HostileLan, AnswerFromAnotherIpv6AddressNeverReachesAField)
+{
+    const LanAgent* v6 = ipv6Agent();
+    if (!v6)
+        GTEST_SKIP() << "no IPv6 on this system: the LAN has no IPv6 segment";
+    AgentHost host(v6->ns);
+    ASSERT_TRUE(host.forgeFirstAnswer(QStringLiteral("fd00:5::66"))) << host.error().toStdString();
+    op->addAgent(v6->address, QString());
+    const UdpEngine::Counters before = op->engine().counters();
+
+    const bool walked = walk(*v6, 8);
+    host.removeForgedAnswers();
+    ASSERT_TRUE(walked) << op->status().toStdString();
+    expectValuesOf(*v6);
+    EXPECT_EQ(op->status(), afterSystemGroup);
+    const UdpEngine::Counters after = op->engine().counters();
+    EXPECT_EQ(after.wrongSource - before.wrongSource, 1u) << "the forged answer was not seen and dropped";
+    EXPECT_EQ(after.requests - before.requests, 8u);
+    EXPECT_EQ(after.retries - before.retries, 1u) << "one resend, for the request whose answer was forged";
+    EXPECT_EQ(after.responses - before.responses, 8u);
 }
 
 } // namespace

@@ -50,7 +50,7 @@ std::vector<const LanAgent*> LanDescription::answering() const
 {
     std::vector<const LanAgent*> result;
     for (const LanAgent& agent : agents) {
-        if (agent.answersMervik())
+        if (agent.answersMervik() && agent.role != QStringLiteral("ipv6-only"))
             result.push_back(&agent);
     }
     return result;

@@ -11,8 +11,11 @@ namespace brellan::lan {
 // One agent host of the test LAN, as test_lan.sh built it.
 struct LanAgent {
     QString ns;       // its network namespace
-    QString address;  // its one IPv4 address
-    QString role;     // "ordinary", "hidden-contact", "system-only" or "other-community"
+    QString address;  // its one IPv4 address, or its global IPv6 one (role "ipv6-only")
+    // "ordinary", "hidden-contact", "system-only", "other-community", or
+    // "ipv6-only" (an ordinary agent on the IPv6 segment, which Find Agents
+    // never reaches: IPv6 has no broadcast)
+    QString role;
     QString community;
     QString sysDescr;
     QString sysObjectID;
@@ -37,7 +40,8 @@ struct LanDescription {
     // The first agent with `role`; the n-th (0-based) when `skip` is given.
     const LanAgent* byRole(const QString& role, int skip = 0) const;
     const LanAgent* byAddress(const QString& address) const;
-    // Agents that answer the manager's community, the rows a search must give.
+    // Agents that answer the manager's community over IPv4, the rows a
+    // search must give.
     std::vector<const LanAgent*> answering() const;
 };
 

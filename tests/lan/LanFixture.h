@@ -59,6 +59,10 @@ protected:
         ASSERT_EQ(op->engine().boundTrapPort(), 162) << op->engine().trapReceiverProblem().toStdString();
     }
 
+    // The agent on the IPv6 segment; the test is skipped where the system
+    // has no IPv6 and test_lan.sh built none.
+    const LanAgent* ipv6Agent() const { return s_lan->byRole(QStringLiteral("ipv6-only")); }
+
     const LanAgent& agent(const QString& role, int skip = 0) const
     {
         const LanAgent* found = s_lan->byRole(role, skip);

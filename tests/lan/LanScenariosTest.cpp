@@ -2,7 +2,8 @@
 // The operator's scenarios on the private test LAN that test_lan.sh builds:
 // a search by broadcast over two segments, walks of real agents (one that
 // hides sysContact, one whose view ends with the system group), traps from
-// two agents, a walk through a lossy link, and a search over 50 agents.
+// two agents, a walk through a lossy link, a search over 50 agents, agents
+// by name, and an agent and its traps over IPv6.
 // Runs only inside the LAN's manager namespace (main.cpp checks).
 
 #include "LanFixture.h"
@@ -179,6 +180,36 @@ TEST_F(TestLan, AgentsByNameAreWalkedAndAnUnknownNameIsReported)
         << op->status().toStdString();
     EXPECT_TRUE(op->seenBoxes().empty()) << "a name not found is no error box";
     expectValuesOf(named); // the fields keep the last agent's values
+}
+
+// Scenario 8: the IPv6 segment. The agent is walked by its address, by its
+// link-local address with the manager's interface as zone, and by a name
+// with only an IPv6 address; each row keeps the text as typed. Its traps
+// come over IPv6 and their lines name it (a v1 trap names no IPv4 agent).
+TEST_F(TestLan, AgentOverIpv6IsWalkedByAddressZoneAndNameAndItsTrapsArrive)
+{
+    const LanAgent* v6 = ipv6Agent();
+    if (!v6)
+        GTEST_SKIP() << "no IPv6 on this system: the LAN has no IPv6 segment";
+    for (const QString& typed : {v6->address, QStringLiteral("fe80::5:2%seg3"), QStringLiteral("core6.lan.test")}) {
+        SCOPED_TRACE(typed.toStdString());
+        op->clearSystemValues();
+        op->addAgent(typed, QString());
+        LanAgent asTyped = *v6;
+        asTyped.address = typed;
+        ASSERT_TRUE(walk(asTyped, 8)) << op->status().toStdString();
+        expectValuesOf(*v6);
+        EXPECT_EQ(op->status(), afterSystemGroup);
+    }
+
+    AgentHost host(v6->ns);
+    const QString manager = "udp6:[" + v6->managerAddress + "]";
+    const qsizetype before = op->trapLines().size();
+    ASSERT_TRUE(host.sendV2cTrap(manager, "1.3.6.1.6.3.1.1.5.1")) << host.error().toStdString();
+    ASSERT_TRUE(host.sendV1Trap(manager, "0.0.0.0", 1, 0)) << host.error().toStdString();
+    Operator::waitFor([&] { return op->trapLines().size() >= before + 2; }, 10000);
+    EXPECT_EQ(op->trapLines().mid(before).join('\n').toStdString(),
+              (v6->address + " coldStart\n" + v6->address + " warmStart").toStdString());
 }
 
 } // namespace

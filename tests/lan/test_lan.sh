@@ -8,6 +8,10 @@
 #   ns "mgr": seg1 10.202.1.1 on br1, seg2 10.202.2.1 on br2,
 #             default route into br1 only; runs lan_scenarios
 #   ns "aN":  one snmpd on UDP 161 each, odd N on br1, even N on br2
+#   ns "v6":  an IPv6 segment beside them (bridge br3, fd00:5::/64, no IPv4):
+#             the manager's seg3 is fd00:5::1, the agent is fd00:5::2 and
+#             fe80::5:2, its snmpd on udp6 only, and named core6.lan.test
+#             (an AAAA-only name) in the manager's hosts file
 #
 # Agents 1..50 are ordinary; 51 hides sysContact from its view, 52 shows
 # only the seven system objects, 53 answers another community. A hostile
@@ -138,6 +142,47 @@ for n in $(seq 1 "$count"); do
         "$(printf 'lan-agent-%02d' "$n")" "Rack $n, segment $segment" "10.202.$segment.1" >> "$description"
 done
 
+# The IPv6 segment, where the system has IPv6. Duplicate address detection
+# is off in its namespaces (and its addresses are added "nodad"), so no
+# address stays tentative for a second before it can be used.
+ipv6_segment=no
+if [ -e /proc/net/if_inet6 ]; then
+    ipv6_segment=yes
+    v6=$tag-v6
+    add_namespace "$v6"
+    for ns in "$mgr" "$v6"; do
+        ip netns exec "$ns" sysctl -qw net.ipv6.conf.all.accept_dad=0 net.ipv6.conf.default.accept_dad=0
+    done
+    ip -n "$sw" link add br3 type bridge || fail "bridge br3"
+    ip -n "$sw" link set br3 up
+    ip -n "$sw" link add m3 type veth peer name seg3 netns "$mgr" || fail "manager link 3"
+    ip -n "$sw" link set m3 master br3 up
+    ip -n "$mgr" addr add fd00:5::1/64 dev seg3 nodad
+    ip -n "$mgr" link set seg3 up
+    ip -n "$sw" link add v6 type veth peer name eth0 netns "$v6" || fail "link of the IPv6 agent"
+    ip -n "$sw" link set v6 master br3 up
+    # The agent's only link-local address is fe80::5:2: an agent listening
+    # on [::] answers from the source address the system prefers, and a
+    # second, generated one would answer in its place.
+    ip -n "$v6" link set eth0 addrgenmode none
+    ip -n "$v6" addr add fd00:5::2/64 dev eth0 nodad
+    ip -n "$v6" addr add fe80::5:2/64 dev eth0 nodad
+    ip -n "$v6" link set eth0 up
+    ip -n "$v6" link set lo up
+    snmpd_start --netns "$v6" "$work/v6" "udp6:[::]:161" <<'EOF6'
+rocommunity6 mervik default
+sysDescr Brellan test LAN agent over IPv6
+sysObjectID .1.3.6.1.4.1.8072.3.2.10
+sysContact noc-v6@lan.test
+sysName lan-agent-v6
+sysLocation Rack 6, IPv6 segment
+sysServices 72
+EOF6
+    printf 'agent\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\t%s\n' "$v6" fd00:5::2 ipv6-only mervik \
+        "Brellan test LAN agent over IPv6" "1.3.6.1.4.1.8072.3.2.10" "noc-v6@lan.test" lan-agent-v6 \
+        "Rack 6, IPv6 segment" fd00:5::1 >> "$description"
+fi
+
 hostile=$tag-x
 add_namespace "$hostile"
 ip -n "$sw" link add x1 type veth peer name eth0 netns "$hostile" || fail "link of the hostile host"
@@ -157,7 +202,11 @@ for n in $(seq 1 "$count"); do
         --probes $((left > 0 ? 2 * left : 1)) "$work/a$n" "$(address_of "$n")" ||
         fail "agent $(address_of "$n") ($(role_of "$n")) did not answer within 60 s"
 done
-echo "test LAN up: $count agents on two segments, ready after ${SECONDS} s"
+if [ "$ipv6_segment" = yes ]; then
+    snmpd_wait --netns "$mgr" --timeout 0.3 --every 0.2 --probes 20 "$work/v6" "udp6:[fd00:5::2]" ||
+        fail "the IPv6 agent fd00:5::2 did not answer"
+fi
+echo "test LAN up: $count agents on two segments and the IPv6 one ($ipv6_segment), ready after ${SECONDS} s"
 
 # The manager's own name service, mounted over /etc by `ip netns exec`: a
 # hosts file naming every agent "<sysName>.lan.test", and no resolver
@@ -169,12 +218,15 @@ on_exit rm -rf "$names"
 for n in $(seq 1 "$count"); do
     printf '%s\tlan-agent-%02d.lan.test\n' "$(address_of "$n")" "$n"
 done >"$names/hosts"
+echo "fd00:5::2	core6.lan.test" >>"$names/hosts"
 echo "hosts: files" >"$names/nsswitch.conf"
 echo "nameserver 127.0.0.1" >"$names/resolv.conf"
 
+interfaces=lo,seg1,seg2
+[ "$ipv6_segment" = yes ] && interfaces=$interfaces,seg3
 # The driver refuses to run unless it sees exactly these interfaces. Its own
 # time limit stays below ctest's, so the LAN is always torn down here
 # (cleanup stops it with the agents).
 exit_with ip netns exec "$mgr" timeout "${BRELLAN_LAN_TIMEOUT:-300}" env QT_QPA_PLATFORM=offscreen MIBS= \
-    BRELLAN_LAN_DESCRIPTION="$description" BRELLAN_LAN_INTERFACES=lo,seg1,seg2 BRELLAN_LAN_ATTACKER="$attacker" \
+    BRELLAN_LAN_DESCRIPTION="$description" BRELLAN_LAN_INTERFACES=$interfaces BRELLAN_LAN_ATTACKER="$attacker" \
     "$driver" --gtest_filter='TestLan.*:HostileLan.*' "$@"

@@ -74,8 +74,11 @@ bool NetSnmpAgent::startOnce(std::uint16_t port)
     m_process->setStandardOutputFile(m_dir.filePath("snmpd.out"));
     // -f: stay in the foreground (so this object owns it); -C: read only our
     // configuration; the one listening address is given on the command line.
-    m_process->start("snmpd", {"-f", "-C", "-c", configPath, "-Lf", m_dir.filePath("snmpd.log"),
-                               "udp:127.0.0.1:" + QString::number(port)});
+    QStringList arguments{"-f", "-C", "-c", configPath, "-Lf", m_dir.filePath("snmpd.log")};
+    QString listening = "udp:127.0.0.1:" + QString::number(port);
+    if (m_options.alsoIpv6)
+        listening += ",udp6:[::1]:" + QString::number(port);
+    m_process->start("snmpd", arguments << listening);
     if (!m_process->waitForStarted(5000)) {
         m_error = "cannot start snmpd: " + m_process->errorString();
         m_process.reset();
@@ -103,6 +106,8 @@ QString NetSnmpAgent::configuration() const
     if (!m_options.sysContact)
         lines << "view brellan excluded .1.3.6.1.2.1.1.4";
     lines << "rocommunity " + fromStd(m_options.community) + " default -V brellan";
+    if (m_options.alsoIpv6)
+        lines << "rocommunity6 " + fromStd(m_options.community) + " default -V brellan";
     if (m_options.sysContact)
         lines << "sysContact " + fromStd(*m_options.sysContact);
     lines << "sysName " + fromStd(m_options.sysName);

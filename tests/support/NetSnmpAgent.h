@@ -30,6 +30,8 @@ public:
         // The subtrees the community may read; empty means everything.
         std::vector<std::string> viewIncluded;
         std::vector<std::string> viewExcluded;
+        // Also listens on [::1] at the same port, for walks over IPv6.
+        bool alsoIpv6 = false;
     };
 
     explicit NetSnmpAgent(Options options);

@@ -83,14 +83,19 @@ TEST_F(TrapSearchTest, FindsLinesByTheirTextOrTheirKeptDetails)
     addLine("10.0.0.2 linkDown", &interface);
     const ReceivedTrap other = keptV2("public", {{{1, 3, 6, 1, 2, 1, 2, 2, 1, 1, 3}, Integer{3}}});
     addLine("10.0.0.3 LINKDOWN", &other);
+    ReceivedTrap overIpv6 = keptV2("public", {});
+    overIpv6.sourceAddress = snmp::InetAddress::ipv6({0xfe, 0x80, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}, "lab@3");
+    addLine("fe80::1%lab@3 linkDown", &overIpv6);
 
-    EXPECT_EQ(everyMatch("linkdown"), (std::vector<std::size_t>{1, 2})) << "the lines' text, whatever the case";
+    EXPECT_EQ(everyMatch("linkdown"), (std::vector<std::size_t>{1, 2, 3})) << "the lines' text, whatever the case";
     EXPECT_EQ(everyMatch("0.3 linkDOWN"), (std::vector<std::size_t>{2})) << "up to the text's last byte";
     EXPECT_EQ(everyMatch("backbone-ro"), (std::vector<std::size_t>{1})) << "a community";
     EXPECT_EQ(everyMatch("@RACK"), (std::vector<std::size_t>{1})) << "a string value, ruled in by its datagram";
     EXPECT_EQ(everyMatch("\\\"core\\\" @"), (std::vector<std::size_t>{1})) << "as the details write it, escapes and all";
     EXPECT_EQ(everyMatch("INTEGER: 3"), (std::vector<std::size_t>{2})) << "the formatter's own writing";
     EXPECT_TRUE(everyMatch("@rack 5").empty());
+    EXPECT_EQ(everyMatch("1%LAB@3]:1162"), (std::vector<std::size_t>{3}))
+        << "a zone (an interface's name, any byte) is in no datagram";
 
     // From line 2 backwards, round the start to the end.
     TrapSearch back(lines, details, detailsOf, "coldstart", {lines.size(), 2, TrapSearch::Direction::backward});

@@ -38,7 +38,8 @@ auto fieldsOf(const ReceivedTrap& trap)
 
 // Every field of the record survives the block's raw layout and zstd: codes
 // at the ends of their range, times to the microsecond and out of
-// order, and lines with gaps between them (a line no trap made keeps none).
+// order, IPv6 sources (some with a zone, some as the agent too) among IPv4
+// ones, and lines with gaps between them (a line no trap made keeps none).
 TEST(TrapDetailStoreTest, FindGivesBackTheTrapThatKeepTook)
 {
     constexpr std::size_t traps = 10000; // more than two blocks: sealed ones and the open one
@@ -51,6 +52,13 @@ TEST(TrapDetailStoreTest, FindGivesBackTheTrapThatKeepTook)
         trap.receivedAt = start + std::chrono::microseconds(i % 5 == 0 ? -static_cast<std::int64_t>(i) * 977
                                                                                  : static_cast<std::int64_t>(i) * 1013);
         trap.sourceAddress = static_cast<std::uint32_t>(0xC0A80000 + i);
+        if (i % 7 == 0) {
+            snmp::InetAddress::Ipv6Bytes octets{0xfd, 0x00, 0, 5};
+            octets[15] = static_cast<std::uint8_t>(i);
+            trap.sourceAddress = snmp::InetAddress::ipv6(octets, i % 2 == 0 ? "eth" + std::to_string(i) : "");
+            if (i % 3 == 0)
+                trap.agentAddress = trap.sourceAddress;
+        }
         trap.sourcePort = static_cast<std::uint16_t>(i * 31);
         trap.datagram.assign(i % 40, static_cast<std::uint8_t>(i));
         return trap;
