@@ -352,6 +352,8 @@ startup_mb=$(median startup.rss_idle_mb)
     row "  resident memory (MB)" "$(median details10m.rss_mb)" "" "" "" "" ""
     row "Tooltip among 10,000,000 lines (ms, max)" "$(median details10m.hover_max_ms)" "" "" "" "<16" \
         "$(verdict "$(median details10m.hover_max_ms)" "<" 16)"
+    row "  names handed to the window (ms, GUI thread)" "$(median details10m.names_handover_ms)" "" "" "" "<50" \
+        "$(verdict "$(median details10m.names_handover_ms)" "<" 50)"
     row "  Ctrl+A, Ctrl+C (ms; lines copied)" "$(median details10m.copy_ms)" "" "" "" "" \
         "$(whole "$(median details10m.copy_lines)") lines"
     row "  Ctrl+Shift+C (ms; lines copied)" "$(median details10m.copy_details_ms)" "" "" "" "" \
