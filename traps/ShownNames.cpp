@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ShownNames.h"
 
+#include "LetterRuns.h"
+
 #include <algorithm>
 #include <array>
 
@@ -52,6 +54,22 @@ std::string shownNameBytes(const names::NameIndex& names)
         if (seen[byte])
             bytes += static_cast<char>(byte);
     return bytes;
+}
+
+std::string shownNameLetterRuns(const names::NameIndex& names)
+{
+    std::string runs;
+    appendFoldedLetterRuns("enterprises", runs); // oidNameText's root of a name without a module
+    const std::string* lastModule = nullptr; // entries mostly come module by module
+    for (const auto& [oid, node] : names.entries()) {
+        if (!lastModule || *lastModule != node.module)
+            appendFoldedLetterRuns(node.module, runs);
+        lastModule = &node.module;
+        appendFoldedLetterRuns(node.name, runs);
+        for (const auto& label : node.labels)
+            appendFoldedLetterRuns(label.second, runs);
+    }
+    return runs;
 }
 
 } // namespace brellan
