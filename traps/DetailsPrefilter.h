@@ -27,16 +27,33 @@ namespace brellan {
 // blank, quote or backslash (where an escape may begin) the needle is the
 // datagram's own bytes, so a datagram without them cannot match.
 //
-// Other needles (plain words, numbers, addresses) may lie in the formatter's
-// own writing, which the datagram does not show: every kept trap's details
-// must then be formatted (usesDatagram() is false).
+// A needle without such a byte may still hold letters that only the
+// datagram can have put there. Every run of letters in the details comes
+// from one of: the formatter's own words (trapDetailsOwnLetterRuns); a name
+// or label (`namesLetterRuns`, shownNameLetterRuns); hexadecimal digits,
+// of bytes or of a type's tag after "0x" (only a to f and x); the letter of
+// an escape in a quoted string (\n \r \t \u2028), which a run of the
+// string's own letters may follow ("\nfan" gives the run "nfan"); or the
+// datagram's own letters, a string value or the community, in a row as the
+// datagram holds them (a cut value shows a prefix). So a run of the
+// needle's letters that lies in no run of the first two kinds and has a
+// letter that is no hexadecimal digit must, less a first letter that an
+// escape may have written, be the datagram's own letters: a datagram
+// without them cannot match. Each of the needle's runs is tried, the
+// longest first. Other needles (digits, punctuation, the formatter's words,
+// short runs) may lie in the formatter's own writing, which the datagram
+// does not show: every kept trap's details must then be formatted
+// (usesDatagram() is false).
 //
 // Object names that the details show come from MIB files, which may hold
 // any printable byte: `namesBytes` gives every byte of the names the
-// formatter may write, and none of them is taken for the datagram's.
+// formatter may write, and none of them is taken for the datagram's;
+// `namesLetterRuns` every run of letters in them. A caller whose details
+// show names must give both.
 class DetailsPrefilter {
 public:
-    explicit DetailsPrefilter(std::string_view needle, std::string_view namesBytes = {});
+    explicit DetailsPrefilter(std::string_view needle, std::string_view namesBytes = {},
+                              std::string_view namesLetterRuns = {});
 
     // Whether datagrams rule traps out at all for this needle.
     bool usesDatagram() const { return m_fragment.has_value(); }

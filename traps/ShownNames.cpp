@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ShownNames.h"
 
+#include "LetterRuns.h"
+
 #include <algorithm>
 #include <array>
+#include <string_view>
+#include <unordered_set>
 
 namespace brellan {
 namespace {
@@ -52,6 +56,25 @@ std::string shownNameBytes(const names::NameIndex& names)
         if (seen[byte])
             bytes += static_cast<char>(byte);
     return bytes;
+}
+
+std::string shownNameLetterRuns(const names::NameIndex& names)
+{
+    std::string runs;
+    appendFoldedLetterRuns("enterprises", runs); // oidNameText's root of a name without a module
+    std::unordered_set<std::string_view> labelsSeen;
+    const std::string* lastModule = nullptr; // entries mostly come module by module
+    for (const auto& [oid, node] : names.entries()) {
+        if (!lastModule || *lastModule != node.module)
+            appendFoldedLetterRuns(node.module, runs);
+        lastModule = &node.module;
+        appendFoldedLetterRuns(node.name, runs);
+        for (const auto& label : node.labels) {
+            if (labelsSeen.insert(label.second).second) // the same few labels recur in many objects
+                appendFoldedLetterRuns(label.second, runs);
+        }
+    }
+    return runs;
 }
 
 } // namespace brellan

@@ -31,4 +31,10 @@ std::optional<std::string> shownValueLabel(const names::NameIndex& names, std::s
 // for the datagram's own bytes.
 std::string shownNameBytes(const names::NameIndex& names);
 
+// Every run of letters that a shown name or label of `names` may hold,
+// lower-cased, each followed by a blank (appendFoldedLetterRuns): what a
+// search must not require of the datagram. Runs of names that are never
+// shown are in it too, which only costs the search some speed.
+std::string shownNameLetterRuns(const names::NameIndex& names);
+
 } // namespace brellan

@@ -5,11 +5,13 @@
 
 #include "GenericTrap.h"
 #include "Ipv4Text.h"
+#include "LetterRuns.h"
 #include "Message.h"
 #include "ShownNames.h"
 #include "Value.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace brellan {
 namespace {
@@ -251,6 +253,53 @@ std::string trapDetailsText(const ReceivedTrap& trap, std::string_view receivedA
     }
     writer.message(*message);
     return writer.take();
+}
+
+std::string trapDetailsOwnLetterRuns()
+{
+    // The fixed texts of DetailsWriter and cutApart above, word for word;
+    // a test formats traps of every kind and fails on any run of letters
+    // that is in none of the sources trapDetailsOwnLetterRuns' comment names.
+    static constexpr std::string_view fixedTexts[] = {
+        "Received: From: unknown, UDP port",
+        "The receiver passed on no datagram: nothing more is known of this trap.",
+        "The datagram (2 bytes) does not decode: at byte 0.",
+        "The trap names as its agent but came from : it passed a NAT or a relay, or it is forged.",
+        "Version: SNMPv1, SNMPv2c, trap inform not a trap",
+        "Community: 6 octets 1 octet, not copied",
+        "snmpTrapOID.0: sysUpTime.0: (not in the trap)",
+        "Agent address: (none given: the line shows the source)",
+        "Enterprise: Generic trap: (unknown) Specific trap: Time-stamp:",
+        "Variable bindings: \u2026 and 2 more, not shown",
+        " \u2026 [cut: 300 characters in all]",
+        "OID: INTEGER:",
+    };
+    std::string runs;
+    for (const std::string_view text : fixedTexts)
+        appendFoldedLetterRuns(text, runs);
+    for (std::int32_t code = 0; code <= enterpriseSpecificTrap; ++code)
+        appendFoldedLetterRuns(genericTrapName(code).value_or(""), runs);
+    for (int error = static_cast<int>(snmp::DecodeError::Truncated);
+         error <= static_cast<int>(snmp::DecodeError::UnsupportedVersion); ++error)
+        appendFoldedLetterRuns(snmp::decodeErrorText(static_cast<snmp::DecodeError>(error)), runs);
+    appendFoldedLetterRuns(snmp::decodeErrorText(static_cast<snmp::DecodeError>(0xFF)), runs);
+    // Each value type's name and its text where that holds words ("1 day",
+    // "noSuchObject"): one value of every kind, and the forms an Opaque takes.
+    const auto addValue = [&runs](const snmp::Value& value) {
+        const snmp::TypedValueText typed = snmp::typedValueText(value);
+        appendFoldedLetterRuns(typed.type, runs);
+        appendFoldedLetterRuns(snmp::valueText(value), runs);
+        appendFoldedLetterRuns(typed.text, runs);
+    };
+    [&addValue]<std::size_t... kinds>(std::index_sequence<kinds...>) {
+        (addValue(snmp::Value(std::in_place_index<kinds>)), ...);
+    }(std::make_index_sequence<std::variant_size_v<snmp::Value>>());
+    addValue(snmp::TimeTicks{8640000});
+    addValue(snmp::TimeTicks{3 * 8640000});
+    addValue(snmp::OctetString{{0x01}});
+    addValue(snmp::Opaque{{0x01}, snmp::tag::uinteger32});
+    addValue(snmp::Opaque{{}, 0x99});
+    return runs;
 }
 
 std::string detailsLetGoText()

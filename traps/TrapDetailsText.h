@@ -54,6 +54,15 @@ struct OidNaming {
 std::string trapDetailsText(const ReceivedTrap& trap, std::string_view receivedAt, const DetailLimits& limits = {},
                             CommunityShown community = CommunityShown::asText, OidNaming naming = {});
 
+// Every run of letters the formatter writes of its own in the details above
+// (labels, sentences, type names, generic-trap names, decode errors, marks),
+// lower-cased, each followed by a blank (appendFoldedLetterRuns). Not in it:
+// names and labels (shownNameLetterRuns), the hexadecimal digits of bytes
+// and type tags ("Hex-STRING: 0A FF", "0x9F"), the letter of an escape in a
+// quoted string (\n \r \t \u2028), and the text of the datagram's strings.
+// A search asks a datagram for letters only when they are in none of these.
+std::string trapDetailsOwnLetterRuns();
+
 // The details of a line whose trap was let go to bound memory, and of a line
 // that never had a trap kept.
 std::string detailsLetGoText();

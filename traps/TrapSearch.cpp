@@ -10,9 +10,10 @@
 namespace brellan {
 
 TrapSearch::TrapSearch(const TrapLineStore& lines, const TrapDetailStore& details, DetailsText detailsText,
-                       std::string_view needle, Start start, std::string_view namesBytes)
+                       std::string_view needle, Start start, std::string_view namesBytes,
+                       std::string_view namesLetterRuns)
     : m_lines(lines), m_details(details), m_detailsText(std::move(detailsText)), m_needle(needle),
-      m_prefilter(needle, namesBytes), m_start(start)
+      m_prefilter(needle, namesBytes, namesLetterRuns), m_start(start)
 {
     m_start.lineCount = std::min(m_start.lineCount, lines.size());
     if (m_needle.empty() || m_start.lineCount == 0) {

@@ -42,10 +42,12 @@ public:
         Direction direction = Direction::forward;
     };
 
-    // `namesBytes`: every byte of the object names `detailsText` may show
-    // (see DetailsPrefilter).
+    // `namesBytes` and `namesLetterRuns`: every byte, and every run of
+    // letters, of the object names `detailsText` may show (see
+    // DetailsPrefilter and ShownNames.h).
     TrapSearch(const TrapLineStore& lines, const TrapDetailStore& details, DetailsText detailsText,
-               std::string_view needle, Start start, std::string_view namesBytes = {});
+               std::string_view needle, Start start, std::string_view namesBytes = {},
+               std::string_view namesLetterRuns = {});
 
     // Looks on until a match, every line seen, or the deadline passes
     // (checked every few hundred lines).

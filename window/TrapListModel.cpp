@@ -87,6 +87,7 @@ void TrapListModel::useNames(std::shared_ptr<const names::NameIndex> names)
 {
     m_names = std::move(names);
     m_nameBytes = m_names ? shownNameBytes(*m_names) : std::string();
+    m_nameLetterRuns = m_names ? shownNameLetterRuns(*m_names) : std::string();
 }
 
 std::string_view TrapListModel::line(std::size_t index) const
@@ -125,7 +126,8 @@ std::unique_ptr<TrapSearch> TrapListModel::search(std::string_view needle, std::
         return trapDetailsText(trap, {}, {}, CommunityShown::asText, {names.get(), false});
     };
     return std::make_unique<TrapSearch>(m_lines, m_details, detailsOf, needle,
-                                        TrapSearch::Start{m_announced, line, direction}, m_nameBytes);
+                                        TrapSearch::Start{m_announced, line, direction}, m_nameBytes,
+                                        m_nameLetterRuns);
 }
 
 int TrapListModel::rowCount(const QModelIndex& parent) const

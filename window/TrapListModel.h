@@ -96,6 +96,7 @@ private:
     TrapDetailStore m_details;
     std::shared_ptr<const names::NameIndex> m_names;
     std::string m_nameBytes; // every byte of m_names' shown names, for the search
+    std::string m_nameLetterRuns; // every run of letters in them, likewise
     std::size_t m_announced = 0;     // lines the views know of
     QTimer m_flushTimer;
 };

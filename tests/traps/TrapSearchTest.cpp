@@ -4,7 +4,9 @@
 // prefilter never hides a trap whose details hold the needle.
 
 #include "DetailsPrefilter.h"
+#include "LetterRuns.h"
 #include "Message.h"
+#include "ShownNames.h"
 #include "TrapDetailsText.h"
 #include "TrapSearch.h"
 
@@ -56,12 +58,19 @@ protected:
         lines.append(text);
     }
 
-    std::vector<std::size_t> everyMatch(std::string_view needle)
+    // Names: the names the details show, with the bytes and letter runs the search must learn of them.
+    std::vector<std::size_t> everyMatch(std::string_view needle, const names::NameIndex* names = nullptr)
     {
+        const std::string nameBytes = names ? shownNameBytes(*names) : std::string();
+        const std::string nameRuns = names ? shownNameLetterRuns(*names) : std::string();
+        const auto detailsNamed = [names](const ReceivedTrap& trap) {
+            return trapDetailsText(trap, "", {}, CommunityShown::asText, {names, false});
+        };
         std::vector<std::size_t> found;
         std::size_t start = 0;
         while (start < lines.size()) {
-            TrapSearch search(lines, details, detailsOf, needle, {lines.size(), start, TrapSearch::Direction::forward});
+            TrapSearch search(lines, details, detailsNamed, needle, {lines.size(), start, TrapSearch::Direction::forward},
+                              nameBytes, nameRuns);
             if (search.advance(std::chrono::steady_clock::time_point::max()) != TrapSearch::Outcome::found
                 || search.wrapped())
                 break;
@@ -108,6 +117,37 @@ TEST_F(TrapSearchTest, FindsLinesByTheirTextOrTheirKeptDetails)
     EXPECT_TRUE(round.wrapped());
 }
 
+// A word of letters alone is looked for in the datagrams too, unless the
+// formatter or a name may write it: a word the details show only by a
+// value's label is still found, and so is a string's word right after an
+// escape ("\nfan" reads "nfan").
+TEST_F(TrapSearchTest, APlainWordIsRuledOutByTheDatagramsUnlessTheFormatterOrANameMayWriteIt)
+{
+    const std::shared_ptr<const names::NameIndex> names = names::builtInNames();
+    const Oid ifOperStatus3{1, 3, 6, 1, 2, 1, 2, 2, 1, 8, 3};
+    const ReceivedTrap uplink = keptV2("public", {{ifOperStatus3, Integer{7}},
+                                                  {{1, 3, 6, 1, 2, 1, 2, 2, 1, 2, 3}, OctetString{octets("Uplink")}}});
+    addLine("10.0.0.1 linkDown", &uplink);
+    const ReceivedTrap up = keptV2("public", {{ifOperStatus3, Integer{1}}});
+    addLine("10.0.0.2 linkUp", &up);
+    const ReceivedTrap fan = keptV2("public", {{{1, 3, 6, 1, 4, 1, 8072, 9}, OctetString{octets("rack 4\nfan failed")}}});
+    addLine("10.0.0.3 enterpriseSpecific", &fan);
+    ASSERT_NE(trapDetailsText(uplink, "", {}, CommunityShown::asText, {names.get(), false})
+                  .find("INTEGER: lowerLayerDown(7)"),
+              std::string::npos);
+
+    EXPECT_EQ(everyMatch("UPLINK", names.get()), (std::vector<std::size_t>{0})) << "a string value's word";
+    EXPECT_EQ(everyMatch("layerDown", names.get()), (std::vector<std::size_t>{0})) << "a label, in no datagram";
+    EXPECT_EQ(everyMatch("nfan", names.get()), (std::vector<std::size_t>{2})) << "an escape's letter before a word";
+    EXPECT_EQ(everyMatch("variable", names.get()), (std::vector<std::size_t>{0, 1, 2})) << "the formatter's own word";
+    EXPECT_TRUE(everyMatch("uplinks", names.get()).empty());
+
+    TrapSearch failed(lines, details, detailsOf, "FAILED", {lines.size(), 0, TrapSearch::Direction::forward});
+    ASSERT_EQ(failed.advance(std::chrono::steady_clock::time_point::max()), TrapSearch::Outcome::found);
+    EXPECT_EQ(failed.found(), 2U);
+    EXPECT_EQ(failed.detailsFormatted(), 1U) << "the other datagrams rule their traps out";
+}
+
 // Once the oldest traps are let go, their lines are found by their text
 // alone; the traps still kept are found by their details.
 TEST_F(TrapSearchTest, ALetGoLineMatchesByItsTextAlone)
@@ -131,28 +171,38 @@ TEST_F(TrapSearchTest, ALetGoLineMatchesByItsTextAlone)
 }
 
 // The prefilter rests on the formatter writing nothing of its own but the
-// bytes formatterMayWrite names. Details of every kind of value, a cut one,
-// one in hexadecimal and a datagram that does not decode, made of values
-// that hold no other byte, must hold none either.
+// bytes formatterMayWrite names, and no run of letters but those its own
+// words, the names, hexadecimal digits and escapes account for: any other
+// run, less a first letter an escape may have written, is the datagram's.
+// Details of every kind of value, cut ones, ones in hexadecimal, escapes
+// beside letters, v1 (the agent-address sentence, an unknown generic code),
+// v2c and inform, datagrams that do not decode for several reasons, with
+// names and without, must hold nothing else.
 TEST(DetailsPrefilterTest, TheFormatterWritesNoByteThePrefilterTakesForTheDatagrams)
 {
     const std::vector<VarBind> values{
         {{1, 3, 6, 1, 2, 1, 1, 1, 0}, OctetString{octets(std::string(300, 'x') + "\t\"q\"\\")}},
+        {{1, 3, 6, 1, 2, 1, 1, 5, 0}, OctetString{octets("Quiet\tzone\rrack\u2028unit " + std::string(300, 'W'))}},
         {{1, 3, 6, 1, 2, 1, 1, 2, 0}, ObjectIdentifier{{1, 3, 6, 1, 4, 1, 8072}}},
-        {{1, 3, 6, 1, 2, 1, 2, 2, 1, 6, 1}, OctetString{{0x00, 0x1b, 0x80, 0xff}}},
+        {{1, 3, 6, 1, 2, 1, 2, 2, 1, 6, 1}, OctetString{{0x00, 0x1b, 0x80, 0xff, 0xab, 0xcd}}},
         {{1, 3, 6, 1, 2, 1, 4, 20, 1, 1}, IpAddress{{10, 0, 0, 1}}},
         {{1, 3, 6, 1, 2, 1, 2, 2, 1, 10, 1}, Counter{4000000000U}},
         {{1, 3, 6, 1, 2, 1, 2, 2, 1, 5, 1}, Gauge{100}},
+        {{1, 3, 6, 1, 2, 1, 2, 2, 1, 8, 1}, Integer{7}},
         {{1, 3, 6, 1, 2, 1, 1, 3, 0}, TimeTicks{987654321}},
+        {{1, 3, 6, 1, 2, 1, 1, 3, 0}, TimeTicks{8640000}},
         {{1, 3, 6, 1, 2, 1, 31, 1, 1, 1, 6, 1}, Counter64{18446744073709551615ULL}},
         {{1, 3, 6, 1, 4, 1, 1}, Opaque{{1, 2, 3}}},
+        {{1, 3, 6, 1, 4, 1, 1}, Opaque{{1}, tag::uinteger32}},
+        {{1, 3, 6, 1, 4, 1, 1}, Opaque{{0xfe}, 0x9f}},
         {{1, 3, 6, 1, 4, 1, 2}, Null{}},
         {{1, 3, 6, 1, 4, 1, 3}, NoSuchObject{}},
         {{1, 3, 6, 1, 4, 1, 4}, NoSuchInstance{}},
         {{1, 3, 6, 1, 4, 1, 5}, EndOfMibView{}},
         {{1, 3, 6, 1, 4, 1, 6}, Integer{-2147483647 - 1}},
     };
-    std::vector<ReceivedTrap> traps{keptV2("\x01\x02", values), keptV2("public", values)};
+    std::vector<VarBind> many(70, values[1]);
+    std::vector<ReceivedTrap> traps{keptV2("\x01\x02", values), keptV2("pub\nlic", many), keptV2("public", values)};
     Pdu inform;
     inform.type = PduType::InformRequest;
     inform.bindings = values;
@@ -166,21 +216,60 @@ TEST(DetailsPrefilterTest, TheFormatterWritesNoByteThePrefilterTakesForTheDatagr
     v1.bindings = values;
     traps.push_back(traps.back());
     traps.back().datagram = encodeMessage(Message{versionV1, "public", v1});
+    v1.genericTrap = 9;
+    v1.enterprise = {1, 3, 6, 1, 6, 3, 1, 1, 5, 3};
     traps.push_back(traps.back());
-    traps.back().datagram.resize(traps.back().datagram.size() / 2); // does not decode
+    traps.back().datagram = encodeMessage(Message{versionV1, std::string(300, 'c'), v1});
+    const Octets whole = traps.back().datagram;
+    for (const auto& broken : {Octets(whole.begin(), whole.begin() + whole.size() / 2), Octets{0x31, 0x00},
+                               Octets{0x30, 0x80, 0x00, 0x00}, Octets{0x30, 0x03, 0x02, 0x01, 0x07}}) {
+        traps.push_back(traps.back());
+        traps.back().datagram = broken; // does not decode: cut short, a wrong tag, an indefinite length, a version
+    }
+    traps.push_back(traps.back());
+    traps.back().datagram = whole;
+    traps.back().datagram.push_back(0x00); // a byte after the end
     traps.push_back(traps.back());
     traps.back().datagram.clear();
 
-    // Names from a MIB file may hold such a byte: then the needle is left to formatting.
+    // Names from a MIB file may hold such a byte, and its letters: then the needle is left to formatting.
     EXPECT_TRUE(DetailsPrefilter("ops@rack").usesDatagram());
-    EXPECT_FALSE(DetailsPrefilter("ops@rack", "-@").usesDatagram());
+    EXPECT_FALSE(DetailsPrefilter("ops@rack", "-@", "ops rack ").usesDatagram());
 
+    const std::shared_ptr<const names::NameIndex> names = names::builtInNames();
+    const std::string ownRuns = trapDetailsOwnLetterRuns();
+    const std::string nameRuns = shownNameLetterRuns(*names);
+    const auto accountedFor = [&](std::string_view run, const Octets& datagram) {
+        if (run.find_first_not_of("abcdefx") == std::string_view::npos)
+            return true; // hexadecimal
+        if (FoldedNeedle(run).foundIn(ownRuns) || FoldedNeedle(run).foundIn(nameRuns))
+            return true;
+        if (std::string_view("nrtu").find(run.front()) != std::string_view::npos)
+            run.remove_prefix(1); // an escape's letter
+        return FoldedNeedle(run).foundIn(datagram);
+    };
     for (const ReceivedTrap& trap : traps) {
-        for (const std::string& text : {trapDetailsText(trap, ""), detailsLetGoText(), detailsNeverKeptText()}) {
+        const std::string texts[] = {
+            trapDetailsText(trap, ""),
+            trapDetailsText(trap, "", {}, CommunityShown::asText, {names.get(), false}),
+            trapDetailsText(trap, "", {}, CommunityShown::asLengthOnly, {names.get(), true}),
+        };
+        for (const std::string& text : texts) {
             for (const char c : text)
                 ASSERT_TRUE(DetailsPrefilter::formatterMayWrite(static_cast<unsigned char>(c)))
                     << "the byte " << int(static_cast<unsigned char>(c)) << " in:\n" << text;
+            std::string runs;
+            appendFoldedLetterRuns(text, runs);
+            for (std::size_t start = 0, blank = 0; start < runs.size(); start = blank + 1) {
+                blank = runs.find(' ', start);
+                const std::string_view run = std::string_view(runs).substr(start, blank - start);
+                ASSERT_TRUE(accountedFor(run, trap.datagram)) << "the letters \"" << run << "\" in:\n" << text;
+            }
         }
+    }
+    for (const std::string& text : {detailsLetGoText(), detailsNeverKeptText()}) {
+        for (const char c : text)
+            ASSERT_TRUE(DetailsPrefilter::formatterMayWrite(static_cast<unsigned char>(c))) << text;
     }
 }
 
