@@ -2,6 +2,7 @@
 #include "NameLoading.h"
 
 #include "EnterpriseRegistry.h"
+#include "FreedMemory.h"
 #include "Form1.h"
 #include "NameIndexText.h"
 #include "NameSources.h"
@@ -95,6 +96,7 @@ NameLoading::NameLoading(Form1& window)
         auto loaded = names::mergeNames(std::move(fromModules), std::string(names::debianEnterpriseRegistry),
                                         [](const std::string& problem) { qCWarning(namesLog, "%s", problem.c_str()); });
         qCInfo(namesLog, "%zu names ready", loaded->size());
+        returnFreedMemoryToSystem(); // what reading the child's text and the registry took
         QMetaObject::invokeMethod(
             target, [target, loaded = std::move(loaded)] { target->useNames(loaded); }, Qt::QueuedConnection);
     });

@@ -1,0 +1,19 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "FreedMemory.h"
+
+#include <cstdlib> // defines __GLIBC__ where the C library is glibc
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
+namespace brellan {
+
+void returnFreedMemoryToSystem()
+{
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
+}
+
+} // namespace brellan
