@@ -66,6 +66,8 @@ public:
     Decoded<BerReader> enter(std::uint8_t tag);
     // TrailingBytes when anything is left unread.
     Decoded<Consumed> finish() const;
+    // Passes over the rest unread, for a caller that knows it from before.
+    void skipToEnd() { m_position = m_bytes.size(); }
 
     // Enters the constructed element `tag`, reads its content with
     // `readContent(BerReader&)` (which returns a Decoded<T>), and fails

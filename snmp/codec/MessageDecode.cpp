@@ -5,6 +5,9 @@
 #include "BerReader.h"
 #include "BerTags.h"
 #include "Message.h"
+#include "MessageWalk.h"
+
+#include <tuple>
 
 namespace brellan::snmp {
 
@@ -94,21 +97,6 @@ Decoded<Value> decodeValue(const BerElement& element)
     return DecodeFailure{DecodeError::UnexpectedTag, element.tagOffset};
 }
 
-// VarBind ::= SEQUENCE { name ObjectName, value ObjectSyntax }
-// (appended to `bindings` in place: a binding is moved as little as can be)
-Decoded<Consumed> appendVarBind(BerReader& list, std::vector<VarBind>& bindings)
-{
-    return list.within(tag::sequence, [&bindings](BerReader& binding) -> Decoded<Consumed> {
-        DECODE_OR_RETURN(Oid&& name, binding.readOid());
-        DECODE_OR_RETURN(const BerElement& syntax, binding.next());
-        DECODE_OR_RETURN(Value&& value, decodeValue(syntax));
-        VarBind& appended = bindings.emplace_back();
-        appended.oid = std::move(name);
-        appended.value = std::move(value);
-        return Consumed{};
-    });
-}
-
 // Room reserved ahead for bindings: enough for any real answer or trap,
 // small enough that a datagram of empty elements cannot make it large.
 constexpr std::size_t maxReservedBindings = 64;
@@ -123,28 +111,16 @@ std::size_t countElements(BerReader reader, std::size_t limit)
     return count;
 }
 
-// VarBindList ::= SEQUENCE OF VarBind
-Decoded<std::vector<VarBind>> decodeVarBindList(BerReader& pdu)
+// The list's bindings, decoded in place at the end of `bindings`.
+Decoded<Consumed> decodeVarBinds(BerReader& list, std::vector<VarBind>& bindings)
 {
-    return pdu.within(tag::sequence, [](BerReader& list) -> Decoded<std::vector<VarBind>> {
-        std::vector<VarBind> bindings;
-        bindings.reserve(countElements(list, maxReservedBindings));
-        while (!list.atEnd()) {
-            if (const Decoded<Consumed> appended = appendVarBind(list, bindings); !appended)
-                return appended.failure();
-        }
-        return bindings;
-    });
-}
-
-// PDU ::= SEQUENCE { request-id INTEGER, error-status INTEGER,
-//                    error-index INTEGER, variable-bindings VarBindList }
-Decoded<Consumed> decodePdu(BerReader& pdu, Pdu& result)
-{
-    DECODE_OR_RETURN(result.requestId, pdu.readInteger32());
-    DECODE_OR_RETURN(result.errorStatus, pdu.readInteger32());
-    DECODE_OR_RETURN(result.errorIndex, pdu.readInteger32());
-    DECODE_OR_RETURN(result.bindings, decodeVarBindList(pdu));
+    bindings.reserve(countElements(list, maxReservedBindings));
+    while (!list.atEnd()) {
+        Decoded<VarBind> binding = readVarBind(list);
+        if (!binding)
+            return binding.failure();
+        bindings.push_back(std::move(*binding));
+    }
     return Consumed{};
 }
 
@@ -153,15 +129,39 @@ Decoded<Consumed> decodePdu(BerReader& pdu, Pdu& result)
 //                  specific-trap INTEGER, time-stamp TimeTicks,
 //                  variable-bindings VarBindList }
 // NetworkAddress ::= CHOICE { internet IpAddress }
-Decoded<Consumed> decodeTrapPdu(BerReader& pdu, TrapPdu& trap)
+Decoded<Consumed> walkTrapPdu(BerReader& pdu, MessageVisitor& visitor)
 {
-    DECODE_OR_RETURN(trap.enterprise, pdu.readOid());
-    DECODE_OR_RETURN(trap.agentAddress, pdu.readIpAddress());
-    DECODE_OR_RETURN(trap.genericTrap, pdu.readInteger32());
-    DECODE_OR_RETURN(trap.specificTrap, pdu.readInteger32());
-    DECODE_OR_RETURN(trap.timeStamp, pdu.readUnsigned32(tag::timeTicks));
-    DECODE_OR_RETURN(trap.bindings, decodeVarBindList(pdu));
-    return Consumed{};
+    DECODE_OR_RETURN(const BerElement& enterprise, pdu.expect(tag::objectIdentifier));
+    DECODE_OR_RETURN(std::ignore, visitor.enterprise(enterprise));
+    MessageVisitor::TrapFields fields;
+    DECODE_OR_RETURN(fields.agentAddress, pdu.readIpAddress());
+    DECODE_OR_RETURN(fields.genericTrap, pdu.readInteger32());
+    DECODE_OR_RETURN(fields.specificTrap, pdu.readInteger32());
+    DECODE_OR_RETURN(const BerElement& timeStamp, pdu.expect(tag::timeTicks));
+    DECODE_OR_RETURN(fields.timeStamp, decodeUnsigned32(timeStamp));
+    fields.timeStampOffset = timeStamp.contentOffset;
+    fields.timeStampSize = timeStamp.content.size();
+    return visitor.trapFields(fields);
+}
+
+// PDU ::= SEQUENCE { request-id INTEGER, error-status INTEGER,
+//                    error-index INTEGER, variable-bindings VarBindList }
+Decoded<Consumed> walkRequestPdu(BerReader& pdu, MessageVisitor& visitor)
+{
+    MessageVisitor::RequestFields fields;
+    DECODE_OR_RETURN(fields.requestId, pdu.readInteger32());
+    DECODE_OR_RETURN(fields.errorStatus, pdu.readInteger32());
+    DECODE_OR_RETURN(fields.errorIndex, pdu.readInteger32());
+    return visitor.requestFields(fields);
+}
+
+// VarBindList ::= SEQUENCE OF VarBind, the last field of every PDU
+Decoded<Consumed> walkVarBindList(BerReader& pdu, std::span<const std::uint8_t> datagram, MessageVisitor& visitor)
+{
+    const std::size_t start = pdu.offset();
+    DECODE_OR_RETURN(BerReader list, pdu.enter(tag::sequence));
+    DECODE_OR_RETURN(std::ignore, visitor.bindings(list, datagram.subspan(start, pdu.offset() - start)));
+    return list.finish();
 }
 
 // SNMPv1 carries the PDUs of RFC 1157 ([0] to [4]); SNMPv2c those of
@@ -176,24 +176,6 @@ bool pduAllowed(std::int32_t version, std::uint8_t pduTag)
     return pduTag >= first && pduTag <= last && pduTag != trapV1;
 }
 
-// PDUs ::= CHOICE { get-request [0] ..., trap [4] Trap-PDU, ... }
-Decoded<Consumed> decodePdus(BerReader& body, std::int32_t version, Pdus& pdus)
-{
-    const std::optional<std::uint8_t> pduTag = body.peekTag();
-    if (!pduTag)
-        return DecodeFailure{DecodeError::Truncated, body.offset()};
-    if (!pduAllowed(version, *pduTag))
-        return DecodeFailure{DecodeError::UnexpectedTag, body.offset()};
-    const auto type = static_cast<PduType>(*pduTag);
-    return body.within(*pduTag, [type, &pdus](BerReader& pdu) -> Decoded<Consumed> {
-        if (type == PduType::TrapV1)
-            return decodeTrapPdu(pdu, pdus.emplace<TrapPdu>());
-        Pdu& shape = std::get<Pdu>(pdus);
-        shape.type = type;
-        return decodePdu(pdu, shape);
-    });
-}
-
 // version INTEGER { version-1(0) }, or 1 for SNMPv2c (RFC 1901)
 Decoded<std::int32_t> decodeVersion(BerReader& body)
 {
@@ -206,28 +188,105 @@ Decoded<std::int32_t> decodeVersion(BerReader& body)
 
 // Message ::= SEQUENCE { version INTEGER { version-1(0) },
 //                        community OCTET STRING, data ANY }
-Decoded<Consumed> decodeMessageBody(BerReader& body, Message& message)
+// PDUs ::= CHOICE { get-request [0] ..., trap [4] Trap-PDU, ... }
+Decoded<Consumed> walkMessageBody(BerReader& body, std::span<const std::uint8_t> datagram, MessageVisitor& visitor)
 {
-    DECODE_OR_RETURN(message.version, decodeVersion(body));
+    DECODE_OR_RETURN(const std::int32_t version, decodeVersion(body));
     DECODE_OR_RETURN(const std::span<const std::uint8_t> community, body.readOctets());
-    message.community.assign(community.begin(), community.end());
-    return decodePdus(body, message.version, message.pdu);
+    const std::optional<std::uint8_t> pduTag = body.peekTag();
+    if (!pduTag)
+        return DecodeFailure{DecodeError::Truncated, body.offset()};
+    if (!pduAllowed(version, *pduTag))
+        return DecodeFailure{DecodeError::UnexpectedTag, body.offset()};
+    const auto type = static_cast<PduType>(*pduTag);
+    DECODE_OR_RETURN(std::ignore, visitor.begin(version, community, type));
+    return body.within(*pduTag, [type, datagram, &visitor](BerReader& pdu) -> Decoded<Consumed> {
+        DECODE_OR_RETURN(std::ignore,
+                         type == PduType::TrapV1 ? walkTrapPdu(pdu, visitor) : walkRequestPdu(pdu, visitor));
+        return walkVarBindList(pdu, datagram, visitor);
+    });
 }
 
+// Builds the Message, each field decoded in place.
+class MessageBuilder final : public MessageVisitor {
+public:
+    explicit MessageBuilder(Message& message) : m_message(message) {}
+
+    Decoded<Consumed> begin(std::int32_t version, std::span<const std::uint8_t> community, PduType type) override
+    {
+        m_message.version = version;
+        m_message.community.assign(community.begin(), community.end());
+        if (type == PduType::TrapV1)
+            m_message.pdu.emplace<TrapPdu>();
+        else
+            std::get<Pdu>(m_message.pdu).type = type;
+        return Consumed{};
+    }
+
+    Decoded<Consumed> enterprise(const BerElement& oid) override
+    {
+        DECODE_OR_RETURN(std::get<TrapPdu>(m_message.pdu).enterprise, decodeOid(oid));
+        return Consumed{};
+    }
+
+    Decoded<Consumed> trapFields(const TrapFields& fields) override
+    {
+        auto& trap = std::get<TrapPdu>(m_message.pdu);
+        trap.agentAddress = fields.agentAddress;
+        trap.genericTrap = fields.genericTrap;
+        trap.specificTrap = fields.specificTrap;
+        trap.timeStamp = fields.timeStamp;
+        return Consumed{};
+    }
+
+    Decoded<Consumed> requestFields(const RequestFields& fields) override
+    {
+        auto& pdu = std::get<Pdu>(m_message.pdu);
+        pdu.requestId = fields.requestId;
+        pdu.errorStatus = fields.errorStatus;
+        pdu.errorIndex = fields.errorIndex;
+        return Consumed{};
+    }
+
+    Decoded<Consumed> bindings(BerReader& list, std::span<const std::uint8_t>) override
+    {
+        return std::visit([&list](auto& pdu) { return decodeVarBinds(list, pdu.bindings); }, m_message.pdu);
+    }
+
+private:
+    Message& m_message;
+};
+
 } // namespace
+
+Decoded<VarBind> readVarBind(BerReader& list)
+{
+    return list.within(tag::sequence, [](BerReader& binding) -> Decoded<VarBind> {
+        Decoded<VarBind> result = VarBind{};
+        DECODE_OR_RETURN(result->oid, binding.readOid());
+        DECODE_OR_RETURN(const BerElement& syntax, binding.next());
+        DECODE_OR_RETURN(result->value, decodeValue(syntax));
+        return result;
+    });
+}
+
+Decoded<Consumed> walkMessage(std::span<const std::uint8_t> datagram, MessageVisitor& visitor)
+{
+    BerReader reader(datagram);
+    DECODE_OR_RETURN(std::ignore, reader.within(tag::sequence, [datagram, &visitor](BerReader& body) {
+                         return walkMessageBody(body, datagram, visitor);
+                     }));
+    return reader.finish();
+}
 
 // The message is decoded in place, into the result that is returned: a
 // decoded field is never moved from one object to the next on the way out.
 Decoded<Message> decodeMessage(std::span<const std::uint8_t> datagram)
 {
     Decoded<Message> result = Message{};
-    BerReader reader(datagram);
-    Decoded<Consumed> consumed =
-        reader.within(tag::sequence, [&result](BerReader& body) { return decodeMessageBody(body, *result); });
-    if (consumed && !reader.atEnd())
-        consumed = reader.finish().failure();
-    if (!consumed)
-        result = consumed.failure();
+    MessageBuilder builder(*result);
+    if (const Decoded<Consumed> walked = walkMessage(datagram, builder); !walked)
+        result = walked.failure();
     return result;
 }
 

@@ -77,6 +77,8 @@ using Value = std::variant<Null, Integer, OctetString, ObjectIdentifier, IpAddre
 // The text an operator sees for a value (VarValue): see valueText's comment
 // in ValueText.cpp for each syntax.
 std::string valueText(const Value& value);
+// valueText of TimeTicks, appended to `text`.
+void appendTimeTicksText(std::string& text, std::uint32_t ticks);
 
 // A value as its type and its text, apart, in the form Net-SNMP's tools
 // print ("STRING" and "eth1", "Hex-STRING" and "80", "INTEGER" and "2"), so

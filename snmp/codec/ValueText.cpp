@@ -5,7 +5,9 @@
 #include "Overloaded.h"
 #include "Value.h"
 
+#include <charconv>
 #include <cstdio>
+#include <iterator>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -153,18 +155,11 @@ std::optional<std::string> displayText(const std::vector<std::uint8_t>& bytes, L
     return text;
 }
 
-// "3 days, 04:05:06.07 (27390607)": hundredths of a second, always with the
-// day count ("1 day" in the singular).
 std::string timeTicksText(std::uint32_t ticks)
 {
-    const std::uint32_t days = ticks / 8640000;
-    const std::uint32_t hours = ticks / 360000 % 24;
-    const std::uint32_t minutes = ticks / 6000 % 60;
-    const std::uint32_t seconds = ticks / 100 % 60;
-    const std::uint32_t hundredths = ticks % 100;
-    char clock[16];
-    std::snprintf(clock, sizeof clock, "%02u:%02u:%02u.%02u", hours, minutes, seconds, hundredths);
-    return std::to_string(days) + (days == 1 ? " day, " : " days, ") + clock + " (" + std::to_string(ticks) + ")";
+    std::string text;
+    appendTimeTicksText(text, ticks);
+    return text;
 }
 
 // "(27390607) 3 days, 4:05:06.07", "(249784) 0:41:37.84": the raw ticks,
@@ -218,6 +213,35 @@ std::string dottedBytes(std::span<const std::uint8_t> bytes)
 }
 
 } // namespace
+
+// "3 days, 04:05:06.07 (27390607)": hundredths of a second, always with the
+// day count ("1 day" in the singular). Written digit by digit, with no
+// formatting call: a search writes it for every trap it looks at.
+void appendTimeTicksText(std::string& text, std::uint32_t ticks)
+{
+    const auto appendNumber = [&text](std::uint32_t number) {
+        char digits[10];
+        const auto end = std::to_chars(std::begin(digits), std::end(digits), number).ptr;
+        text.append(digits, end);
+    };
+    const auto appendTwoDigits = [&text](std::uint32_t number) {
+        text += static_cast<char>('0' + number / 10);
+        text += static_cast<char>('0' + number % 10);
+    };
+    const std::uint32_t days = ticks / 8640000;
+    appendNumber(days);
+    text += days == 1 ? " day, " : " days, ";
+    appendTwoDigits(ticks / 360000 % 24);
+    text += ':';
+    appendTwoDigits(ticks / 6000 % 60);
+    text += ':';
+    appendTwoDigits(ticks / 100 % 60);
+    text += '.';
+    appendTwoDigits(ticks % 100);
+    text += " (";
+    appendNumber(ticks);
+    text += ')';
+}
 
 // INTEGER signed decimal; Counter and Gauge unsigned decimal; TimeTicks as a
 // duration followed by the raw ticks; OBJECT IDENTIFIER and IpAddress dotted
