@@ -4,6 +4,7 @@
 #include "TrapDetailsText.h"
 
 #include "GenericTrap.h"
+#include "TrapDetailLines.h"
 #include "Ipv4Text.h"
 #include "LetterRuns.h"
 #include "Message.h"
@@ -123,141 +124,226 @@ private:
     const std::size_t m_limit;
 };
 
+} // namespace
+
+TrapDetailLines::TrapDetailLines(const DetailLimits& limits, CommunityShown community, OidNaming naming)
+    : m_limits(limits), m_community(community), m_naming(naming)
+{
+}
+
+std::string TrapDetailLines::received(std::string_view receivedAt)
+{
+    std::string text = "Received: ";
+    text += receivedAt;
+    return text;
+}
+
+// An IPv6 source is written as a URL writes it, "[fd00:5::2]:40121": its
+// colons would run into the port's otherwise.
+std::string TrapDetailLines::source(const snmp::InetAddress& address, std::uint16_t port)
+{
+    if (address.isUnspecified() && port == 0)
+        return "From: unknown";
+    if (address.isIpv6())
+        return "From: " + address.textWithPort(port);
+    return ipv4SourceBeforePort(address) + std::to_string(port);
+}
+
+std::string TrapDetailLines::ipv4SourceBeforePort(const snmp::InetAddress& address)
+{
+    std::string text = "From: ";
+    text += address.text();
+    text += ", UDP port ";
+    return text;
+}
+
+std::string TrapDetailLines::noDatagram()
+{
+    return "The receiver passed on no datagram: nothing more is known of this trap.";
+}
+
+std::string TrapDetailLines::undecodable(std::size_t datagramBytes, snmp::DecodeFailure failure)
+{
+    return "The datagram (" + std::to_string(datagramBytes) + " bytes) does not decode: "
+           + snmp::decodeErrorText(failure.reason) + " at byte " + std::to_string(failure.offset) + ".";
+}
+
+std::optional<std::string> TrapDetailLines::agentElsewhere(std::uint32_t agent, const snmp::InetAddress& source,
+                                                           std::uint16_t port)
+{
+    const bool sourceKnown = !source.isUnspecified() || port != 0;
+    if (agent == 0 || !sourceKnown || snmp::InetAddress(agent) == source)
+        return std::nullopt;
+    return "The trap names " + snmp::ipv4Text(agent) + " as its agent but came from " + source.text()
+           + ": it passed a NAT or a relay, or it is forged.";
+}
+
+std::string TrapDetailLines::version(std::int32_t version, snmp::PduType type)
+{
+    std::string text = version == snmp::versionV1 ? "Version: SNMPv1, " : "Version: SNMPv2c, ";
+    switch (type) {
+    case snmp::PduType::TrapV2:
+    case snmp::PduType::TrapV1: return text + "trap";
+    case snmp::PduType::InformRequest: return text + "inform";
+    default: return text + "not a trap";
+    }
+}
+
+std::string TrapDetailLines::community(std::span<const std::uint8_t> octets) const
+{
+    if (m_community == CommunityShown::asLengthOnly) {
+        const std::size_t size = octets.size();
+        return "Community: " + std::to_string(size) + (size == 1 ? " octet" : " octets") + ", not copied";
+    }
+    return "Community: "
+           + cut(snmp::valueText(snmp::OctetString{snmp::Octets(octets.begin(), octets.end())}), m_limits.valueBytes);
+}
+
+std::string TrapDetailLines::agentAddress(std::uint32_t agent)
+{
+    return "Agent address: " + snmp::ipv4Text(agent) + (agent == 0 ? " (none given: the line shows the source)" : "");
+}
+
+std::string TrapDetailLines::enterprise(const snmp::Oid& oid) const
+{
+    return "Enterprise: " + OidNamer(m_naming, m_limits.valueBytes).oid(oid);
+}
+
+std::string TrapDetailLines::genericTrap(std::int32_t code)
+{
+    return "Generic trap: " + std::to_string(code) + " (" + std::string(genericTrapName(code).value_or("unknown"))
+           + ")";
+}
+
+std::string TrapDetailLines::specificTrap(std::int32_t code)
+{
+    return "Specific trap: " + std::to_string(code);
+}
+
+std::string TrapDetailLines::timeStamp(std::uint32_t ticks)
+{
+    std::string text;
+    appendTimeStamp(text, ticks);
+    return text;
+}
+
+void TrapDetailLines::appendTimeStamp(std::string& text, std::uint32_t ticks)
+{
+    text += "Time-stamp: ";
+    snmp::appendTimeTicksText(text, ticks); // valueText's own words for TimeTicks
+}
+
+const snmp::Oid& TrapDetailLines::headerObject(Header header)
+{
+    return header == Header::trapOid ? snmpTrapOidOid : sysUpTimeOid;
+}
+
+std::string TrapDetailLines::headerValue(Header header, const snmp::Value* value) const
+{
+    std::string text = header == Header::trapOid ? "snmpTrapOID.0: " : "sysUpTime.0: ";
+    text += value ? OidNamer(m_naming, m_limits.valueBytes).plain(*value) : "(not in the trap)";
+    return text;
+}
+
+std::string TrapDetailLines::bindingCount(std::size_t bindings)
+{
+    return "Variable bindings: " + std::to_string(bindings);
+}
+
+std::string TrapDetailLines::binding(const snmp::VarBind& binding) const
+{
+    const OidNamer namer(m_naming, m_limits.valueBytes);
+    return namer.oid(binding.oid) + " = " + namer.typed(binding);
+}
+
+std::string TrapDetailLines::notShown(std::size_t bindings)
+{
+    return "\u2026 and " + std::to_string(bindings) + " more, not shown";
+}
+
+namespace {
+
+// Joins the lines of one trap's details.
 class DetailsWriter {
 public:
-    DetailsWriter(const ReceivedTrap& trap, const DetailLimits& limits, CommunityShown community, OidNaming naming)
-        : m_trap(trap), m_limits(limits), m_community(community), m_namer(naming, limits.valueBytes)
-    {
-    }
-
     void line(const std::string& text)
     {
         if (!m_text.empty())
             m_text += '\n';
         m_text += text;
     }
-
-    // An IPv6 source is written as a URL writes it, "[fd00:5::2]:40121":
-    // its colons would run into the port's otherwise.
-    void source()
-    {
-        const bool known = !m_trap.sourceAddress.isUnspecified() || m_trap.sourcePort != 0;
-        if (!known)
-            line("From: unknown");
-        else if (m_trap.sourceAddress.isIpv6())
-            line("From: " + m_trap.sourceAddress.textWithPort(m_trap.sourcePort));
-        else
-            line("From: " + m_trap.sourceAddress.text() + ", UDP port " + std::to_string(m_trap.sourcePort));
-    }
-
-    void message(const snmp::Message& message)
-    {
-        if (const auto* trap = std::get_if<snmp::TrapPdu>(&message.pdu)) {
-            v1Trap(message, *trap);
-        } else {
-            const snmp::PduType type = message.type();
-            line(std::string(message.version == snmp::versionV1 ? "Version: SNMPv1, " : "Version: SNMPv2c, ")
-                 + pduName(type));
-            line("Community: " + communityText(message));
-            line("snmpTrapOID.0: " + valueOf(message.bindings(), snmpTrapOidOid));
-            line("sysUpTime.0: " + valueOf(message.bindings(), sysUpTimeOid));
-        }
-        bindings(message.bindings());
-    }
-
     std::string take() { return std::move(m_text); }
 
 private:
-    void v1Trap(const snmp::Message& message, const snmp::TrapPdu& trap)
-    {
-        const std::uint32_t agent = snmp::ipv4FromOctets(trap.agentAddress);
-        const bool sourceKnown = !m_trap.sourceAddress.isUnspecified() || m_trap.sourcePort != 0;
-        if (agent != 0 && sourceKnown && snmp::InetAddress(agent) != m_trap.sourceAddress)
-            line("The trap names " + snmp::ipv4Text(agent) + " as its agent but came from "
-                 + m_trap.sourceAddress.text() + ": it passed a NAT or a relay, or it is forged.");
-        line("Version: SNMPv1, trap");
-        line("Community: " + communityText(message));
-        line("Agent address: " + snmp::ipv4Text(agent)
-             + (agent == 0 ? " (none given: the line shows the source)" : ""));
-        line("Enterprise: " + m_namer.oid(trap.enterprise));
-        line("Generic trap: " + std::to_string(trap.genericTrap) + " ("
-             + std::string(genericTrapName(trap.genericTrap).value_or("unknown")) + ")");
-        line("Specific trap: " + std::to_string(trap.specificTrap));
-        line("Time-stamp: " + snmp::valueText(snmp::TimeTicks{trap.timeStamp}));
-    }
-
-    static const char* pduName(snmp::PduType type)
-    {
-        switch (type) {
-        case snmp::PduType::TrapV2: return "trap";
-        case snmp::PduType::InformRequest: return "inform";
-        case snmp::PduType::TrapV1: return "trap";
-        default: return "not a trap";
-        }
-    }
-
-    std::string communityText(const snmp::Message& message) const
-    {
-        if (m_community == CommunityShown::asLengthOnly) {
-            const std::size_t octets = message.community.size();
-            return std::to_string(octets) + (octets == 1 ? " octet" : " octets") + ", not copied";
-        }
-        const snmp::Octets octets(message.community.begin(), message.community.end());
-        return cut(snmp::valueText(snmp::OctetString{octets}), m_limits.valueBytes);
-    }
-
-    std::string valueOf(const std::vector<snmp::VarBind>& bindings, const Oid& oid) const
-    {
-        for (const snmp::VarBind& binding : bindings) {
-            if (binding.oid == oid)
-                return m_namer.plain(binding.value);
-        }
-        return "(not in the trap)";
-    }
-
-    void bindings(const std::vector<snmp::VarBind>& bindings)
-    {
-        line("Variable bindings: " + std::to_string(bindings.size()));
-        const std::size_t shown = std::min(bindings.size(), m_limits.maxBindings);
-        for (std::size_t i = 0; i < shown; ++i)
-            line(m_namer.oid(bindings[i].oid) + " = " + m_namer.typed(bindings[i]));
-        if (shown < bindings.size())
-            line("\u2026 and " + std::to_string(bindings.size() - shown) + " more, not shown");
-    }
-
-    const ReceivedTrap& m_trap;
-    const DetailLimits& m_limits;
-    const CommunityShown m_community;
-    const OidNamer m_namer;
     std::string m_text;
 };
+
+const snmp::Value* firstValueOf(const std::vector<snmp::VarBind>& bindings, const Oid& oid)
+{
+    for (const snmp::VarBind& binding : bindings) {
+        if (binding.oid == oid)
+            return &binding.value;
+    }
+    return nullptr;
+}
+
+void writeMessage(DetailsWriter& writer, const TrapDetailLines& lines, const ReceivedTrap& trap,
+                  const snmp::Message& message)
+{
+    const auto* community = reinterpret_cast<const std::uint8_t*>(message.community.data());
+    const std::span<const std::uint8_t> communityOctets(community, message.community.size());
+    const std::vector<snmp::VarBind>& bindings = message.bindings();
+    if (const auto* v1 = std::get_if<snmp::TrapPdu>(&message.pdu)) {
+        const std::uint32_t agent = snmp::ipv4FromOctets(v1->agentAddress);
+        if (const auto elsewhere = TrapDetailLines::agentElsewhere(agent, trap.sourceAddress, trap.sourcePort))
+            writer.line(*elsewhere);
+        writer.line(TrapDetailLines::version(message.version, message.type()));
+        writer.line(lines.community(communityOctets));
+        writer.line(TrapDetailLines::agentAddress(agent));
+        writer.line(lines.enterprise(v1->enterprise));
+        writer.line(TrapDetailLines::genericTrap(v1->genericTrap));
+        writer.line(TrapDetailLines::specificTrap(v1->specificTrap));
+        writer.line(TrapDetailLines::timeStamp(v1->timeStamp));
+    } else {
+        using Header = TrapDetailLines::Header;
+        writer.line(TrapDetailLines::version(message.version, message.type()));
+        writer.line(lines.community(communityOctets));
+        for (const Header header : {Header::trapOid, Header::upTime})
+            writer.line(lines.headerValue(header, firstValueOf(bindings, TrapDetailLines::headerObject(header))));
+    }
+    writer.line(TrapDetailLines::bindingCount(bindings.size()));
+    const std::size_t shown = std::min(bindings.size(), lines.limits().maxBindings);
+    for (std::size_t i = 0; i < shown; ++i)
+        writer.line(lines.binding(bindings[i]));
+    if (shown < bindings.size())
+        writer.line(TrapDetailLines::notShown(bindings.size() - shown));
+}
 
 } // namespace
 
 std::string trapDetailsText(const ReceivedTrap& trap, std::string_view receivedAt, const DetailLimits& limits,
                             CommunityShown community, OidNaming naming)
 {
-    DetailsWriter writer(trap, limits, community, naming);
-    writer.line("Received: " + std::string(receivedAt));
-    writer.source();
+    const TrapDetailLines lines(limits, community, naming);
+    DetailsWriter writer;
+    writer.line(TrapDetailLines::received(receivedAt));
+    writer.line(TrapDetailLines::source(trap.sourceAddress, trap.sourcePort));
     if (trap.datagram.empty()) {
-        writer.line("The receiver passed on no datagram: nothing more is known of this trap.");
+        writer.line(TrapDetailLines::noDatagram());
         return writer.take();
     }
     const snmp::Decoded<snmp::Message> message = snmp::decodeMessage(trap.datagram);
     if (!message) {
-        writer.line("The datagram (" + std::to_string(trap.datagram.size()) + " bytes) does not decode: "
-                    + snmp::decodeErrorText(message.failure().reason) + " at byte "
-                    + std::to_string(message.failure().offset) + ".");
+        writer.line(TrapDetailLines::undecodable(trap.datagram.size(), message.failure()));
         return writer.take();
     }
-    writer.message(*message);
+    writeMessage(writer, lines, trap, *message);
     return writer.take();
 }
 
 std::string trapDetailsOwnLetterRuns()
 {
-    // The fixed texts of DetailsWriter and cutApart above, word for word;
+    // The fixed texts of TrapDetailLines and cutApart above, word for word;
     // a test formats traps of every kind and fails on any run of letters
     // that is in none of the sources trapDetailsOwnLetterRuns' comment names.
     static constexpr std::string_view fixedTexts[] = {
