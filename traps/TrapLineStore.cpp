@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "TrapLineStore.h"
 
+#include <algorithm>
 #include <limits>
 #include <stdexcept>
 
@@ -29,6 +30,14 @@ std::string_view TrapLineStore::line(std::size_t index) const
     const std::size_t slot = index % linesPerBlock;
     const std::size_t begin = slot == 0 ? 0 : block.ends[slot - 1];
     return std::string_view(block.text).substr(begin, block.ends[slot] - begin);
+}
+
+TrapLineStore::Run TrapLineStore::runOf(std::size_t index) const
+{
+    if (index >= m_size)
+        throw std::out_of_range("no trap line " + std::to_string(index));
+    const std::size_t first = index - index % linesPerBlock;
+    return {first, std::min(linesPerBlock, m_size - first), m_blocks[index / linesPerBlock]->text};
 }
 
 } // namespace brellan

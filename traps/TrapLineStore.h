@@ -25,6 +25,16 @@ public:
     // Throws std::out_of_range past the last line.
     std::string_view line(std::size_t index) const;
 
+    // The lines of the block that holds line `index`, their text end to end
+    // with nothing between them: a text without a needle has no line with
+    // it. Valid until the next append(). Throws as line() does.
+    struct Run {
+        std::size_t firstLine = 0;
+        std::size_t lineCount = 0;
+        std::string_view text;
+    };
+    Run runOf(std::size_t index) const;
+
 private:
     static constexpr std::size_t linesPerBlock = 1024;
 
