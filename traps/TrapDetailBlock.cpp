@@ -161,6 +161,13 @@ ReceivedTrap TrapDetailBlock::trap(const Record& record) const
     return trap;
 }
 
+snmp::InetAddress TrapDetailBlock::sourceOf(const Record& record) const
+{
+    if ((record.ipv6Flags & sourceIsIpv6) == 0)
+        return record.sourceAddress;
+    return ipv6Addresses.at(record.firstIpv6 + ((record.ipv6Flags & agentIsIpv6) != 0 ? 1 : 0));
+}
+
 std::size_t TrapDetailBlock::capacityBytes() const
 {
     return records.capacity() * sizeof(Record) + bytes.capacity()

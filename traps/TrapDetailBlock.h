@@ -43,6 +43,8 @@ struct TrapDetailBlock {
     // The record of `line`, if the block holds one.
     const Record* find(std::uint64_t line) const;
     ReceivedTrap trap(const Record& record) const;
+    // Where the record's trap came from.
+    snmp::InetAddress sourceOf(const Record& record) const;
     // Heap bytes the block holds.
     std::size_t capacityBytes() const;
 

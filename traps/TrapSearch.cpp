@@ -9,11 +9,11 @@
 
 namespace brellan {
 
-TrapSearch::TrapSearch(const TrapLineStore& lines, const TrapDetailStore& details, DetailsText detailsText,
-                       std::string_view needle, Start start, std::string_view namesBytes,
-                       std::string_view namesLetterRuns)
-    : m_lines(lines), m_details(details), m_detailsText(std::move(detailsText)), m_needle(needle),
-      m_prefilter(needle, namesBytes, namesLetterRuns), m_start(start)
+TrapSearch::TrapSearch(const TrapLineStore& lines, const TrapDetailStore& details, std::string_view needle,
+                       Start start, const Names& names)
+    : m_lines(lines), m_details(details), m_names(names.index), m_needle(needle),
+      m_prefilter(needle, names.bytes, names.letterRuns), m_matcher(needle, {}, {m_names.get(), false}),
+      m_start(start)
 {
     m_start.lineCount = std::min(m_start.lineCount, lines.size());
     if (m_needle.empty() || m_start.lineCount == 0) {
@@ -25,8 +25,9 @@ TrapSearch::TrapSearch(const TrapLineStore& lines, const TrapDetailStore& detail
 
 TrapSearch::Outcome TrapSearch::advance(std::chrono::steady_clock::time_point deadline)
 {
-    constexpr std::size_t linesBetweenClockReads = 64; // a formatted trap takes a few microseconds
+    constexpr std::size_t linesBetweenClockReads = 64; // a trap written out takes a few microseconds
     m_cursor = {};
+    m_textRun = {};
     while (m_outcome == Outcome::searching) {
         for (std::size_t i = 0; i < linesBetweenClockReads && m_outcome == Outcome::searching; ++i)
             step();
@@ -58,7 +59,16 @@ void TrapSearch::step()
 
 bool TrapSearch::matches(std::size_t line)
 {
-    return m_needle.foundIn(m_lines.line(line)) || detailsMatch(line);
+    return textMatches(line) || detailsMatch(line);
+}
+
+bool TrapSearch::textMatches(std::size_t line)
+{
+    if (line - m_textRun.firstLine >= m_textRun.lineCount) {
+        const TrapLineStore::Run run = m_lines.runOf(line);
+        m_textRun = {run.firstLine, run.lineCount, m_needle.foundIn(run.text)};
+    }
+    return m_textRun.mayMatch && m_needle.foundIn(m_lines.line(line));
 }
 
 bool TrapSearch::detailsMatch(std::size_t line)
@@ -83,8 +93,12 @@ bool TrapSearch::detailsMatch(std::size_t line)
             ++m_ruledOut;
             return false;
         }
-        ++m_formatted;
-        return m_needle.foundIn(m_detailsText(block.trap(*record)));
+        ++m_lookedAt;
+        const std::span<const std::uint8_t> datagram =
+            std::span<const std::uint8_t>(block.bytes).subspan(record->offset, record->length);
+        if (record->ipv6Flags & TrapDetailBlock::sourceIsIpv6)
+            return m_matcher.matches(block.sourceOf(*record), record->sourcePort, datagram);
+        return m_matcher.matches(snmp::InetAddress(record->sourceAddress), record->sourcePort, datagram);
     } catch (const std::exception&) {
         m_cursor = {};
         return false; // details that cannot be read hold nothing to find; the line's text was searched

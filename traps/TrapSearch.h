@@ -1,16 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "DetailsMatcher.h"
 #include "DetailsPrefilter.h"
 #include "FoldedNeedle.h"
-#include "ReceivedTrap.h"
+#include "NameIndex.h"
 #include "TrapDetailStore.h"
 #include "TrapLineStore.h"
 
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -21,10 +22,11 @@ namespace brellan {
 // turns (traps, repaints) between them; dropping the object cancels it.
 //
 // A line matches when its text holds the needle, or when the details of its
-// trap, while they are kept, do: the text `detailsText` makes of the trap.
-// Case is folded for ASCII letters only (FoldedNeedle). Details are the dear
-// part: a DetailsPrefilter rules out traps from their datagram where it
-// can, and only the others are formatted.
+// trap, while they are kept, do: trapDetailsText without the time received,
+// with names from `names` (the details' own time is the line's). Case is
+// folded for ASCII letters only (FoldedNeedle). Details are the dear part:
+// a DetailsPrefilter rules out traps from their datagram where it can, and
+// a DetailsMatcher looks at the others without writing them out whole.
 //
 // The lines searched are those there were when it started; lines added
 // since are left to the next search. The stores must outlive it, and keep
@@ -32,7 +34,6 @@ namespace brellan {
 // by their text alone).
 class TrapSearch {
 public:
-    using DetailsText = std::function<std::string(const ReceivedTrap&)>;
     enum class Direction { forward, backward };
     enum class Outcome { searching, found, noMatch };
 
@@ -42,12 +43,17 @@ public:
         Direction direction = Direction::forward;
     };
 
-    // `namesBytes` and `namesLetterRuns`: every byte, and every run of
-    // letters, of the object names `detailsText` may show (see
-    // DetailsPrefilter and ShownNames.h).
-    TrapSearch(const TrapLineStore& lines, const TrapDetailStore& details, DetailsText detailsText,
-               std::string_view needle, Start start, std::string_view namesBytes = {},
-               std::string_view namesLetterRuns = {});
+    // The names the details show, if any, with every byte and every run of
+    // letters of the names they may show (see DetailsPrefilter and
+    // ShownNames.h).
+    struct Names {
+        std::shared_ptr<const names::NameIndex> index;
+        std::string_view bytes;
+        std::string_view letterRuns;
+    };
+
+    TrapSearch(const TrapLineStore& lines, const TrapDetailStore& details, std::string_view needle, Start start,
+               const Names& names = {});
 
     // Looks on until a match, every line seen, or the deadline passes
     // (checked every few hundred lines).
@@ -61,9 +67,9 @@ public:
 
     bool matches(std::size_t line);
 
-    // How many kept traps' details were formatted, and how many the
+    // How many kept traps' details were looked at, and how many the
     // prefilter ruled out, so far (the benchmarks report them).
-    std::size_t detailsFormatted() const { return m_formatted; }
+    std::size_t detailsLookedAt() const { return m_lookedAt; }
     std::size_t detailsRuledOut() const { return m_ruledOut; }
 
 private:
@@ -78,6 +84,15 @@ private:
         bool blockMayMatch = true; // whether the block's datagrams, all together, may hold a match
     };
 
+    // The lines looked at lie in runs (TrapLineStore::Run); a run whose text
+    // lacks the needle has no line that holds it. Valid within one advance().
+    struct TextRun {
+        std::size_t firstLine = 0;
+        std::size_t lineCount = 0; // 0: none yet
+        bool mayMatch = true;
+    };
+
+    bool textMatches(std::size_t line);
     bool detailsMatch(std::size_t line);
     // The record of `line` beside the cursor's, or nullptr.
     const TrapDetailBlock::Record* besideCursor(std::size_t line);
@@ -86,16 +101,18 @@ private:
 
     const TrapLineStore& m_lines;
     const TrapDetailStore& m_details;
-    DetailsText m_detailsText;
+    std::shared_ptr<const names::NameIndex> m_names; // kept for m_matcher
     FoldedNeedle m_needle;
     DetailsPrefilter m_prefilter;
+    DetailsMatcher m_matcher;
     Start m_start;
     std::size_t m_line = 0;
     std::size_t m_seen = 0;
     bool m_wrapped = false;
     Outcome m_outcome = Outcome::searching;
     Cursor m_cursor;
-    std::size_t m_formatted = 0;
+    TextRun m_textRun;
+    std::size_t m_lookedAt = 0;
     std::size_t m_ruledOut = 0;
 };
 

@@ -122,12 +122,8 @@ std::unique_ptr<TrapSearch> TrapListModel::search(std::string_view needle, std::
                                                   TrapSearch::Direction direction) const
 {
     // The search may outlive a hand-over of names: it keeps the ones it began with.
-    const auto detailsOf = [names = m_names](const ReceivedTrap& trap) {
-        return trapDetailsText(trap, {}, {}, CommunityShown::asText, {names.get(), false});
-    };
-    return std::make_unique<TrapSearch>(m_lines, m_details, detailsOf, needle,
-                                        TrapSearch::Start{m_announced, line, direction}, m_nameBytes,
-                                        m_nameLetterRuns);
+    return std::make_unique<TrapSearch>(m_lines, m_details, needle, TrapSearch::Start{m_announced, line, direction},
+                                        TrapSearch::Names{m_names, m_nameBytes, m_nameLetterRuns});
 }
 
 int TrapListModel::rowCount(const QModelIndex& parent) const

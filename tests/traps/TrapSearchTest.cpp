@@ -3,6 +3,7 @@
 // trap's details, never by details that were let go, and the datagram
 // prefilter never hides a trap whose details hold the needle.
 
+#include "DetailsMatcher.h"
 #include "DetailsPrefilter.h"
 #include "LetterRuns.h"
 #include "Message.h"
@@ -12,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -40,11 +42,6 @@ ReceivedTrap keptV2(std::string community, std::vector<VarBind> bindings)
     return trap;
 }
 
-std::string detailsOf(const ReceivedTrap& trap)
-{
-    return trapDetailsText(trap, "");
-}
-
 // Lines of their own text; the trap of each line i (from 1 on) is kept
 // with community "c<i>" and one string value.
 class TrapSearchTest : public ::testing::Test {
@@ -59,18 +56,16 @@ protected:
     }
 
     // Names: the names the details show, with the bytes and letter runs the search must learn of them.
-    std::vector<std::size_t> everyMatch(std::string_view needle, const names::NameIndex* names = nullptr)
+    std::vector<std::size_t> everyMatch(std::string_view needle,
+                                        const std::shared_ptr<const names::NameIndex>& names = nullptr)
     {
         const std::string nameBytes = names ? shownNameBytes(*names) : std::string();
         const std::string nameRuns = names ? shownNameLetterRuns(*names) : std::string();
-        const auto detailsNamed = [names](const ReceivedTrap& trap) {
-            return trapDetailsText(trap, "", {}, CommunityShown::asText, {names, false});
-        };
         std::vector<std::size_t> found;
         std::size_t start = 0;
         while (start < lines.size()) {
-            TrapSearch search(lines, details, detailsNamed, needle, {lines.size(), start, TrapSearch::Direction::forward},
-                              nameBytes, nameRuns);
+            TrapSearch search(lines, details, needle, {lines.size(), start, TrapSearch::Direction::forward},
+                              {names, nameBytes, nameRuns});
             if (search.advance(std::chrono::steady_clock::time_point::max()) != TrapSearch::Outcome::found
                 || search.wrapped())
                 break;
@@ -107,11 +102,11 @@ TEST_F(TrapSearchTest, FindsLinesByTheirTextOrTheirKeptDetails)
         << "a zone (an interface's name, any byte) is in no datagram";
 
     // From line 2 backwards, round the start to the end.
-    TrapSearch back(lines, details, detailsOf, "coldstart", {lines.size(), 2, TrapSearch::Direction::backward});
+    TrapSearch back(lines, details, "coldstart", {lines.size(), 2, TrapSearch::Direction::backward});
     ASSERT_EQ(back.advance(std::chrono::steady_clock::time_point::max()), TrapSearch::Outcome::found);
     EXPECT_EQ(back.found(), 0U);
     EXPECT_FALSE(back.wrapped());
-    TrapSearch round(lines, details, detailsOf, "coldstart", {lines.size(), 1, TrapSearch::Direction::forward});
+    TrapSearch round(lines, details, "coldstart", {lines.size(), 1, TrapSearch::Direction::forward});
     ASSERT_EQ(round.advance(std::chrono::steady_clock::time_point::max()), TrapSearch::Outcome::found);
     EXPECT_EQ(round.found(), 0U);
     EXPECT_TRUE(round.wrapped());
@@ -136,16 +131,16 @@ TEST_F(TrapSearchTest, APlainWordIsRuledOutByTheDatagramsUnlessTheFormatterOrANa
                   .find("INTEGER: lowerLayerDown(7)"),
               std::string::npos);
 
-    EXPECT_EQ(everyMatch("UPLINK", names.get()), (std::vector<std::size_t>{0})) << "a string value's word";
-    EXPECT_EQ(everyMatch("layerDown", names.get()), (std::vector<std::size_t>{0})) << "a label, in no datagram";
-    EXPECT_EQ(everyMatch("nfan", names.get()), (std::vector<std::size_t>{2})) << "an escape's letter before a word";
-    EXPECT_EQ(everyMatch("variable", names.get()), (std::vector<std::size_t>{0, 1, 2})) << "the formatter's own word";
-    EXPECT_TRUE(everyMatch("uplinks", names.get()).empty());
+    EXPECT_EQ(everyMatch("UPLINK", names), (std::vector<std::size_t>{0})) << "a string value's word";
+    EXPECT_EQ(everyMatch("layerDown", names), (std::vector<std::size_t>{0})) << "a label, in no datagram";
+    EXPECT_EQ(everyMatch("nfan", names), (std::vector<std::size_t>{2})) << "an escape's letter before a word";
+    EXPECT_EQ(everyMatch("variable", names), (std::vector<std::size_t>{0, 1, 2})) << "the formatter's own word";
+    EXPECT_TRUE(everyMatch("uplinks", names).empty());
 
-    TrapSearch failed(lines, details, detailsOf, "FAILED", {lines.size(), 0, TrapSearch::Direction::forward});
+    TrapSearch failed(lines, details, "FAILED", {lines.size(), 0, TrapSearch::Direction::forward});
     ASSERT_EQ(failed.advance(std::chrono::steady_clock::time_point::max()), TrapSearch::Outcome::found);
     EXPECT_EQ(failed.found(), 2U);
-    EXPECT_EQ(failed.detailsFormatted(), 1U) << "the other datagrams rule their traps out";
+    EXPECT_EQ(failed.detailsLookedAt(), 1U) << "the other datagrams rule their traps out";
 }
 
 // Once the oldest traps are let go, their lines are found by their text
@@ -161,24 +156,26 @@ TEST_F(TrapSearchTest, ALetGoLineMatchesByItsTextAlone)
     ASSERT_EQ(details.find(1).state, TrapDetailStore::State::LetGo);
     const std::size_t firstKept = lines.size() - details.keptCount();
 
-    TrapSearch search(lines, details, detailsOf, "SECRET@", {lines.size(), 0, TrapSearch::Direction::forward});
+    TrapSearch search(lines, details, "SECRET@", {lines.size(), 0, TrapSearch::Direction::forward});
     ASSERT_EQ(search.advance(std::chrono::steady_clock::time_point::max()), TrapSearch::Outcome::found);
     EXPECT_EQ(search.found(), 0U);
-    TrapSearch next(lines, details, detailsOf, "SECRET@", {lines.size(), 1, TrapSearch::Direction::forward});
+    TrapSearch next(lines, details, "SECRET@", {lines.size(), 1, TrapSearch::Direction::forward});
     ASSERT_EQ(next.advance(std::chrono::steady_clock::time_point::max()), TrapSearch::Outcome::found);
     EXPECT_EQ(next.found(), firstKept);
-    EXPECT_EQ(next.detailsFormatted(), 1U) << "the datagram rules the others out";
+    EXPECT_EQ(next.detailsLookedAt(), 1U) << "the datagram rules the others out";
 }
 
 // The prefilter rests on the formatter writing nothing of its own but the
 // bytes formatterMayWrite names, and no run of letters but those its own
 // words, the names, hexadecimal digits and escapes account for: any other
 // run, less a first letter an escape may have written, is the datagram's.
-// Details of every kind of value, cut ones, ones in hexadecimal, escapes
-// beside letters, v1 (the agent-address sentence, an unknown generic code),
-// v2c and inform, datagrams that do not decode for several reasons, with
-// names and without, must hold nothing else.
-TEST(DetailsPrefilterTest, TheFormatterWritesNoByteThePrefilterTakesForTheDatagrams)
+// Details of every kind of trap, with names and without, must hold nothing
+// else.
+// Traps of every kind: every kind of value, cut ones, ones in hexadecimal,
+// escapes beside letters, more bindings than are shown, v1 (the
+// agent-address sentence, an unknown generic code), v2c and inform,
+// datagrams that do not decode for several reasons, and none at all.
+std::vector<ReceivedTrap> everyKindOfTrap()
 {
     const std::vector<VarBind> values{
         {{1, 3, 6, 1, 2, 1, 1, 1, 0}, OctetString{octets(std::string(300, 'x') + "\t\"q\"\\")}},
@@ -194,7 +191,7 @@ TEST(DetailsPrefilterTest, TheFormatterWritesNoByteThePrefilterTakesForTheDatagr
         {{1, 3, 6, 1, 2, 1, 31, 1, 1, 1, 6, 1}, Counter64{18446744073709551615ULL}},
         {{1, 3, 6, 1, 4, 1, 1}, Opaque{{1, 2, 3}}},
         {{1, 3, 6, 1, 4, 1, 1}, Opaque{{1}, tag::uinteger32}},
-        {{1, 3, 6, 1, 4, 1, 1}, Opaque{{0xfe}, 0x9f}},
+        {{1, 3, 6, 1, 4, 1, 1}, Opaque{{0xfe}, 0x48}}, // a type of another application
         {{1, 3, 6, 1, 4, 1, 2}, Null{}},
         {{1, 3, 6, 1, 4, 1, 3}, NoSuchObject{}},
         {{1, 3, 6, 1, 4, 1, 4}, NoSuchInstance{}},
@@ -213,6 +210,7 @@ TEST(DetailsPrefilterTest, TheFormatterWritesNoByteThePrefilterTakesForTheDatagr
     v1.agentAddress = {192, 0, 2, 7};
     v1.genericTrap = 6;
     v1.specificTrap = -5;
+    v1.timeStamp = 987654;
     v1.bindings = values;
     traps.push_back(traps.back());
     traps.back().datagram = encodeMessage(Message{versionV1, "public", v1});
@@ -232,6 +230,12 @@ TEST(DetailsPrefilterTest, TheFormatterWritesNoByteThePrefilterTakesForTheDatagr
     traps.push_back(traps.back());
     traps.back().datagram.clear();
 
+    return traps;
+}
+
+TEST(DetailsPrefilterTest, TheFormatterWritesNoByteThePrefilterTakesForTheDatagrams)
+{
+    const std::vector<ReceivedTrap> traps = everyKindOfTrap();
     // Names from a MIB file may hold such a byte, and its letters: then the needle is left to formatting.
     EXPECT_TRUE(DetailsPrefilter("ops@rack").usesDatagram());
     EXPECT_FALSE(DetailsPrefilter("ops@rack", "-@", "ops rack ").usesDatagram());
@@ -270,6 +274,71 @@ TEST(DetailsPrefilterTest, TheFormatterWritesNoByteThePrefilterTakesForTheDatagr
     for (const std::string& text : {detailsLetGoText(), detailsNeverKeptText()}) {
         for (const char c : text)
             ASSERT_TRUE(DetailsPrefilter::formatterMayWrite(static_cast<unsigned char>(c))) << text;
+    }
+}
+
+// The matcher must say of every trap what writing its details out and
+// looking says: needles cut from every line of every kind of trap (the
+// port's digits with what stands before them, numbers, names, words that
+// span a line's parts) and from no line, each matcher run over all the
+// traps twice, so that the second time its parts are remembered ones.
+TEST(DetailsMatcherTest, SaysWhatTheWrittenDetailsSay)
+{
+    std::vector<ReceivedTrap> traps = everyKindOfTrap();
+    traps.push_back(traps[2]);
+    traps.back().sourcePort = 40121; // the same parts from another port
+    traps.push_back(traps[4]);
+    traps.back().sourceAddress = 0;
+    traps.back().sourcePort = 0; // from nobody known
+    // Parts seen before beside others: a v1 trap with the bindings of a
+    // v2c one (which show the headers), another enterprise, and a v2c trap
+    // without the headers whose one different binding is past those shown.
+    const Message v2c = *decodeMessage(traps[2].datagram);
+    Message v1 = *decodeMessage(traps[4].datagram);
+    std::get<TrapPdu>(v1.pdu).bindings = v2c.bindings();
+    traps.push_back(traps[4]);
+    traps.back().datagram = encodeMessage(v1);
+    std::get<TrapPdu>(v1.pdu).enterprise = {1, 3, 6, 1, 4, 1, 8072, 3, 2, 10};
+    traps.push_back(traps[4]);
+    traps.back().datagram = encodeMessage(v1);
+    Pdu beyond;
+    beyond.type = PduType::TrapV2;
+    beyond.bindings.assign(DetailLimits{}.maxBindings, {{1, 3, 6, 1, 2, 1, 1, 6, 0}, OctetString{octets("rack 9")}});
+    beyond.bindings.push_back({{1, 3, 6, 1, 2, 1, 1, 6, 0}, OctetString{octets("beyond")}});
+    traps.push_back(traps[2]);
+    traps.back().datagram = encodeMessage(Message{versionV2c, "public", beyond});
+    const std::shared_ptr<const names::NameIndex> names = names::builtInNames();
+    const OidNaming naming{names.get(), false};
+    const auto detailsOf = [&naming](const ReceivedTrap& trap) {
+        return trapDetailsText(trap, "", {}, CommunityShown::asText, naming);
+    };
+
+    std::vector<std::string> texts;
+    for (const ReceivedTrap& trap : traps)
+        texts.push_back(detailsOf(trap));
+    // Windows of 4 and 10 bytes every 3 bytes near each line's start and
+    // end, and at every byte of the source's line.
+    std::set<std::string> needles{"1162\nver", "no such words", "beyond", "(not in", "sysUpTime.0: ("};
+    for (const std::string& text : texts) {
+        for (std::size_t start = 0, end = 0, line = 0; start < text.size(); start = end + 1, ++line) {
+            end = std::min(text.find('\n', start), text.size());
+            for (std::size_t at = start; at + 4 <= end; at += line == 1 ? 1 : 3) {
+                if (at < start + 48 || at + 12 >= end) {
+                    needles.insert(text.substr(at, 4));
+                    needles.insert(text.substr(at, std::min<std::size_t>(10, end - at)));
+                }
+            }
+        }
+    }
+    for (const std::string& needle : needles) {
+        DetailsMatcher matcher(needle, {}, naming);
+        for (int pass = 0; pass < 2; ++pass) {
+            for (std::size_t i = 0; i < traps.size(); ++i) {
+                ASSERT_EQ(matcher.matches(traps[i].sourceAddress, traps[i].sourcePort, traps[i].datagram),
+                          FoldedNeedle(needle).foundIn(texts[i]))
+                    << "\"" << needle << "\" in:\n" << texts[i];
+            }
+        }
     }
 }
 

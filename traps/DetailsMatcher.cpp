@@ -1,0 +1,470 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "DetailsMatcher.h"
+
+#include "BerTags.h"
+#include "Ipv4Text.h"
+#include "MessageWalk.h"
+#include "ReceivedTrap.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <utility>
+
+namespace brellan {
+namespace {
+
+using Header = TrapDetailLines::Header;
+
+// What is remembered stays within bounds: parts larger than this are
+// written for every trap, and the memory starts afresh past so many bytes
+// of keys or so many parts (a flood of distinct parts costs no more).
+constexpr std::size_t largestRememberedPart = 4096;
+constexpr std::size_t rememberedBytes = std::size_t{16} << 20;
+constexpr std::size_t rememberedParts = std::size_t{1} << 16;
+constexpr std::size_t rememberedSources = 4096;
+
+void appendBytes(std::string& key, std::span<const std::uint8_t> bytes)
+{
+    key.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+}
+
+void appendNumber(std::string& key, std::uint32_t number)
+{
+    const char bytes[4] = {static_cast<char>(number >> 24), static_cast<char>(number >> 16),
+                           static_cast<char>(number >> 8), static_cast<char>(number)};
+    key.append(bytes, sizeof bytes);
+}
+
+// A part and its length, so that two parts in a row cannot run into each other.
+void appendPart(std::string& key, std::span<const std::uint8_t> bytes)
+{
+    appendNumber(key, static_cast<std::uint32_t>(bytes.size()));
+    appendBytes(key, bytes);
+}
+
+// Whether a line of digits and these other bytes, as `line` holds them (the
+// most it may hold of each), may hold the (folded) needle: not when the
+// needle has more of one than the line.
+bool mayHoldByItsMarks(std::string_view line, std::string_view needle)
+{
+    std::array<int, 256> room{};
+    for (const char c : line)
+        ++room[FoldedNeedle::fold(static_cast<unsigned char>(c))];
+    return std::all_of(needle.begin(), needle.end(), [&room](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return (byte >= '0' && byte <= '9') || --room[byte] >= 0;
+    });
+}
+
+// Whether the needle may end in the number at the end of a line whose
+// number follows a blank: the part of it in the number is all digits, and
+// the part before (if any) ends with that blank.
+bool mayEndInANumberAfterABlank(std::string_view needle)
+{
+    const std::size_t lastOther = needle.find_last_not_of("0123456789");
+    if (lastOther == std::string_view::npos)
+        return true;
+    return lastOther + 1 < needle.size() && needle[lastOther] == ' ';
+}
+
+} // namespace
+
+// One trap's walk. Its header (version, community, and a v1 trap's
+// fields but the time-stamp) and its list of bindings are remembered
+// together, and each apart, so that a trap seen before costs one look-up.
+class DetailsMatcher::Walk final : public snmp::MessageVisitor {
+public:
+    Walk(DetailsMatcher& matcher, const snmp::InetAddress& source, std::uint16_t port,
+         std::span<const std::uint8_t> datagram)
+        : m_matcher(matcher), m_source(source), m_port(port), m_datagram(datagram)
+    {
+    }
+
+    snmp::Decoded<snmp::Consumed> begin(std::int32_t version, std::span<const std::uint8_t> community,
+                                        snmp::PduType type) override
+    {
+        m_version = version;
+        m_type = type;
+        m_community = community;
+        startKey(m_matcher.m_headerKey, 'H');
+        appendPart(m_matcher.m_headerKey, community);
+        return snmp::Consumed{};
+    }
+
+    snmp::Decoded<snmp::Consumed> enterprise(const snmp::BerElement& oid) override
+    {
+        m_enterprise = oid;
+        return snmp::Consumed{};
+    }
+
+    snmp::Decoded<snmp::Consumed> trapFields(const TrapFields& fields) override
+    {
+        m_fields = fields;
+        const std::uint32_t agent = snmp::ipv4FromOctets(fields.agentAddress);
+        std::string& key = m_matcher.m_headerKey;
+        appendPart(key, m_enterprise.content);
+        appendNumber(key, agent);
+        appendNumber(key, static_cast<std::uint32_t>(fields.genericTrap));
+        appendNumber(key, static_cast<std::uint32_t>(fields.specificTrap));
+        m_timeStamp = TimeStampAt{fields.timeStampOffset, fields.timeStampSize};
+        if (const auto elsewhere = TrapDetailLines::agentElsewhere(agent, m_source, m_port))
+            m_elsewhereFound = m_matcher.holds(*elsewhere);
+        m_found = m_found || m_matcher.timeStampHolds(fields.timeStamp);
+        return snmp::Consumed{};
+    }
+
+    snmp::Decoded<snmp::Consumed> requestFields(const RequestFields&) override { return snmp::Consumed{}; }
+
+    snmp::Decoded<snmp::Consumed> bindings(snmp::BerReader& list, std::span<const std::uint8_t> bytes) override
+    {
+        std::string& both = m_matcher.m_key;
+        both = m_matcher.m_headerKey;
+        appendBytes(both, bytes);
+        if (const auto remembered = m_matcher.recall(both)) {
+            list.skipToEnd();
+            m_partsFound = remembered->found;
+            return snmp::Consumed{};
+        }
+        const std::string bothKey = both;
+        DECODE_OR_RETURN(const bool headerFound, headerLinesFound());
+        DECODE_OR_RETURN(const bool listFound, listLinesFound(list, bytes));
+        m_partsFound = headerFound || listFound;
+        m_matcher.remember(bothKey, {m_partsFound});
+        return snmp::Consumed{};
+    }
+
+    bool found() const { return m_found || m_elsewhereFound || m_partsFound; }
+    // Whether the lines that every trap from the same source address with
+    // the same datagram but for its time-stamp shows hold the needle: all
+    // but the source's, which the caller looks at, and the time-stamp's.
+    bool shapeFound() const { return m_elsewhereFound || m_partsFound; }
+    // A v1 trap's time-stamp, once walked.
+    std::optional<TimeStampAt> timeStamp() const { return m_timeStamp; }
+
+private:
+    void startKey(std::string& key, char kind) const
+    {
+        const char start[3] = {kind, static_cast<char>(m_version), static_cast<char>(m_type)};
+        key.assign(start, sizeof start);
+    }
+
+    // Whether the header's lines hold the needle: the version, the
+    // community, and a v1 trap's agent-addr, enterprise and codes.
+    snmp::Decoded<bool> headerLinesFound()
+    {
+        const std::string& key = m_matcher.m_headerKey;
+        if (const auto remembered = m_matcher.recall(key))
+            return remembered->found;
+        const TrapDetailLines& lines = m_matcher.m_lines;
+        bool found = m_matcher.holds(TrapDetailLines::version(m_version, m_type))
+                     || m_matcher.holds(lines.community(m_community));
+        if (m_type == snmp::PduType::TrapV1) {
+            DECODE_OR_RETURN(const snmp::Oid enterprise, snmp::decodeOid(m_enterprise));
+            found = found || m_matcher.holds(TrapDetailLines::agentAddress(snmp::ipv4FromOctets(m_fields.agentAddress)))
+                    || m_matcher.holds(lines.enterprise(enterprise))
+                    || m_matcher.holds(TrapDetailLines::genericTrap(m_fields.genericTrap))
+                    || m_matcher.holds(TrapDetailLines::specificTrap(m_fields.specificTrap));
+        }
+        m_matcher.remember(key, {found});
+        return found;
+    }
+
+    // Whether the list's lines hold the needle: each binding's line (the
+    // first maxBindings), the count, and for v2c the headers' lines, which
+    // show the first binding of their object.
+    snmp::Decoded<bool> listLinesFound(snmp::BerReader& list, std::span<const std::uint8_t> bytes)
+    {
+        std::string& key = m_matcher.m_key;
+        startKey(key, 'L'); // the key holds the PDU's type, which decides the headers' lines
+        appendBytes(key, bytes);
+        if (const auto remembered = m_matcher.recall(key)) {
+            list.skipToEnd();
+            return remembered->found;
+        }
+        const std::string listKey = key;
+        const std::size_t shown = m_matcher.m_limits.maxBindings;
+        const bool v1 = m_type == snmp::PduType::TrapV1;
+        std::array<bool, 2> headerSeen{};
+        bool found = false;
+        std::size_t count = 0;
+        while (!list.atEnd()) {
+            DECODE_OR_RETURN(const Remembered binding, nextBinding(list));
+            found = found || (count < shown && binding.found);
+            if (binding.header != noHeader && !headerSeen[binding.header]) {
+                headerSeen[binding.header] = true;
+                found = found || (!v1 && binding.headerFound);
+            }
+            ++count;
+        }
+        for (std::size_t header = 0; header < headerSeen.size(); ++header)
+            found = found || (!v1 && !headerSeen[header] && m_matcher.m_inNotInTheTrap[header]);
+        found = found || m_matcher.holds(TrapDetailLines::bindingCount(count))
+                || (count > shown && m_matcher.holds(TrapDetailLines::notShown(count - shown)));
+        m_matcher.remember(listKey, {found});
+        return found;
+    }
+
+    // The next binding's lines, remembered by its bytes, or decoded and written.
+    snmp::Decoded<Remembered> nextBinding(snmp::BerReader& list)
+    {
+        snmp::BerReader ahead = list;
+        const std::size_t start = list.offset();
+        DECODE_OR_RETURN(std::ignore, ahead.next());
+        std::string& key = m_matcher.m_key;
+        startKey(key, 'B');
+        appendBytes(key, m_datagram.subspan(start, ahead.offset() - start));
+        if (const auto remembered = m_matcher.recall(key)) {
+            list = ahead;
+            return *remembered;
+        }
+        DECODE_OR_RETURN(const snmp::VarBind binding, snmp::readVarBind(list));
+        Remembered written{m_matcher.holds(m_matcher.m_lines.binding(binding))};
+        for (const Header header : {Header::trapOid, Header::upTime}) {
+            if (binding.oid == TrapDetailLines::headerObject(header)) {
+                written.header = static_cast<std::uint8_t>(header);
+                written.headerFound = m_matcher.holds(m_matcher.m_lines.headerValue(header, &binding.value));
+            }
+        }
+        m_matcher.remember(key, written);
+        return written;
+    }
+
+    DetailsMatcher& m_matcher;
+    const snmp::InetAddress& m_source;
+    const std::uint16_t m_port;
+    const std::span<const std::uint8_t> m_datagram;
+    std::int32_t m_version = 0;
+    snmp::PduType m_type = snmp::PduType::TrapV1;
+    std::span<const std::uint8_t> m_community;
+    snmp::BerElement m_enterprise;
+    TrapFields m_fields;
+    std::optional<TimeStampAt> m_timeStamp;
+    bool m_found = false;          // in the time-stamp's line
+    bool m_elsewhereFound = false; // in the agent-addr sentence
+    bool m_partsFound = false; // in the header's or the bindings' lines
+};
+
+DetailsMatcher::DetailsMatcher(std::string_view needle, const DetailLimits& limits, OidNaming naming)
+    : m_needle(needle), m_lines(limits, CommunityShown::asText, naming), m_limits(limits), m_naming(naming),
+      m_spansLines(needle.find('\n') != std::string_view::npos)
+{
+    m_inEveryTrap = holds(TrapDetailLines::received(""));
+    m_timeStampMayHold = mayHoldByItsMarks(TrapDetailLines::timeStamp(0), m_needle.folded());
+    m_portMayHold = mayEndInANumberAfterABlank(needle);
+    for (const Header header : {Header::trapOid, Header::upTime})
+        m_inNotInTheTrap[static_cast<std::size_t>(header)] = holds(m_lines.headerValue(header, nullptr));
+}
+
+bool DetailsMatcher::matches(const snmp::InetAddress& source, std::uint16_t port,
+                             std::span<const std::uint8_t> datagram)
+{
+    if (m_needle.empty() || m_inEveryTrap)
+        return true;
+    if (m_spansLines)
+        return wholeTextMatches(source, port, datagram);
+    const std::optional<std::uint32_t> ipv4 = source.ipv4();
+    if (!ipv4 || *ipv4 == 0 || datagram.empty())
+        return holds(TrapDetailLines::source(source, port)) || datagramMatches(source, port, datagram);
+    const SourceStart& start = sourceStart(*ipv4, source);
+    if (start.found || (m_portMayHold && portHolds(start, port)))
+        return true;
+    // A v1 trap like one before from the same address but for its
+    // time-stamp: one look-up.
+    const std::optional<TimeStampAt> timeStamp = timeStampOf(datagram);
+    if (timeStamp) {
+        shapeKey(datagram, *timeStamp, *ipv4);
+        if (const auto remembered = recall(m_shapeKey)) {
+            const snmp::BerElement ticks{snmp::tag::timeTicks,
+                                         datagram.subspan(timeStamp->offset, timeStamp->size), 0, timeStamp->offset};
+            if (const snmp::Decoded<std::uint32_t> value = snmp::decodeUnsigned32(ticks))
+                return remembered->found || timeStampHolds(*value);
+        }
+    }
+    Walk walk(*this, source, port, datagram);
+    if (!snmp::walkMessage(datagram, walk).ok())
+        return wholeTextMatches(source, port, datagram); // it says why it does not read back
+    if (timeStamp && walk.timeStamp() == timeStamp) {
+        shapeKey(datagram, *timeStamp, *ipv4);
+        remember(m_shapeKey, {walk.shapeFound()});
+    }
+    return walk.found();
+}
+
+// The lines below the source's.
+bool DetailsMatcher::datagramMatches(const snmp::InetAddress& source, std::uint16_t port,
+                                     std::span<const std::uint8_t> datagram)
+{
+    if (datagram.empty())
+        return holds(TrapDetailLines::noDatagram());
+    Walk walk(*this, source, port, datagram);
+    if (!snmp::walkMessage(datagram, walk).ok())
+        return wholeTextMatches(source, port, datagram); // it says why it does not read back
+    return walk.found();
+}
+
+bool DetailsMatcher::timeStampHolds(std::uint32_t ticks)
+{
+    if (!m_timeStampMayHold)
+        return false;
+    m_line.clear();
+    TrapDetailLines::appendTimeStamp(m_line, ticks);
+    return holds(m_line);
+}
+
+// Where a v1 trap's time-stamp lies, read from the headers of the fields
+// before it alone, with no check of their contents. Only a guess: it is
+// worth a look-up (which a walk that found the time-stamp there stored),
+// and nothing else, so it reads no more than it must.
+std::optional<DetailsMatcher::TimeStampAt> DetailsMatcher::timeStampOf(std::span<const std::uint8_t> datagram)
+{
+    std::size_t at = 0;
+    // The header at `at` if it carries `tag`: moves past it, and past its
+    // content unless the element is entered; the content's size, or nothing.
+    const auto header = [&datagram, &at](std::uint8_t tag, bool enter) -> std::optional<std::size_t> {
+        if (datagram.size() - at < 2 || datagram[at] != tag)
+            return std::nullopt;
+        std::size_t size = datagram[at + 1];
+        at += 2;
+        if (size & 0x80) {
+            const std::size_t count = size & 0x7F;
+            if (count == 0 || count > 2 || datagram.size() - at < count)
+                return std::nullopt;
+            size = count == 1 ? datagram[at] : std::size_t{datagram[at]} << 8 | datagram[at + 1];
+            at += count;
+        }
+        if (datagram.size() - at < size)
+            return std::nullopt;
+        if (!enter)
+            at += size;
+        return size;
+    };
+    const bool beforeTimeStamp = header(snmp::tag::sequence, true) && header(snmp::tag::integer, false)
+                                 && header(snmp::tag::octetString, false)
+                                 && header(static_cast<std::uint8_t>(snmp::PduType::TrapV1), true)
+                                 && header(snmp::tag::objectIdentifier, false) && header(snmp::tag::ipAddress, false)
+                                 && header(snmp::tag::integer, false) && header(snmp::tag::integer, false);
+    if (!beforeTimeStamp)
+        return std::nullopt;
+    const std::optional<std::size_t> size = header(snmp::tag::timeTicks, true);
+    if (!size)
+        return std::nullopt;
+    return TimeStampAt{at, *size};
+}
+
+// The source address, the datagram less its time-stamp's content, and
+// where that lay.
+void DetailsMatcher::shapeKey(std::span<const std::uint8_t> datagram, TimeStampAt timeStamp, std::uint32_t source)
+{
+    m_shapeKey.assign(1, 'V');
+    appendNumber(m_shapeKey, source);
+    appendNumber(m_shapeKey, static_cast<std::uint32_t>(timeStamp.offset));
+    appendNumber(m_shapeKey, static_cast<std::uint32_t>(timeStamp.size));
+    appendBytes(m_shapeKey, datagram.first(timeStamp.offset));
+    appendBytes(m_shapeKey, datagram.subspan(timeStamp.offset + timeStamp.size));
+}
+
+// The source's line, "From: 10.1.0.3, UDP port 40121": the part before the
+// port is looked at once for each address, then only where the needle may
+// reach into the port.
+const DetailsMatcher::SourceStart& DetailsMatcher::sourceStart(std::uint32_t ipv4, const snmp::InetAddress& source)
+{
+    if (m_sources.size() >= rememberedSources)
+        m_sources.clear();
+    auto [entry, added] = m_sources.try_emplace(ipv4);
+    SourceStart& start = entry->second;
+    if (added) {
+        std::string before = TrapDetailLines::ipv4SourceBeforePort(source);
+        start.found = holds(before);
+        const std::size_t reach = std::min(before.size(), m_needle.size() - 1);
+        start.tail = before.substr(before.size() - reach);
+    }
+    return start;
+}
+
+bool DetailsMatcher::portHolds(const SourceStart& start, std::uint16_t port) const
+{
+    std::array<char, 32> text{};
+    const std::size_t tail = std::min(start.tail.size(), text.size() - 5);
+    std::copy_n(start.tail.end() - static_cast<std::ptrdiff_t>(tail), tail, text.begin());
+    const auto end = std::to_chars(text.data() + tail, text.data() + text.size(), port).ptr;
+    return holds(std::string_view(text.data(), static_cast<std::size_t>(end - text.data())));
+}
+
+bool DetailsMatcher::wholeTextMatches(const snmp::InetAddress& source, std::uint16_t port,
+                                      std::span<const std::uint8_t> datagram) const
+{
+    ReceivedTrap trap;
+    trap.sourceAddress = source;
+    trap.sourcePort = port;
+    trap.datagram.assign(datagram.begin(), datagram.end());
+    return m_needle.foundIn(trapDetailsText(trap, "", m_limits, CommunityShown::asText, m_naming));
+}
+
+std::optional<DetailsMatcher::Remembered> DetailsMatcher::recall(std::string_view key) const
+{
+    return m_memory.find(key);
+}
+
+void DetailsMatcher::remember(std::string_view key, Remembered remembered)
+{
+    ++m_partsWritten;
+    if (key.size() > largestRememberedPart)
+        return;
+    if (m_memory.size() >= rememberedParts || m_memory.keyBytes() + key.size() > rememberedBytes)
+        m_memory.clear();
+    m_memory.add(key, remembered);
+}
+
+std::size_t DetailsMatcher::Memory::slotOf(std::string_view key, std::uint64_t hash) const
+{
+    const std::size_t mask = m_slots.size() - 1;
+    for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+        const Slot& at = m_slots[slot];
+        if (at.length == 0
+            || (at.hash == hash && std::string_view(m_keys).substr(at.offset, at.length) == key))
+            return slot;
+    }
+}
+
+std::optional<DetailsMatcher::Remembered> DetailsMatcher::Memory::find(std::string_view key) const
+{
+    if (m_slots.empty())
+        return std::nullopt;
+    const Slot& slot = m_slots[slotOf(key, std::hash<std::string_view>{}(key))];
+    if (slot.length == 0)
+        return std::nullopt;
+    return slot.remembered;
+}
+
+void DetailsMatcher::Memory::add(std::string_view key, Remembered remembered)
+{
+    if ((m_size + 1) * 2 > m_slots.size())
+        grow();
+    const std::uint64_t hash = std::hash<std::string_view>{}(key);
+    Slot& slot = m_slots[slotOf(key, hash)];
+    if (slot.length != 0)
+        return;
+    slot = {hash, static_cast<std::uint32_t>(m_keys.size()), static_cast<std::uint32_t>(key.size()), remembered};
+    m_keys.append(key);
+    ++m_size;
+}
+
+// Doubles the table (at most half full, so that a probe ends soon).
+void DetailsMatcher::Memory::grow()
+{
+    std::vector<Slot> old = std::exchange(m_slots, std::vector<Slot>(std::max<std::size_t>(64, m_slots.size() * 2)));
+    for (const Slot& slot : old) {
+        if (slot.length != 0)
+            m_slots[slotOf(std::string_view(m_keys).substr(slot.offset, slot.length), slot.hash)] = slot;
+    }
+}
+
+void DetailsMatcher::Memory::clear()
+{
+    m_slots.clear();
+    m_keys.clear();
+    m_size = 0;
+}
+
+} // namespace brellan
