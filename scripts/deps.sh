@@ -26,7 +26,7 @@ usage() { print_usage "$0"; }
 packages=()
 for group in "$@"; do
     case "$group" in
-        build) packages+=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev libzstd-dev libsmi2-dev fonts-liberation2) ;;
+        build) packages+=(build-essential cmake ninja-build pkg-config qt6-base-dev libgl-dev libzstd-dev libxxhash-dev libsmi2-dev fonts-liberation2) ;;
         demo) packages+=(snmpd snmp) ;;
         test) packages+=(libgtest-dev libgmock-dev snmpd snmp tshark libwireshark-data iproute2 nftables util-linux procps) ;;
         bench) packages+=(libbenchmark-dev libsnmp-dev snmpd snmp snmptrapd gnuplot-nox xvfb xauth python3 libx11-6 util-linux iproute2) ;;

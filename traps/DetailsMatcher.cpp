@@ -6,6 +6,8 @@
 #include "MessageWalk.h"
 #include "ReceivedTrap.h"
 
+#include <xxhash.h>
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -121,7 +123,7 @@ public:
         std::string& both = m_matcher.m_key;
         both = m_matcher.m_headerKey;
         appendBytes(both, bytes);
-        if (const auto remembered = m_matcher.recall(both)) {
+        if (const auto remembered = m_matcher.m_parts.find(both)) {
             list.skipToEnd();
             m_partsFound = remembered->found;
             return snmp::Consumed{};
@@ -130,7 +132,7 @@ public:
         DECODE_OR_RETURN(const bool headerFound, headerLinesFound());
         DECODE_OR_RETURN(const bool listFound, listLinesFound(list, bytes));
         m_partsFound = headerFound || listFound;
-        m_matcher.remember(bothKey, {m_partsFound});
+        m_matcher.m_parts.add(bothKey, {m_partsFound});
         return snmp::Consumed{};
     }
 
@@ -154,7 +156,7 @@ private:
     snmp::Decoded<bool> headerLinesFound()
     {
         const std::string& key = m_matcher.m_headerKey;
-        if (const auto remembered = m_matcher.recall(key))
+        if (const auto remembered = m_matcher.m_parts.find(key))
             return remembered->found;
         const TrapDetailLines& lines = m_matcher.m_lines;
         bool found = m_matcher.holds(TrapDetailLines::version(m_version, m_type))
@@ -166,7 +168,7 @@ private:
                     || m_matcher.holds(TrapDetailLines::genericTrap(m_fields.genericTrap))
                     || m_matcher.holds(TrapDetailLines::specificTrap(m_fields.specificTrap));
         }
-        m_matcher.remember(key, {found});
+        m_matcher.m_parts.add(key, {found});
         return found;
     }
 
@@ -178,7 +180,7 @@ private:
         std::string& key = m_matcher.m_key;
         startKey(key, 'L'); // the key holds the PDU's type, which decides the headers' lines
         appendBytes(key, bytes);
-        if (const auto remembered = m_matcher.recall(key)) {
+        if (const auto remembered = m_matcher.m_parts.find(key)) {
             list.skipToEnd();
             return remembered->found;
         }
@@ -201,7 +203,7 @@ private:
             found = found || (!v1 && !headerSeen[header] && m_matcher.m_inNotInTheTrap[header]);
         found = found || m_matcher.holds(TrapDetailLines::bindingCount(count))
                 || (count > shown && m_matcher.holds(TrapDetailLines::notShown(count - shown)));
-        m_matcher.remember(listKey, {found});
+        m_matcher.m_parts.add(listKey, {found});
         return found;
     }
 
@@ -214,7 +216,7 @@ private:
         std::string& key = m_matcher.m_key;
         startKey(key, 'B');
         appendBytes(key, m_datagram.subspan(start, ahead.offset() - start));
-        if (const auto remembered = m_matcher.recall(key)) {
+        if (const auto remembered = m_matcher.m_parts.find(key)) {
             list = ahead;
             return *remembered;
         }
@@ -226,7 +228,7 @@ private:
                 written.headerFound = m_matcher.holds(m_matcher.m_lines.headerValue(header, &binding.value));
             }
         }
-        m_matcher.remember(key, written);
+        m_matcher.m_parts.add(key, written);
         return written;
     }
 
@@ -266,29 +268,28 @@ bool DetailsMatcher::matches(const snmp::InetAddress& source, std::uint16_t port
     const std::optional<std::uint32_t> ipv4 = source.ipv4();
     if (!ipv4 || *ipv4 == 0 || datagram.empty())
         return holds(TrapDetailLines::source(source, port)) || datagramMatches(source, port, datagram);
-    const SourceStart& start = sourceStart(*ipv4, source);
-    if (start.found || (m_portMayHold && portHolds(start, port)))
-        return true;
     // A v1 trap like one before from the same address but for its
-    // time-stamp: one look-up.
+    // time-stamp: one look-up, and the lines that differ from trap to trap.
     const std::optional<TimeStampAt> timeStamp = timeStampOf(datagram);
     if (timeStamp) {
         shapeKey(datagram, *timeStamp, *ipv4);
-        if (const auto remembered = recall(m_shapeKey)) {
+        if (const auto remembered = m_shapes.find(m_shapeKey)) {
             const snmp::BerElement ticks{snmp::tag::timeTicks,
                                          datagram.subspan(timeStamp->offset, timeStamp->size), 0, timeStamp->offset};
-            if (const snmp::Decoded<std::uint32_t> value = snmp::decodeUnsigned32(ticks))
-                return remembered->found || timeStampHolds(*value);
+            if (const snmp::Decoded<std::uint32_t> value = snmp::decodeUnsigned32(ticks)) {
+                return remembered->found || (m_portMayHold && portHolds(sourceStart(*ipv4, source), port))
+                       || timeStampHolds(*value);
+            }
         }
     }
+    const SourceStart& start = sourceStart(*ipv4, source);
+    const bool sourceFound = start.found || (m_portMayHold && portHolds(start, port));
     Walk walk(*this, source, port, datagram);
     if (!snmp::walkMessage(datagram, walk).ok())
-        return wholeTextMatches(source, port, datagram); // it says why it does not read back
-    if (timeStamp && walk.timeStamp() == timeStamp) {
-        shapeKey(datagram, *timeStamp, *ipv4);
-        remember(m_shapeKey, {walk.shapeFound()});
-    }
-    return walk.found();
+        return sourceFound || wholeTextMatches(source, port, datagram); // it says why it does not read back
+    if (timeStamp && walk.timeStamp() == timeStamp)
+        m_shapes.add(m_shapeKey, {start.found || walk.shapeFound()});
+    return sourceFound || walk.found();
 }
 
 // The lines below the source's.
@@ -318,38 +319,43 @@ bool DetailsMatcher::timeStampHolds(std::uint32_t ticks)
 // and nothing else, so it reads no more than it must.
 std::optional<DetailsMatcher::TimeStampAt> DetailsMatcher::timeStampOf(std::span<const std::uint8_t> datagram)
 {
-    std::size_t at = 0;
-    // The header at `at` if it carries `tag`: moves past it, and past its
-    // content unless the element is entered; the content's size, or nothing.
-    const auto header = [&datagram, &at](std::uint8_t tag, bool enter) -> std::optional<std::size_t> {
-        if (datagram.size() - at < 2 || datagram[at] != tag)
-            return std::nullopt;
-        std::size_t size = datagram[at + 1];
-        at += 2;
-        if (size & 0x80) {
-            const std::size_t count = size & 0x7F;
-            if (count == 0 || count > 2 || datagram.size() - at < count)
-                return std::nullopt;
-            size = count == 1 ? datagram[at] : std::size_t{datagram[at]} << 8 | datagram[at + 1];
-            at += count;
-        }
-        if (datagram.size() - at < size)
-            return std::nullopt;
-        if (!enter)
-            at += size;
-        return size;
+    // The tags before the time-stamp, and whether each is entered (its
+    // content read on) rather than passed over.
+    struct Step {
+        std::uint8_t tag;
+        bool enter;
     };
-    const bool beforeTimeStamp = header(snmp::tag::sequence, true) && header(snmp::tag::integer, false)
-                                 && header(snmp::tag::octetString, false)
-                                 && header(static_cast<std::uint8_t>(snmp::PduType::TrapV1), true)
-                                 && header(snmp::tag::objectIdentifier, false) && header(snmp::tag::ipAddress, false)
-                                 && header(snmp::tag::integer, false) && header(snmp::tag::integer, false);
-    if (!beforeTimeStamp)
-        return std::nullopt;
-    const std::optional<std::size_t> size = header(snmp::tag::timeTicks, true);
-    if (!size)
-        return std::nullopt;
-    return TimeStampAt{at, *size};
+    static constexpr Step steps[] = {
+        {snmp::tag::sequence, true},          {snmp::tag::integer, false},
+        {snmp::tag::octetString, false},      {static_cast<std::uint8_t>(snmp::PduType::TrapV1), true},
+        {snmp::tag::objectIdentifier, false}, {snmp::tag::ipAddress, false},
+        {snmp::tag::integer, false},          {snmp::tag::integer, false},
+        {snmp::tag::timeTicks, true},
+    };
+    const std::uint8_t* const bytes = datagram.data();
+    const std::size_t size = datagram.size();
+    std::size_t at = 0;
+    std::size_t length = 0;
+    for (const Step step : steps) {
+        if (size - at < 2 || bytes[at] != step.tag)
+            return std::nullopt;
+        length = bytes[at + 1];
+        at += 2;
+        if (length == 0x81 && at < size) {
+            length = bytes[at];
+            at += 1;
+        } else if (length == 0x82 && size - at >= 2) {
+            length = std::size_t{bytes[at]} << 8 | bytes[at + 1];
+            at += 2;
+        } else if (length & 0x80) {
+            return std::nullopt;
+        }
+        if (size - at < length)
+            return std::nullopt;
+        if (!step.enter)
+            at += length;
+    }
+    return TimeStampAt{at, length};
 }
 
 // The source address, the datagram less its time-stamp's content, and
@@ -401,21 +407,6 @@ bool DetailsMatcher::wholeTextMatches(const snmp::InetAddress& source, std::uint
     return m_needle.foundIn(trapDetailsText(trap, "", m_limits, CommunityShown::asText, m_naming));
 }
 
-std::optional<DetailsMatcher::Remembered> DetailsMatcher::recall(std::string_view key) const
-{
-    return m_memory.find(key);
-}
-
-void DetailsMatcher::remember(std::string_view key, Remembered remembered)
-{
-    ++m_partsWritten;
-    if (key.size() > largestRememberedPart)
-        return;
-    if (m_memory.size() >= rememberedParts || m_memory.keyBytes() + key.size() > rememberedBytes)
-        m_memory.clear();
-    m_memory.add(key, remembered);
-}
-
 std::size_t DetailsMatcher::Memory::slotOf(std::string_view key, std::uint64_t hash) const
 {
     const std::size_t mask = m_slots.size() - 1;
@@ -431,7 +422,7 @@ std::optional<DetailsMatcher::Remembered> DetailsMatcher::Memory::find(std::stri
 {
     if (m_slots.empty())
         return std::nullopt;
-    const Slot& slot = m_slots[slotOf(key, std::hash<std::string_view>{}(key))];
+    const Slot& slot = m_slots[slotOf(key, XXH3_64bits(key.data(), key.size()))];
     if (slot.length == 0)
         return std::nullopt;
     return slot.remembered;
@@ -439,9 +430,13 @@ std::optional<DetailsMatcher::Remembered> DetailsMatcher::Memory::find(std::stri
 
 void DetailsMatcher::Memory::add(std::string_view key, Remembered remembered)
 {
+    if (key.size() > largestRememberedPart)
+        return;
+    if (m_size >= rememberedParts || m_keys.size() + key.size() > rememberedBytes)
+        clear();
     if ((m_size + 1) * 2 > m_slots.size())
         grow();
-    const std::uint64_t hash = std::hash<std::string_view>{}(key);
+    const std::uint64_t hash = XXH3_64bits(key.data(), key.size());
     Slot& slot = m_slots[slotOf(key, hash)];
     if (slot.length != 0)
         return;

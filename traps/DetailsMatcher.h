@@ -39,10 +39,6 @@ public:
 
     bool matches(const snmp::InetAddress& source, std::uint16_t port, std::span<const std::uint8_t> datagram);
 
-    // Parts whose lines were written rather than remembered, so far (the
-    // benchmarks report them).
-    std::size_t partsWritten() const { return m_partsWritten; }
-
 private:
     class Walk;
 
@@ -62,16 +58,17 @@ private:
     static constexpr std::uint8_t noHeader = 0xFF;
     // Parts' bytes to what their lines hold, in one open-addressed table
     // whose keys lie end to end in one string: a look-up compares a stored
-    // hash before it reads a key, and reaches no node of its own.
+    // hash before it reads a key, and reaches no node of its own. It stays
+    // within bounds: a part too large is not kept, and a full table starts
+    // afresh (a flood of distinct parts costs no more).
     class Memory {
     public:
         std::optional<Remembered> find(std::string_view key) const;
         void add(std::string_view key, Remembered remembered);
-        std::size_t size() const { return m_size; }
-        std::size_t keyBytes() const { return m_keys.size(); }
-        void clear();
 
     private:
+        void clear();
+
         struct Slot {
             std::uint64_t hash = 0;
             std::uint32_t offset = 0;
@@ -101,8 +98,6 @@ private:
     bool datagramMatches(const snmp::InetAddress& source, std::uint16_t port, std::span<const std::uint8_t> datagram);
     bool timeStampHolds(std::uint32_t ticks);
     bool wholeTextMatches(const snmp::InetAddress& source, std::uint16_t port, std::span<const std::uint8_t> datagram) const;
-    std::optional<Remembered> recall(std::string_view key) const;
-    void remember(std::string_view key, Remembered remembered);
 
     FoldedNeedle m_needle;
     TrapDetailLines m_lines;
@@ -111,7 +106,8 @@ private:
     bool m_spansLines = false;    // the needle holds a line break
     bool m_inEveryTrap = false;   // the needle is in the line every trap has ("Received: ")
     bool m_inNotInTheTrap[2] = {}; // the headers' lines when the trap has no such binding
-    Memory m_memory;
+    Memory m_parts;  // headers, lists and bindings
+    Memory m_shapes; // v1 traps' whole datagrams but the time-stamp
     std::unordered_map<std::uint32_t, SourceStart> m_sources;
     bool m_timeStampMayHold = true; // whether a time-stamp's line may hold the needle at all
     bool m_portMayHold = true;      // whether the needle may end in a source's port
@@ -119,7 +115,6 @@ private:
     std::string m_key;       // written for one trap: kept from trap
     std::string m_line;      // to trap
     std::string m_shapeKey;  // a v1 trap's whole shape
-    std::size_t m_partsWritten = 0;
 };
 
 } // namespace brellan
