@@ -4,8 +4,10 @@
 // compressed and let go, read back, and turned into its details text, with
 // the built-in names and with each name's number beside it. A trap still
 // kept must read back exactly as it was kept, and its text must be made
-// whatever the bytes say.
+// whatever the bytes say; a search's look at it must say what the text says.
 
+#include "DetailsMatcher.h"
+#include "FoldedNeedle.h"
 #include "TrapDetailStore.h"
 #include "NameIndex.h"
 #include "TrapDetailsText.h"
@@ -59,6 +61,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     };
     for (std::size_t line = 0; line < traps.size(); ++line)
         store.keep(line * 2, trapOf(line));
+    const OidNaming named{naming.names, false};
+    const std::string inputNeedle(reinterpret_cast<const char*>(data), std::min<std::size_t>(size, 4));
+    DetailsMatcher inputMatcher(inputNeedle, {}, named);
     for (std::size_t line = 0; line < traps.size(); ++line) {
         const TrapDetailStore::Found found = store.find(line * 2);
         check(store.find(line * 2 + 1).state != TrapDetailStore::State::Kept);
@@ -70,6 +75,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
               && found.trap->sourceAddress == kept.sourceAddress && found.trap->datagram == kept.datagram);
         check(!trapDetailsText(*found.trap, "2023-11-14 22:13:20.000", {}, CommunityShown::asLengthOnly, naming)
                    .empty());
+        // A search's look at the details says what the written details say:
+        // for a needle cut from them, twice (the second time from what it
+        // remembered), and for one needle of the input's first bytes, with
+        // one matcher that remembers every trap before this one.
+        const std::string text = trapDetailsText(*found.trap, "", {}, CommunityShown::asText, named);
+        const std::string cutNeedle = text.substr((line * 7919) % (text.size() + 1), 1 + line % 13);
+        DetailsMatcher cutMatcher(cutNeedle, {}, named);
+        const bool cutWritten = FoldedNeedle(cutNeedle).foundIn(text);
+        for (int time = 0; time < 2; ++time)
+            check(cutMatcher.matches(kept.sourceAddress, kept.sourcePort, kept.datagram) == cutWritten);
+        check(inputMatcher.matches(kept.sourceAddress, kept.sourcePort, kept.datagram)
+              == FoldedNeedle(inputNeedle).foundIn(text));
     }
     return 0;
 }
