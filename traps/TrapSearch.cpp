@@ -23,6 +23,15 @@ TrapSearch::TrapSearch(const TrapLineStore& lines, const TrapDetailStore& detail
     m_line = m_start.line < m_start.lineCount ? m_start.line : 0;
 }
 
+TrapSearch::TrapSearch(const TrapLineStore& lines, const TrapDetailStore& details, std::string_view needle,
+                       Count count, const Names& names)
+    : TrapSearch(lines, details, needle, Start{count.lineCount, 0, Direction::forward}, names)
+{
+    m_countBefore = count.before;
+    if (m_outcome == Outcome::noMatch)
+        m_outcome = Outcome::counted;
+}
+
 TrapSearch::Outcome TrapSearch::advance(std::chrono::steady_clock::time_point deadline)
 {
     constexpr std::size_t linesBetweenClockReads = 64; // a trap written out takes a few microseconds
@@ -41,11 +50,15 @@ TrapSearch::Outcome TrapSearch::advance(std::chrono::steady_clock::time_point de
 void TrapSearch::step()
 {
     if (matches(m_line)) {
-        m_outcome = Outcome::found;
-        return;
+        if (!m_countBefore) {
+            m_outcome = Outcome::found;
+            return;
+        }
+        ++m_matches;
+        m_matchesBefore += m_line < *m_countBefore ? 1 : 0;
     }
     if (++m_seen == m_start.lineCount) {
-        m_outcome = Outcome::noMatch;
+        m_outcome = m_countBefore ? Outcome::counted : Outcome::noMatch;
         return;
     }
     if (m_start.direction == Direction::forward) {

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -35,12 +36,19 @@ namespace brellan {
 class TrapSearch {
 public:
     enum class Direction { forward, backward };
-    enum class Outcome { searching, found, noMatch };
+    enum class Outcome { searching, found, noMatch, counted };
 
     struct Start {
         std::size_t lineCount = 0; // lines to search: [0, lineCount)
         std::size_t line = 0;      // the first line looked at
         Direction direction = Direction::forward;
+    };
+    // A count of every match instead of a search for the next: it looks at
+    // every line of [0, lineCount) and ends counted, with the matches in
+    // all and those before `before` (the line a search found).
+    struct Count {
+        std::size_t lineCount = 0;
+        std::size_t before = 0;
     };
 
     // The names the details show, if any, with every byte and every run of
@@ -54,6 +62,8 @@ public:
 
     TrapSearch(const TrapLineStore& lines, const TrapDetailStore& details, std::string_view needle, Start start,
                const Names& names = {});
+    TrapSearch(const TrapLineStore& lines, const TrapDetailStore& details, std::string_view needle, Count count,
+               const Names& names = {});
 
     // Looks on until a match, every line seen, or the deadline passes
     // (checked every few hundred lines).
@@ -66,6 +76,10 @@ public:
     bool wrapped() const { return m_wrapped; }
 
     bool matches(std::size_t line);
+
+    // A count's figures, once counted.
+    std::size_t matchCount() const { return m_matches; }
+    std::size_t matchesBefore() const { return m_matchesBefore; }
 
     // How many kept traps' details were looked at, and how many the
     // prefilter ruled out, so far (the benchmarks report them).
@@ -106,6 +120,9 @@ private:
     DetailsPrefilter m_prefilter;
     DetailsMatcher m_matcher;
     Start m_start;
+    std::optional<std::size_t> m_countBefore; // set when counting
+    std::size_t m_matches = 0;
+    std::size_t m_matchesBefore = 0;
     std::size_t m_line = 0;
     std::size_t m_seen = 0;
     bool m_wrapped = false;

@@ -38,6 +38,7 @@ FindBar::FindBar(const TrapListModel& lines, TrapListView& list, QWidget* window
     connect(m_field, &QLineEdit::textChanged, this, &FindBar::findAsTyped);
     connect(m_finder, &TrapFinder::found, this, &FindBar::tellFound);
     connect(m_finder, &TrapFinder::notFound, this, [this] { tell(QStringLiteral("No match")); });
+    connect(m_finder, &TrapFinder::counted, this, &FindBar::tellCounted);
 
     const auto shortcut = [](QKeySequence keys, QWidget* on, Qt::ShortcutContext context) {
         auto* made = new QShortcut(keys, on);
@@ -144,6 +145,12 @@ void FindBar::tellFound(int row, int rows, bool wrapped, bool backwards)
     if (wrapped)
         text += backwards ? QStringLiteral(", wrapped to the bottom") : QStringLiteral(", wrapped to the top");
     tell(text);
+}
+
+void FindBar::tellCounted(int match, int matches)
+{
+    const QLocale locale;
+    tell(m_where->text() + QStringLiteral(", match %1 of %2").arg(locale.toString(match), locale.toString(matches)));
 }
 
 } // namespace brellan

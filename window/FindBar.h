@@ -15,7 +15,8 @@ class TrapListView;
 
 // The trap list's find field: a box to type in and a line beside it that
 // says where the match is ("Line 4,512 of 10,000,000"), that the search
-// went round an end of the list, or "No match". It lies over the bottom of
+// went round an end of the list, or "No match", and, once the matches are
+// counted, which of them it is (", match 3 of 17"). It lies over the bottom of
 // the list while open and is hidden otherwise, so the window's fixed layout
 // stays as it is; while it is open the list's rows end above it.
 //
@@ -48,6 +49,7 @@ private:
     void step(bool backwards);
     void tell(const QString& text);
     void tellFound(int row, int rows, bool wrapped, bool backwards);
+    void tellCounted(int match, int matches);
 
     TrapListView& m_list;
     QLineEdit* m_field = nullptr;

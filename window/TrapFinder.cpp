@@ -35,9 +35,9 @@ void TrapFinder::find(const QString& needle, From from)
     } else if (m_backwards && rows > 0) {
         start = static_cast<std::size_t>(rows - 1);
     }
-    const QByteArray text = needle.toUtf8();
-    m_search = m_lines.search(std::string_view(text.constData(), static_cast<std::size_t>(text.size())), start,
-                              m_backwards ? TrapSearch::Direction::backward : TrapSearch::Direction::forward);
+    m_needle = needle.toUtf8();
+    m_search = m_lines.search(std::string_view(m_needle.constData(), static_cast<std::size_t>(m_needle.size())),
+                              start, m_backwards ? TrapSearch::Direction::backward : TrapSearch::Direction::forward);
     runSlice(); // a match close by shows at once
 }
 
@@ -45,10 +45,15 @@ void TrapFinder::cancel()
 {
     m_nextSlice.stop();
     m_search.reset();
+    m_count.reset();
 }
 
 void TrapFinder::runSlice()
 {
+    if (m_count) {
+        runCountSlice();
+        return;
+    }
     if (!m_search)
         return;
     const TrapSearch::Outcome outcome = m_search->advance(std::chrono::steady_clock::now() + sliceTime);
@@ -65,6 +70,20 @@ void TrapFinder::runSlice()
     m_view.selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
     m_view.scrollTo(index);
     emit found(index.row(), m_lines.rowCount(), m_startedRound || done->wrapped(), m_backwards);
+    m_count = m_lines.count(std::string_view(m_needle.constData(), static_cast<std::size_t>(m_needle.size())),
+                            done->found());
+    runCountSlice(); // a short list is counted at once
+}
+
+void TrapFinder::runCountSlice()
+{
+    const TrapSearch::Outcome outcome = m_count->advance(std::chrono::steady_clock::now() + sliceTime);
+    if (outcome == TrapSearch::Outcome::searching) {
+        m_nextSlice.start();
+        return;
+    }
+    const std::unique_ptr<TrapSearch> done = std::move(m_count);
+    emit counted(static_cast<int>(done->matchesBefore() + 1), static_cast<int>(done->matchCount()));
 }
 
 } // namespace brellan

@@ -3,6 +3,7 @@
 
 #include "TrapSearch.h"
 
+#include <QByteArray>
 #include <QObject>
 #include <QTimer>
 
@@ -19,7 +20,7 @@ class TrapListModel;
 // loop reads traps and repaints, so the window never waits on a search,
 // and no state is shared with another thread. A new search drops the one
 // under way. The line found becomes the view's current and only selected
-// line, scrolled into sight.
+// line, scrolled into sight; then the matches are counted the same way.
 class TrapFinder final : public QObject {
     Q_OBJECT
 
@@ -35,6 +36,7 @@ public:
     void find(const QString& needle, From from);
     void cancel();
     bool searching() const { return m_search != nullptr; }
+    bool counting() const { return m_count != nullptr; }
 
     // How long one slice may run.
     static constexpr std::chrono::milliseconds sliceTime{4};
@@ -44,13 +46,19 @@ signals:
     // the search went round an end of the list to reach it.
     void found(int row, int rows, bool wrapped, bool backwards);
     void notFound();
+    // After found(): the line found is match `match` (1-based) of `matches`
+    // among the lines there were when it was found.
+    void counted(int match, int matches);
 
 private:
     void runSlice();
+    void runCountSlice();
 
     const TrapListModel& m_lines;
     QAbstractItemView& m_view;
     std::unique_ptr<TrapSearch> m_search;
+    std::unique_ptr<TrapSearch> m_count;
+    QByteArray m_needle; // UTF-8, for the count
     bool m_backwards = false;
     bool m_startedRound = false; // the search starts round an end of the list already
     QTimer m_nextSlice;

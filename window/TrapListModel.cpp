@@ -126,6 +126,12 @@ std::unique_ptr<TrapSearch> TrapListModel::search(std::string_view needle, std::
                                         TrapSearch::Names{m_names, m_nameBytes, m_nameLetterRuns});
 }
 
+std::unique_ptr<TrapSearch> TrapListModel::count(std::string_view needle, std::size_t before) const
+{
+    return std::make_unique<TrapSearch>(m_lines, m_details, needle, TrapSearch::Count{m_announced, before},
+                                        TrapSearch::Names{m_names, m_nameBytes, m_nameLetterRuns});
+}
+
 int TrapListModel::rowCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : static_cast<int>(m_announced);

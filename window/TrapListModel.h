@@ -62,6 +62,8 @@ public:
     // would cost a time-zone conversion per trap), from `line` on.
     std::unique_ptr<TrapSearch> search(std::string_view needle, std::size_t line,
                                        TrapSearch::Direction direction) const;
+    // Every line that holds the needle, counted, and those before `before`.
+    std::unique_ptr<TrapSearch> count(std::string_view needle, std::size_t before) const;
     // The kept traps, for what they cost (the benchmarks report it).
     const TrapDetailStore& details() const { return m_details; }
 

@@ -277,7 +277,8 @@ class BrellanWindow:
         """Opens the trap list's find field with Ctrl+F, as a keyboard user
         does, puts `text` in it (as dictation does) and returns what the
         field then says of the search: its accessible description, once the
-        search has ended ("Line 2 of 4", "No match")."""
+        search has ended and its matches are counted ("Line 2 of 4, match 1
+        of 3", "No match")."""
         self.activate()
         control_mask = 1 << 2  # X's ControlMask, held while f is typed
         if not Atspi.generate_keyboard_event(control_mask, None, Atspi.KeySynthType.LOCKMODIFIERS):
@@ -290,7 +291,8 @@ class BrellanWindow:
         wait_until(lambda: _has_state(field, Atspi.StateType.FOCUSED), 5, "Ctrl+F to open the find field")
         if not Atspi.EditableText.set_text_contents(field, text):
             raise A11yError(f"the find field refused the text {text!r}")
-        said = lambda: field.get_description() not in ("", "Searching\u2026") and field.get_description()  # noqa: E731
+        said = lambda: ((field.get_description() == "No match" or ", match " in field.get_description())  # noqa: E731
+                        and field.get_description())
         return wait_until(said, timeout, f"the find field to answer for {text!r}")
 
 

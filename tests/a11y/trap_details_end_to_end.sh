@@ -130,9 +130,9 @@ echo "the window's trap lines and their details, as a screen reader reads them:"
 sed 's/^/    /' "$work/described"
 
 # Ctrl+F and a word that only the inform's details hold: its line is found,
-# and is the one line selected; then a word nothing holds says so and leaves
-# the line selected.
-inform_found=$'Line 4 of 5\n'"${lines[3]}"
+# counted as the one match, and is the one line selected; then a word
+# nothing holds says so and leaves the line selected.
+inform_found=$'Line 4 of 5, match 1 of 1\n'"${lines[3]}"
 a11y --pid "$program_pid" find inform-TEST >"$work/found" || fail "the find field could not be used"
 [ "$(cat "$work/found")" = "$inform_found" ] ||
     fail "finding 'inform-TEST' should select the inform's line; the field and the selection read: $(cat "$work/found")"
