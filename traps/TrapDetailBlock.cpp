@@ -2,7 +2,6 @@
 #include "TrapDetailBlock.h"
 
 #include <algorithm>
-#include <bit>
 #include <limits>
 #include <stdexcept>
 
@@ -212,11 +211,18 @@ void TrapDetailBlock::write(std::vector<std::uint8_t>& raw) const
 
 TrapDetailBlock TrapDetailBlock::read(std::span<const std::uint8_t> raw, std::uint64_t firstLine)
 {
+    TrapDetailBlock block;
+    read(raw, firstLine, block);
+    return block;
+}
+
+void TrapDetailBlock::read(std::span<const std::uint8_t> raw, std::uint64_t firstLine, TrapDetailBlock& block)
+{
     RawReader reader(raw);
     const std::uint64_t count = reader.varint();
     if (count > reader.left()) // every record takes at least a byte
         broken();
-    TrapDetailBlock block;
+    block.ipv6Addresses.clear();
     block.records.resize(static_cast<std::size_t>(count));
     std::uint64_t line = firstLine;
     for (Record& record : block.records) {
@@ -244,7 +250,7 @@ TrapDetailBlock TrapDetailBlock::read(std::span<const std::uint8_t> raw, std::ui
         if ((record.ipv6Flags & ~(agentIsIpv6 | sourceIsIpv6)) != 0)
             broken();
         record.firstIpv6 = ipv6Count;
-        ipv6Count += static_cast<std::uint32_t>(std::popcount(record.ipv6Flags));
+        ipv6Count += (record.ipv6Flags & agentIsIpv6 ? 1U : 0U) + (record.ipv6Flags & sourceIsIpv6 ? 1U : 0U);
     }
     for (std::uint32_t i = 0; i < ipv6Count; ++i)
         block.ipv6Addresses.push_back(readIpv6(reader));
@@ -261,7 +267,6 @@ TrapDetailBlock TrapDetailBlock::read(std::span<const std::uint8_t> raw, std::ui
         broken();
     const std::span<const std::uint8_t> datagrams = reader.take(reader.left());
     block.bytes.assign(datagrams.begin(), datagrams.end());
-    return block;
 }
 
 } // namespace brellan

@@ -62,6 +62,9 @@ struct TrapDetailBlock {
     // and consistent (every field inside `raw` and within its type, lengths
     // adding up to the bytes that follow).
     static TrapDetailBlock read(std::span<const std::uint8_t> raw, std::uint64_t firstLine);
+    // The same into `block`, whose memory is used again (on a throw it holds
+    // part of the block).
+    static void read(std::span<const std::uint8_t> raw, std::uint64_t firstLine, TrapDetailBlock& block);
 };
 
 } // namespace brellan

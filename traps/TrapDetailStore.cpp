@@ -140,7 +140,7 @@ const TrapDetailBlock& TrapDetailStore::readSealed(const Sealed& sealed) const
                                                   sealed.compressed.data(), sealed.compressed.size());
     if (ZSTD_isError(size) || size != sealed.rawSize)
         throw std::runtime_error("a block of kept traps does not decompress whole");
-    m_cached = TrapDetailBlock::read(m_readBuffer, sealed.firstLine);
+    TrapDetailBlock::read(m_readBuffer, sealed.firstLine, m_cached); // into the memory of the block read before
     m_cachedFirstLine = sealed.firstLine;
     return m_cached;
 }
