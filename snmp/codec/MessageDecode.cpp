@@ -111,15 +111,24 @@ std::size_t countElements(BerReader reader, std::size_t limit)
     return count;
 }
 
+// VarBind ::= SEQUENCE { name ObjectName, value ObjectSyntax }, decoded into
+// `binding` in place: a binding is moved as little as can be.
+Decoded<Consumed> readVarBindInto(BerReader& list, VarBind& binding)
+{
+    return list.within(tag::sequence, [&binding](BerReader& fields) -> Decoded<Consumed> {
+        DECODE_OR_RETURN(binding.oid, fields.readOid());
+        DECODE_OR_RETURN(const BerElement& syntax, fields.next());
+        DECODE_OR_RETURN(binding.value, decodeValue(syntax));
+        return Consumed{};
+    });
+}
+
 // The list's bindings, decoded in place at the end of `bindings`.
 Decoded<Consumed> decodeVarBinds(BerReader& list, std::vector<VarBind>& bindings)
 {
     bindings.reserve(countElements(list, maxReservedBindings));
     while (!list.atEnd()) {
-        Decoded<VarBind> binding = readVarBind(list);
-        if (!binding)
-            return binding.failure();
-        bindings.push_back(std::move(*binding));
+        DECODE_OR_RETURN(std::ignore, readVarBindInto(list, bindings.emplace_back()));
     }
     return Consumed{};
 }
@@ -261,13 +270,10 @@ private:
 
 Decoded<VarBind> readVarBind(BerReader& list)
 {
-    return list.within(tag::sequence, [](BerReader& binding) -> Decoded<VarBind> {
-        Decoded<VarBind> result = VarBind{};
-        DECODE_OR_RETURN(result->oid, binding.readOid());
-        DECODE_OR_RETURN(const BerElement& syntax, binding.next());
-        DECODE_OR_RETURN(result->value, decodeValue(syntax));
-        return result;
-    });
+    Decoded<VarBind> result = VarBind{};
+    if (const Decoded<Consumed> read = readVarBindInto(list, *result); !read)
+        result = read.failure();
+    return result;
 }
 
 Decoded<Consumed> walkMessage(std::span<const std::uint8_t> datagram, MessageVisitor& visitor)
