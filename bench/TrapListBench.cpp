@@ -276,11 +276,14 @@ int runFindTimes(std::int64_t lines, bool withDetails)
     FindField find(*window.form);
     StallMeter stalls;
     // key, needle: the planted lines' text, needles no line holds (one the
-    // datagrams rule out, one only formatting does), and the middle trap's
-    // community, by a needle the datagrams decide and by a plain one.
+    // datagrams rule out, one only formatting does), the middle trap's
+    // community, by a needle the datagrams decide and by a plain one, and a
+    // word no line holds that the details' own writing may (a generic trap's
+    // name), which no datagram rules out.
     const std::pair<const char*, const char*> needles[] = {
         {"near", "10.200.0.1"},      {"far", "10.200.0.2"},         {"none_ruled_out", "no@such"},
         {"details_ruled_in", "rack@7"}, {"details_plain", "far-rack"}, {"none_plain", "nosuchword"},
+        {"none_formatter", "warmStart"},
     };
     constexpr std::int64_t capNs = 300'000'000'000;
     for (const auto& [key, needle] : needles) {

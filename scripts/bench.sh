@@ -381,6 +381,8 @@ startup_mb=$(median startup.rss_idle_mb)
         "$(verdict "$(median find10m.details_plain_s)" "<" 2)"
     row "  no match, plain word (s)" "$(median find10m.none_plain_s)" "" "" "" "<2" \
         "$(verdict "$(median find10m.none_plain_s)" "<" 2)"
+    row "  no match, a word the details write (s)" "$(median find10m.none_formatter_s)" "" "" "" "<2" \
+        "$(verdict "$(median find10m.none_formatter_s)" "<" 2)"
     row "  near match, then counted (s)" "$(median find10m.near_counted_s)" "" "" "" "" ""
     row "  longest stall (ms)" "$find10m_stall" "" "" "" "<50" "$(verdict "$find10m_stall" "<" 50)"
     row "Searching, 50,000/s into 5,000,000: lost" "$(whole "$(median dfind.lost)")" "" "" "" "0" \

@@ -22,7 +22,7 @@ using Header = TrapDetailLines::Header;
 // written for every trap, and the memory starts afresh past so many bytes
 // of keys or so many parts (a flood of distinct parts costs no more).
 constexpr std::size_t largestRememberedPart = 4096;
-constexpr std::size_t rememberedBytes = std::size_t{16} << 20;
+constexpr std::size_t rememberedBytes = std::size_t{8} << 20; // of keys, in each Memory
 constexpr std::size_t rememberedParts = std::size_t{1} << 16;
 constexpr std::size_t rememberedSources = 4096;
 
@@ -112,7 +112,7 @@ public:
         m_timeStamp = TimeStampAt{fields.timeStampOffset, fields.timeStampSize};
         if (const auto elsewhere = TrapDetailLines::agentElsewhere(agent, m_source, m_port))
             m_elsewhereFound = m_matcher.holds(*elsewhere);
-        m_found = m_found || m_matcher.timeStampHolds(fields.timeStamp);
+        m_timeStampFound = m_matcher.timeStampHolds(fields.timeStamp);
         return snmp::Consumed{};
     }
 
@@ -136,7 +136,7 @@ public:
         return snmp::Consumed{};
     }
 
-    bool found() const { return m_found || m_elsewhereFound || m_partsFound; }
+    bool found() const { return m_timeStampFound || m_elsewhereFound || m_partsFound; }
     // Whether the lines that every trap from the same source address with
     // the same datagram but for its time-stamp shows hold the needle: all
     // but the source's, which the caller looks at, and the time-stamp's.
@@ -242,7 +242,7 @@ private:
     snmp::BerElement m_enterprise;
     TrapFields m_fields;
     std::optional<TimeStampAt> m_timeStamp;
-    bool m_found = false;          // in the time-stamp's line
+    bool m_timeStampFound = false; // in the time-stamp's line
     bool m_elsewhereFound = false; // in the agent-addr sentence
     bool m_partsFound = false; // in the header's or the bindings' lines
 };

@@ -6,6 +6,7 @@
 #include "TrapDetailLines.h"
 #include "TrapDetailsText.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -26,12 +27,16 @@ namespace brellan {
 // the details when it is in one of their lines. A flood of traps repeats
 // most of those fields (the community, the enterprise, the bindings of an
 // interface), so the lines of a part seen before are not written again:
-// whether they hold the needle is remembered against the part's bytes.
-// Only what differs from trap to trap (the source's port, the time-stamp,
-// a binding of a counter) is written for each trap. What is remembered is
-// only ever what a part that read back wrote, so a trap that does not read
-// back whole, or whose parts were never seen, is written out as before.
-// A needle that spans lines is looked for in the whole text.
+// whether they hold the needle is remembered against the part's bytes (a
+// header, a list of bindings, a binding), and against a v1 trap's whole
+// datagram but its time-stamp, with its source address, so that such a
+// trap seen before costs one look-up. Only what differs from trap to trap
+// (the source's port, the time-stamp, a binding of a counter) is written
+// for each trap, and not even that where the needle cannot be in it. What
+// is remembered is only ever what a part that read back wrote, so a trap
+// that does not read back whole, or whose parts were never seen, is
+// written out as before. A needle that spans lines is looked for in the
+// whole text.
 class DetailsMatcher {
 public:
     // `naming.names` must outlive the matcher.
@@ -105,7 +110,7 @@ private:
     OidNaming m_naming;
     bool m_spansLines = false;    // the needle holds a line break
     bool m_inEveryTrap = false;   // the needle is in the line every trap has ("Received: ")
-    bool m_inNotInTheTrap[2] = {}; // the headers' lines when the trap has no such binding
+    std::array<bool, 2> m_inNotInTheTrap{}; // the headers' lines when the trap has no such binding
     Memory m_parts;  // headers, lists and bindings
     Memory m_shapes; // v1 traps' whole datagrams but the time-stamp
     std::unordered_map<std::uint32_t, SourceStart> m_sources;

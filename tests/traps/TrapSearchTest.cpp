@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -339,6 +341,33 @@ TEST(DetailsMatcherTest, SaysWhatTheWrittenDetailsSay)
                     << "\"" << needle << "\" in:\n" << texts[i];
             }
         }
+    }
+}
+
+// Each way of looking (memchr on a rare byte, Horspool's moves, memchr
+// on the rarest letter in a long text) finds what comparing at every place
+// finds: random texts, short and long, of a few letters in both cases,
+// blanks, marks and bytes that are no ASCII, and needles cut from them.
+TEST(FoldedNeedleTest, FindsWhatComparingAtEveryPlaceFinds)
+{
+    const auto fold = [](char c) { return FoldedNeedle::fold(static_cast<unsigned char>(c)); };
+    const auto foundByComparing = [&fold](std::string_view text, std::string_view needle) {
+        return std::search(text.begin(), text.end(), needle.begin(), needle.end(),
+                           [&fold](char a, char b) { return fold(a) == fold(b); })
+               != text.end();
+    };
+    const std::string_view bytes = "abcABC rk.-K@\x80\xff";
+    std::mt19937 random(20261209);
+    for (int i = 0; i < 20000; ++i) {
+        std::string text(random() % 3000, ' ');
+        for (char& c : text)
+            c = bytes[random() % bytes.size()];
+        std::string needle(1 + random() % 6, ' ');
+        for (char& c : needle)
+            c = bytes[random() % bytes.size()];
+        if (random() % 2 && text.size() > needle.size())
+            needle = text.substr(random() % (text.size() - needle.size()), needle.size());
+        ASSERT_EQ(FoldedNeedle(needle).foundIn(text), foundByComparing(text, needle)) << needle;
     }
 }
 
