@@ -109,14 +109,18 @@ public:
         appendNumber(key, agent);
         appendNumber(key, static_cast<std::uint32_t>(fields.genericTrap));
         appendNumber(key, static_cast<std::uint32_t>(fields.specificTrap));
-        m_timeStamp = TimeStampAt{fields.timeStampOffset, fields.timeStampSize};
+        m_shape = Shape{false, {Hole{fields.timeStampOffset, fields.timeStampSize}, Hole{}}};
         if (const auto elsewhere = TrapDetailLines::agentElsewhere(agent, m_source, m_port))
             m_elsewhereFound = m_matcher.holds(*elsewhere);
         m_timeStampFound = m_matcher.timeStampHolds(fields.timeStamp);
         return snmp::Consumed{};
     }
 
-    snmp::Decoded<snmp::Consumed> requestFields(const RequestFields&) override { return snmp::Consumed{}; }
+    snmp::Decoded<snmp::Consumed> requestFields(const RequestFields& fields) override
+    {
+        m_requestId = Hole{fields.requestIdOffset, fields.requestIdSize};
+        return snmp::Consumed{};
+    }
 
     snmp::Decoded<snmp::Consumed> bindings(snmp::BerReader& list, std::span<const std::uint8_t> bytes) override
     {
@@ -130,19 +134,28 @@ public:
         }
         const std::string bothKey = both;
         DECODE_OR_RETURN(const bool headerFound, headerLinesFound());
-        DECODE_OR_RETURN(const bool listFound, listLinesFound(list, bytes));
-        m_partsFound = headerFound || listFound;
+        DECODE_OR_RETURN(const ListFound listFound, listLinesFound(list, bytes));
+        m_partsFound = headerFound || listFound.rest || listFound.upTime;
+        m_restFound = headerFound || listFound.rest;
         m_matcher.m_parts.add(bothKey, {m_partsFound});
         return snmp::Consumed{};
     }
 
     bool found() const { return m_timeStampFound || m_elsewhereFound || m_partsFound; }
-    // Whether the lines that every trap from the same source address with
-    // the same datagram but for its time-stamp shows hold the needle: all
-    // but the source's, which the caller looks at, and the time-stamp's.
-    bool shapeFound() const { return m_elsewhereFound || m_partsFound; }
-    // A v1 trap's time-stamp, once walked.
-    std::optional<TimeStampAt> timeStamp() const { return m_timeStamp; }
+    // The trap's shape, once walked, if it has one whose lines are known
+    // apart from those of the fields that differ from trap to trap.
+    std::optional<Shape> shape() const
+    {
+        if (m_shape)
+            return m_shape;
+        if (m_requestId && m_upTime && m_restFound)
+            return Shape{true, {*m_requestId, *m_upTime}};
+        return std::nullopt;
+    }
+    // Whether the lines that every trap of the same shape from the same
+    // source address shows hold the needle: all but the source's, which
+    // the caller looks at, and those of the fields that differ.
+    bool shapeFound() const { return m_shape ? m_elsewhereFound || m_partsFound : m_restFound.value_or(true); }
 
 private:
     void startKey(std::string& key, char kind) const
@@ -174,45 +187,57 @@ private:
 
     // Whether the list's lines hold the needle: each binding's line (the
     // first maxBindings), the count, and for v2c the headers' lines, which
-    // show the first binding of their object.
-    snmp::Decoded<bool> listLinesFound(snmp::BerReader& list, std::span<const std::uint8_t> bytes)
+    // show the first binding of their object. A first binding of
+    // sysUpTime.0's TimeTicks, the field that differs from trap to trap,
+    // has its lines (its own and the header's) counted apart.
+    struct ListFound {
+        bool rest = false;
+        bool upTime = false;
+    };
+    snmp::Decoded<ListFound> listLinesFound(snmp::BerReader& list, std::span<const std::uint8_t> bytes)
     {
         std::string& key = m_matcher.m_key;
         startKey(key, 'L'); // the key holds the PDU's type, which decides the headers' lines
         appendBytes(key, bytes);
         if (const auto remembered = m_matcher.m_parts.find(key)) {
             list.skipToEnd();
-            return remembered->found;
+            return ListFound{remembered->found, false};
         }
         const std::string listKey = key;
         const std::size_t shown = m_matcher.m_limits.maxBindings;
         const bool v1 = m_type == snmp::PduType::TrapV1;
         std::array<bool, 2> headerSeen{};
-        bool found = false;
+        ListFound found;
         std::size_t count = 0;
         while (!list.atEnd()) {
-            DECODE_OR_RETURN(const Remembered binding, nextBinding(list));
-            found = found || (count < shown && binding.found);
+            DECODE_OR_RETURN(const Remembered binding, nextBinding(list, count == 0 && !v1));
+            const bool upTime = count == 0 && m_upTime;
+            bool& into = upTime ? found.upTime : found.rest;
+            into = into || (count < shown && binding.found);
             if (binding.header != noHeader && !headerSeen[binding.header]) {
                 headerSeen[binding.header] = true;
-                found = found || (!v1 && binding.headerFound);
+                into = into || (!v1 && binding.headerFound);
             }
             ++count;
         }
         for (std::size_t header = 0; header < headerSeen.size(); ++header)
-            found = found || (!v1 && !headerSeen[header] && m_matcher.m_inNotInTheTrap[header]);
-        found = found || m_matcher.holds(TrapDetailLines::bindingCount(count))
-                || (count > shown && m_matcher.holds(TrapDetailLines::notShown(count - shown)));
-        m_matcher.m_parts.add(listKey, {found});
+            found.rest = found.rest || (!v1 && !headerSeen[header] && m_matcher.m_inNotInTheTrap[header]);
+        found.rest = found.rest || m_matcher.holds(TrapDetailLines::bindingCount(count))
+                     || (count > shown && m_matcher.holds(TrapDetailLines::notShown(count - shown)));
+        m_matcher.m_parts.add(listKey, {found.rest || found.upTime});
         return found;
     }
 
-    // The next binding's lines, remembered by its bytes, or decoded and written.
-    snmp::Decoded<Remembered> nextBinding(snmp::BerReader& list)
+    // The next binding's lines, remembered by its bytes, or decoded and
+    // written. With `mayBeUpTime`, where its value lies if it is
+    // sysUpTime.0's TimeTicks.
+    snmp::Decoded<Remembered> nextBinding(snmp::BerReader& list, bool mayBeUpTime)
     {
         snmp::BerReader ahead = list;
         const std::size_t start = list.offset();
-        DECODE_OR_RETURN(std::ignore, ahead.next());
+        DECODE_OR_RETURN(const snmp::BerElement& element, ahead.next());
+        if (mayBeUpTime)
+            m_upTime = upTimeValue(element);
         std::string& key = m_matcher.m_key;
         startKey(key, 'B');
         appendBytes(key, m_datagram.subspan(start, ahead.offset() - start));
@@ -232,6 +257,20 @@ private:
         return written;
     }
 
+    // Where the value of a binding of sysUpTime.0 whose value is TimeTicks lies.
+    static std::optional<Hole> upTimeValue(const snmp::BerElement& binding)
+    {
+        static constexpr std::uint8_t upTimeName[] = {snmp::tag::objectIdentifier, 8, 0x2B, 6, 1, 2, 1, 1, 3, 0};
+        const std::span<const std::uint8_t> content = binding.content;
+        if (content.size() < sizeof upTimeName + 2 || !std::equal(std::begin(upTimeName), std::end(upTimeName), content.begin()))
+            return std::nullopt;
+        snmp::BerReader value(content.subspan(sizeof upTimeName));
+        const snmp::Decoded<snmp::BerElement> ticks = value.next();
+        if (!ticks || ticks->tag != snmp::tag::timeTicks || !value.atEnd())
+            return std::nullopt;
+        return Hole{binding.contentOffset + sizeof upTimeName + ticks->contentOffset, ticks->content.size()};
+    }
+
     DetailsMatcher& m_matcher;
     const snmp::InetAddress& m_source;
     const std::uint16_t m_port;
@@ -241,7 +280,10 @@ private:
     std::span<const std::uint8_t> m_community;
     snmp::BerElement m_enterprise;
     TrapFields m_fields;
-    std::optional<TimeStampAt> m_timeStamp;
+    std::optional<Shape> m_shape;       // a v1 trap's
+    std::optional<Hole> m_requestId;    // a v2c trap's
+    std::optional<Hole> m_upTime;       // and its first binding's
+    std::optional<bool> m_restFound;    // in the lines of a v2c trap but sysUpTime.0's
     bool m_timeStampFound = false; // in the time-stamp's line
     bool m_elsewhereFound = false; // in the agent-addr sentence
     bool m_partsFound = false; // in the header's or the bindings' lines
@@ -254,6 +296,13 @@ DetailsMatcher::DetailsMatcher(std::string_view needle, const DetailLimits& limi
     m_inEveryTrap = holds(TrapDetailLines::received(""));
     m_timeStampMayHold = mayHoldByItsMarks(TrapDetailLines::timeStamp(0), m_needle.folded());
     m_portMayHold = mayEndInANumberAfterABlank(needle);
+    // sysUpTime.0's lines of the most marks (a value of days), the value
+    // written for each trap after the start of its binding's line.
+    const snmp::Oid& upTime = TrapDetailLines::headerObject(Header::upTime);
+    const snmp::Value days = snmp::TimeTicks{2 * 8640000};
+    m_upTimeBindingStart = m_lines.bindingObject(upTime) + " = ";
+    m_upTimeMayHold = mayHoldByItsMarks(m_lines.binding({upTime, days}), m_needle.folded())
+                      || mayHoldByItsMarks(m_lines.headerValue(Header::upTime, &days), m_needle.folded());
     for (const Header header : {Header::trapOid, Header::upTime})
         m_inNotInTheTrap[static_cast<std::size_t>(header)] = holds(m_lines.headerValue(header, nullptr));
 }
@@ -268,18 +317,14 @@ bool DetailsMatcher::matches(const snmp::InetAddress& source, std::uint16_t port
     const std::optional<std::uint32_t> ipv4 = source.ipv4();
     if (!ipv4 || *ipv4 == 0 || datagram.empty())
         return holds(TrapDetailLines::source(source, port)) || datagramMatches(source, port, datagram);
-    // A v1 trap like one before from the same address but for its
-    // time-stamp: one look-up, and the lines that differ from trap to trap.
-    const std::optional<TimeStampAt> timeStamp = timeStampOf(datagram);
-    if (timeStamp) {
-        shapeKey(datagram, *timeStamp, *ipv4);
+    // A trap like one before from the same address but for the fields
+    // that differ from trap to trap: one look-up, and those fields' lines.
+    const std::optional<Shape> shape = shapeOf(datagram);
+    if (shape) {
+        shapeKey(datagram, *shape, *ipv4);
         if (const auto remembered = m_shapes.find(m_shapeKey)) {
-            const snmp::BerElement ticks{snmp::tag::timeTicks,
-                                         datagram.subspan(timeStamp->offset, timeStamp->size), 0, timeStamp->offset};
-            if (const snmp::Decoded<std::uint32_t> value = snmp::decodeUnsigned32(ticks)) {
-                return remembered->found || (m_portMayHold && portHolds(sourceStart(*ipv4, source), port))
-                       || timeStampHolds(*value);
-            }
+            if (const std::optional<bool> own = ownLinesHold(datagram, *shape))
+                return remembered->found || (m_portMayHold && portHolds(sourceStart(*ipv4, source), port)) || *own;
         }
     }
     const SourceStart& start = sourceStart(*ipv4, source);
@@ -287,7 +332,7 @@ bool DetailsMatcher::matches(const snmp::InetAddress& source, std::uint16_t port
     Walk walk(*this, source, port, datagram);
     if (!snmp::walkMessage(datagram, walk).ok())
         return sourceFound || wholeTextMatches(source, port, datagram); // it says why it does not read back
-    if (timeStamp && walk.timeStamp() == timeStamp)
+    if (shape && walk.shape() == shape)
         m_shapes.add(m_shapeKey, {start.found || walk.shapeFound()});
     return sourceFound || walk.found();
 }
@@ -304,6 +349,40 @@ bool DetailsMatcher::datagramMatches(const snmp::InetAddress& source, std::uint1
     return walk.found();
 }
 
+// Whether the lines of the fields that differ from trap to trap hold the
+// needle, or nothing when those fields do not read back (the walk tells).
+std::optional<bool> DetailsMatcher::ownLinesHold(std::span<const std::uint8_t> datagram, const Shape& shape)
+{
+    const auto field = [datagram](std::uint8_t tag, Hole hole) {
+        return snmp::BerElement{tag, datagram.subspan(hole.offset, hole.size), 0, hole.offset};
+    };
+    if (!shape.v2) {
+        const snmp::Decoded<std::uint32_t> ticks = snmp::decodeUnsigned32(field(snmp::tag::timeTicks, shape.holes[0]));
+        return ticks ? std::optional<bool>(timeStampHolds(*ticks)) : std::nullopt;
+    }
+    const snmp::Decoded<std::int32_t> requestId = snmp::decodeInteger32(field(snmp::tag::integer, shape.holes[0]));
+    const snmp::Decoded<std::uint32_t> ticks = snmp::decodeUnsigned32(field(snmp::tag::timeTicks, shape.holes[1]));
+    if (!requestId || !ticks)
+        return std::nullopt;
+    return upTimeHolds(*ticks);
+}
+
+// sysUpTime.0's lines, its binding's (the first) and the header's.
+bool DetailsMatcher::upTimeHolds(std::uint32_t ticks)
+{
+    if (!m_upTimeMayHold)
+        return false;
+    const snmp::Value value = snmp::TimeTicks{ticks};
+    const snmp::Oid& upTime = TrapDetailLines::headerObject(Header::upTime);
+    if (m_limits.maxBindings > 0) {
+        m_line = m_upTimeBindingStart;
+        m_line += m_lines.bindingValue({upTime, value});
+        if (holds(m_line))
+            return true;
+    }
+    return holds(m_lines.headerValue(Header::upTime, &value));
+}
+
 bool DetailsMatcher::timeStampHolds(std::uint32_t ticks)
 {
     if (!m_timeStampMayHold)
@@ -313,33 +392,23 @@ bool DetailsMatcher::timeStampHolds(std::uint32_t ticks)
     return holds(m_line);
 }
 
-// Where a v1 trap's time-stamp lies, read from the headers of the fields
-// before it alone, with no check of their contents. Only a guess: it is
-// worth a look-up (which a walk that found the time-stamp there stored),
-// and nothing else, so it reads no more than it must.
-std::optional<DetailsMatcher::TimeStampAt> DetailsMatcher::timeStampOf(std::span<const std::uint8_t> datagram)
+// Where a trap's fields that differ from trap to trap lie, read from the
+// headers of the fields before them alone, with no check of their
+// contents: a v1 trap's time-stamp, or a v2c trap's or inform's request-id
+// and its first binding's value. Only a guess: it is worth a look-up
+// (which a walk that found the fields there stored), and nothing else, so
+// it reads no more than it must.
+std::optional<DetailsMatcher::Shape> DetailsMatcher::shapeOf(std::span<const std::uint8_t> datagram)
 {
-    // The tags before the time-stamp, and whether each is entered (its
-    // content read on) rather than passed over.
-    struct Step {
-        std::uint8_t tag;
-        bool enter;
-    };
-    static constexpr Step steps[] = {
-        {snmp::tag::sequence, true},          {snmp::tag::integer, false},
-        {snmp::tag::octetString, false},      {static_cast<std::uint8_t>(snmp::PduType::TrapV1), true},
-        {snmp::tag::objectIdentifier, false}, {snmp::tag::ipAddress, false},
-        {snmp::tag::integer, false},          {snmp::tag::integer, false},
-        {snmp::tag::timeTicks, true},
-    };
     const std::uint8_t* const bytes = datagram.data();
     const std::size_t size = datagram.size();
     std::size_t at = 0;
-    std::size_t length = 0;
-    for (const Step step : steps) {
-        if (size - at < 2 || bytes[at] != step.tag)
+    // The header at `at`, if it carries `tag`: moves past it (and past its
+    // content unless `enter`); its content.
+    const auto step = [bytes, size, &at](std::uint8_t tag, bool enter) -> std::optional<Hole> {
+        if (size - at < 2 || bytes[at] != tag)
             return std::nullopt;
-        length = bytes[at + 1];
+        std::size_t length = bytes[at + 1];
         at += 2;
         if (length == 0x81 && at < size) {
             length = bytes[at];
@@ -352,22 +421,48 @@ std::optional<DetailsMatcher::TimeStampAt> DetailsMatcher::timeStampOf(std::span
         }
         if (size - at < length)
             return std::nullopt;
-        if (!step.enter)
+        const Hole content{at, length};
+        if (!enter)
             at += length;
+        return content;
+    };
+    using snmp::tag::integer;
+    if (!step(snmp::tag::sequence, true) || !step(integer, false) || !step(snmp::tag::octetString, false))
+        return std::nullopt;
+    if (step(static_cast<std::uint8_t>(snmp::PduType::TrapV1), true)) {
+        if (!step(snmp::tag::objectIdentifier, false) || !step(snmp::tag::ipAddress, false) || !step(integer, false)
+            || !step(integer, false))
+            return std::nullopt;
+        const std::optional<Hole> timeStamp = step(snmp::tag::timeTicks, false);
+        return timeStamp ? std::optional<Shape>(Shape{false, {*timeStamp, Hole{}}}) : std::nullopt;
     }
-    return TimeStampAt{at, length};
+    if (!step(static_cast<std::uint8_t>(snmp::PduType::TrapV2), true)
+        && !step(static_cast<std::uint8_t>(snmp::PduType::InformRequest), true))
+        return std::nullopt;
+    const std::optional<Hole> requestId = step(integer, false);
+    if (!requestId || !step(integer, false) || !step(integer, false) || !step(snmp::tag::sequence, true)
+        || !step(snmp::tag::sequence, true) || !step(snmp::tag::objectIdentifier, false))
+        return std::nullopt;
+    const std::optional<Hole> upTime = step(snmp::tag::timeTicks, false);
+    return upTime ? std::optional<Shape>(Shape{true, {*requestId, *upTime}}) : std::nullopt;
 }
 
-// The source address, the datagram less its time-stamp's content, and
-// where that lay.
-void DetailsMatcher::shapeKey(std::span<const std::uint8_t> datagram, TimeStampAt timeStamp, std::uint32_t source)
+// The source address, the datagram less the contents of the fields that
+// differ from trap to trap, and where those lay.
+void DetailsMatcher::shapeKey(std::span<const std::uint8_t> datagram, const Shape& shape, std::uint32_t source)
 {
-    m_shapeKey.assign(1, 'V');
+    m_shapeKey.assign(1, shape.v2 ? 'W' : 'V');
     appendNumber(m_shapeKey, source);
-    appendNumber(m_shapeKey, static_cast<std::uint32_t>(timeStamp.offset));
-    appendNumber(m_shapeKey, static_cast<std::uint32_t>(timeStamp.size));
-    appendBytes(m_shapeKey, datagram.first(timeStamp.offset));
-    appendBytes(m_shapeKey, datagram.subspan(timeStamp.offset + timeStamp.size));
+    std::size_t from = 0;
+    for (const Hole hole : shape.holes) {
+        if (hole.size == 0 && hole.offset == 0)
+            continue;
+        appendNumber(m_shapeKey, static_cast<std::uint32_t>(hole.offset));
+        appendNumber(m_shapeKey, static_cast<std::uint32_t>(hole.size));
+        appendBytes(m_shapeKey, datagram.subspan(from, hole.offset - from));
+        from = hole.offset + hole.size;
+    }
+    appendBytes(m_shapeKey, datagram.subspan(from));
 }
 
 // The source's line, "From: 10.1.0.3, UDP port 40121": the part before the

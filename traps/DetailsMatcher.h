@@ -55,10 +55,19 @@ private:
         std::uint8_t header = noHeader;
         bool headerFound = false;
     };
-    struct TimeStampAt {
+    // A field's content in the datagram.
+    struct Hole {
         std::size_t offset = 0;
         std::size_t size = 0;
-        bool operator==(const TimeStampAt&) const = default;
+        bool operator==(const Hole&) const = default;
+    };
+    // A trap's datagram but the fields that differ from one trap of an
+    // agent to its next: a v1 trap's time-stamp; a v2c trap's or inform's
+    // request-id and the value of its first binding, sysUpTime.0.
+    struct Shape {
+        bool v2 = false;
+        std::array<Hole, 2> holes{}; // in the datagram's order; a v1 trap's second is empty
+        bool operator==(const Shape&) const = default;
     };
     static constexpr std::uint8_t noHeader = 0xFF;
     // Parts' bytes to what their lines hold, in one open-addressed table
@@ -96,8 +105,10 @@ private:
     };
 
     bool holds(std::string_view line) const { return m_needle.foundIn(line); }
-    static std::optional<TimeStampAt> timeStampOf(std::span<const std::uint8_t> datagram);
-    void shapeKey(std::span<const std::uint8_t> datagram, TimeStampAt timeStamp, std::uint32_t source);
+    static std::optional<Shape> shapeOf(std::span<const std::uint8_t> datagram);
+    void shapeKey(std::span<const std::uint8_t> datagram, const Shape& shape, std::uint32_t source);
+    std::optional<bool> ownLinesHold(std::span<const std::uint8_t> datagram, const Shape& shape);
+    bool upTimeHolds(std::uint32_t ticks);
     const SourceStart& sourceStart(std::uint32_t ipv4, const snmp::InetAddress& source);
     bool portHolds(const SourceStart& start, std::uint16_t port) const;
     bool datagramMatches(const snmp::InetAddress& source, std::uint16_t port, std::span<const std::uint8_t> datagram);
@@ -115,11 +126,13 @@ private:
     Memory m_shapes; // v1 traps' whole datagrams but the time-stamp
     std::unordered_map<std::uint32_t, SourceStart> m_sources;
     bool m_timeStampMayHold = true; // whether a time-stamp's line may hold the needle at all
+    bool m_upTimeMayHold = true;    // whether sysUpTime.0's lines may
+    std::string m_upTimeBindingStart; // the line of a binding of sysUpTime.0 up to its value
     bool m_portMayHold = true;      // whether the needle may end in a source's port
     std::string m_headerKey; // a header's key, a part's key, and a line
     std::string m_key;       // written for one trap: kept from trap
     std::string m_line;      // to trap
-    std::string m_shapeKey;  // a v1 trap's whole shape
+    std::string m_shapeKey;  // a trap's whole shape
 };
 
 } // namespace brellan

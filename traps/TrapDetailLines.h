@@ -55,7 +55,10 @@ public:
     std::string headerValue(Header header, const snmp::Value* value) const;
 
     static std::string bindingCount(std::size_t bindings);
+    // A binding's line: its object, " = ", and its value beside its type.
     std::string binding(const snmp::VarBind& binding) const;
+    std::string bindingObject(const snmp::Oid& oid) const;
+    std::string bindingValue(const snmp::VarBind& binding) const;
     static std::string notShown(std::size_t bindings);
 
 private:

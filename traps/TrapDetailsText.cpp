@@ -252,8 +252,20 @@ std::string TrapDetailLines::bindingCount(std::size_t bindings)
 
 std::string TrapDetailLines::binding(const snmp::VarBind& binding) const
 {
-    const OidNamer namer(m_naming, m_limits.valueBytes);
-    return namer.oid(binding.oid) + " = " + namer.typed(binding);
+    std::string text = bindingObject(binding.oid);
+    text += " = ";
+    text += bindingValue(binding);
+    return text;
+}
+
+std::string TrapDetailLines::bindingObject(const snmp::Oid& oid) const
+{
+    return OidNamer(m_naming, m_limits.valueBytes).oid(oid);
+}
+
+std::string TrapDetailLines::bindingValue(const snmp::VarBind& binding) const
+{
+    return OidNamer(m_naming, m_limits.valueBytes).typed(binding);
 }
 
 std::string TrapDetailLines::notShown(std::size_t bindings)

@@ -158,7 +158,10 @@ Decoded<Consumed> walkTrapPdu(BerReader& pdu, MessageVisitor& visitor)
 Decoded<Consumed> walkRequestPdu(BerReader& pdu, MessageVisitor& visitor)
 {
     MessageVisitor::RequestFields fields;
-    DECODE_OR_RETURN(fields.requestId, pdu.readInteger32());
+    DECODE_OR_RETURN(const BerElement& requestId, pdu.expect(tag::integer));
+    DECODE_OR_RETURN(fields.requestId, decodeInteger32(requestId));
+    fields.requestIdOffset = requestId.contentOffset;
+    fields.requestIdSize = requestId.content.size();
     DECODE_OR_RETURN(fields.errorStatus, pdu.readInteger32());
     DECODE_OR_RETURN(fields.errorIndex, pdu.readInteger32());
     return visitor.requestFields(fields);

@@ -34,6 +34,10 @@ public:
         std::int32_t requestId = 0;
         std::int32_t errorStatus = 0;
         std::int32_t errorIndex = 0;
+        // Where the request-id's content lies in the datagram: it differs
+        // from one v2c trap of an agent to its next.
+        std::size_t requestIdOffset = 0;
+        std::size_t requestIdSize = 0;
     };
 
     // The version and community, and the PDU that follows.

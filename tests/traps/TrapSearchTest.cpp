@@ -309,6 +309,17 @@ TEST(DetailsMatcherTest, SaysWhatTheWrittenDetailsSay)
     beyond.bindings.push_back({{1, 3, 6, 1, 2, 1, 1, 6, 0}, OctetString{octets("beyond")}});
     traps.push_back(traps[2]);
     traps.back().datagram = encodeMessage(Message{versionV2c, "public", beyond});
+    // The same traps later, the fields that differ as long as before:
+    // another request-id and sysUpTime.0, another time-stamp.
+    Message later = v2c;
+    std::get<Pdu>(later.pdu).requestId = 99;
+    std::get<Pdu>(later.pdu).bindings[0].value = TimeTicks{4321};
+    traps.push_back(traps[2]);
+    traps.back().datagram = encodeMessage(later);
+    Message v1Later = *decodeMessage(traps[4].datagram);
+    std::get<TrapPdu>(v1Later.pdu).timeStamp = 987655;
+    traps.push_back(traps[4]);
+    traps.back().datagram = encodeMessage(v1Later);
     const std::shared_ptr<const names::NameIndex> names = names::builtInNames();
     const OidNaming naming{names.get(), false};
     const auto detailsOf = [&naming](const ReceivedTrap& trap) {
