@@ -28,9 +28,10 @@
 //     flood starts, and again each time a search ends, so that searches run
 //     throughout; prints how many ended (searches=) besides the rest.
 //
-//   bench_traplist --find-times [--lines 10000000] [--text-only]
+//   bench_traplist --find-times [--lines 10000000] [--text-only | --v2c]
 //     fills the list with LINES lines, each with a typical trap's details
-//     kept (none with --text-only), a few of them planted: a line's text
+//     kept (none with --text-only; with --v2c the traps are SNMPv2c, each
+//     with its own request-id and sysUpTime.0), a few of them planted: a line's text
 //     1,000 lines from the top and 1,000 from the end, and at the middle a
 //     trap of the community "far-rack@7". Then, from the first line each time, types needles into
 //     the find field and prints, for each, the time from the keystroke to
@@ -239,9 +240,9 @@ private:
 };
 
 // Lines with a typical trap's details each, and the planted ones.
-void prefillForFind(Window& window, std::int64_t lines, bool withDetails)
+void prefillForFind(Window& window, std::int64_t lines, bool withDetails, bench::TypicalTraps::Version version)
 {
-    bench::TypicalTraps traps;
+    bench::TypicalTraps traps(version);
     TrapListModel& model = *window.lines;
     snmp::TrapPdu far;
     far.enterprise = {1, 3, 6, 1, 4, 1, 8072, 2, 3};
@@ -266,11 +267,11 @@ void prefillForFind(Window& window, std::int64_t lines, bool withDetails)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
 }
 
-int runFindTimes(std::int64_t lines, bool withDetails)
+int runFindTimes(std::int64_t lines, bool withDetails, bench::TypicalTraps::Version version)
 {
     Window window = openWindow();
     const std::int64_t fillStart = steadyNs();
-    prefillForFind(window, lines, withDetails);
+    prefillForFind(window, lines, withDetails, version);
     std::printf("lines=%lld\nfill_s=%.1f\ndetails_kept=%zu\n", static_cast<long long>(lines),
                 static_cast<double>(steadyNs() - fillStart) / 1e9, window.lines->details().keptCount());
     FindField find(*window.form);
@@ -415,14 +416,15 @@ int main(int argc, char** argv)
     const bench::Arguments args(argc, argv);
     if (args.flag("--find-times"))
         return runFindTimes(std::clamp<std::int64_t>(args.number("--lines", 10'000'000), 4000, 50'000'000),
-                            !args.flag("--text-only"));
+                            !args.flag("--text-only"),
+                            args.flag("--v2c") ? bench::TypicalTraps::Version::v2c : bench::TypicalTraps::Version::v1);
     if (args.flag("--stall")) {
         const std::string sender = args.text("--sender");
         if (sender.empty()) {
             std::fprintf(stderr, "usage: bench_traplist --stall --sender PATH [--rate R] [--seconds S | --count N]\n"
                                  "                      [--prefill LINES [--prefill-details]] [--freeze-ms MS --freezes K]\n"
                                  "                      [--payload-bytes N] [--find NEEDLE]\n"
-                                 "       bench_traplist --find-times [--lines N] [--text-only]\n");
+                                 "       bench_traplist --find-times [--lines N] [--text-only | --v2c]\n");
             return 2;
         }
         Flood flood;

@@ -32,8 +32,15 @@ struct RaisedTrap {
 // ifAdminStatus and ifOperStatus. Each comes from its agent's address and a
 // fresh ephemeral port (every snmptrap run opens a socket of its own),
 // 20 microseconds after the one before, as at 50,000 traps a second.
+// As SNMPv2c traps (snmptrap -v 2c), the same trap is sent as RFC 3584
+// maps it: sysUpTime.0, snmpTrapOID.0 (the enterprise, 0, the specific
+// code), the bindings, and a fresh request-id each time.
 class TypicalTraps {
 public:
+    enum class Version { v1, v2c };
+
+    explicit TypicalTraps(Version version = Version::v1) : m_version(version) {}
+
     const RaisedTrap& next()
     {
         const std::size_t agent = m_random() % m_uptimes.size();
@@ -63,12 +70,28 @@ public:
         received.receivedAt = m_start + std::chrono::microseconds(20 * m_count + m_random() % 5);
         received.sourceAddress = received.agentAddress;
         received.sourcePort = static_cast<std::uint16_t>(32768 + m_random() % 28232);
-        received.datagram = snmp::encodeMessage(snmp::Message{snmp::versionV1, "public", trap});
+        received.datagram = m_version == Version::v1 ? snmp::encodeMessage(snmp::Message{snmp::versionV1, "public", trap})
+                                                     : v2cDatagram(trap);
         ++m_count;
         return m_trap;
     }
 
 private:
+    std::vector<std::uint8_t> v2cDatagram(const snmp::TrapPdu& trap)
+    {
+        snmp::Pdu pdu;
+        pdu.type = snmp::PduType::TrapV2;
+        pdu.requestId = static_cast<std::int32_t>(m_random() & 0x7FFFFFFF);
+        snmp::Oid trapOid = trap.enterprise;
+        trapOid.push_back(0);
+        trapOid.push_back(static_cast<std::uint32_t>(trap.specificTrap));
+        pdu.bindings = {{{1, 3, 6, 1, 2, 1, 1, 3, 0}, snmp::TimeTicks{trap.timeStamp}},
+                        {{1, 3, 6, 1, 6, 3, 1, 1, 4, 1, 0}, snmp::ObjectIdentifier{trapOid}}};
+        pdu.bindings.insert(pdu.bindings.end(), trap.bindings.begin(), trap.bindings.end());
+        return snmp::encodeMessage(snmp::Message{snmp::versionV2c, "public", pdu});
+    }
+
+    Version m_version;
     std::mt19937_64 m_random{20261208};
     std::array<std::uint32_t, 16> m_uptimes{};
     std::chrono::sys_time<std::chrono::microseconds> m_start =
