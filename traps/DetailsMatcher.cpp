@@ -400,6 +400,8 @@ bool DetailsMatcher::timeStampHolds(std::uint32_t ticks)
 // it reads no more than it must.
 std::optional<DetailsMatcher::Shape> DetailsMatcher::shapeOf(std::span<const std::uint8_t> datagram)
 {
+    if (datagram.size() > 0xFFFF)
+        return std::nullopt; // no UDP datagram is so long, and the shape's key writes offsets in 2 bytes
     const std::uint8_t* const bytes = datagram.data();
     const std::size_t size = datagram.size();
     std::size_t at = 0;
@@ -451,14 +453,23 @@ std::optional<DetailsMatcher::Shape> DetailsMatcher::shapeOf(std::span<const std
 // differ from trap to trap, and where those lay.
 void DetailsMatcher::shapeKey(std::span<const std::uint8_t> datagram, const Shape& shape, std::uint32_t source)
 {
-    m_shapeKey.assign(1, shape.v2 ? 'W' : 'V');
-    appendNumber(m_shapeKey, source);
+    // Where the holes lie, then the bytes around them.
+    std::array<char, 1 + 4 + 2 * 2 * 2> where{};
+    where[0] = shape.v2 ? 'W' : 'V';
+    const auto put = [&where](std::size_t at, std::size_t number, std::size_t bytes) {
+        for (std::size_t i = 0; i < bytes; ++i)
+            where[at + i] = static_cast<char>(number >> (8 * (bytes - 1 - i)));
+    };
+    put(1, source, 4);
+    for (std::size_t i = 0; i < shape.holes.size(); ++i) {
+        put(5 + 4 * i, shape.holes[i].offset, 2); // shapeOf takes no datagram over 65,535 bytes
+        put(7 + 4 * i, shape.holes[i].size, 2);
+    }
+    m_shapeKey.assign(where.data(), where.size());
     std::size_t from = 0;
     for (const Hole hole : shape.holes) {
         if (hole.size == 0 && hole.offset == 0)
             continue;
-        appendNumber(m_shapeKey, static_cast<std::uint32_t>(hole.offset));
-        appendNumber(m_shapeKey, static_cast<std::uint32_t>(hole.size));
         appendBytes(m_shapeKey, datagram.subspan(from, hole.offset - from));
         from = hole.offset + hole.size;
     }

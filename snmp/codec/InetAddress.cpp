@@ -55,11 +55,6 @@ InetAddress InetAddress::ipv6(const Ipv6Bytes& octets, std::string zone)
     return address;
 }
 
-std::optional<std::uint32_t> InetAddress::ipv4() const
-{
-    return m_isIpv6 ? std::nullopt : std::optional<std::uint32_t>(m_ipv4);
-}
-
 bool InetAddress::isUnspecified() const
 {
     return m_isIpv6 ? m_ipv6 == Ipv6Bytes{} : m_ipv4 == 0;

@@ -27,7 +27,10 @@ public:
 
     bool isIpv6() const { return m_isIpv6; }
     // The IPv4 address in host byte order; nothing for an IPv6 one.
-    std::optional<std::uint32_t> ipv4() const;
+    std::optional<std::uint32_t> ipv4() const
+    {
+        return m_isIpv6 ? std::nullopt : std::optional<std::uint32_t>(m_ipv4);
+    }
     // The IPv6 octets (all zero for an IPv4 address), and the zone.
     const Ipv6Bytes& ipv6Octets() const { return m_ipv6; }
     const std::string& zone() const { return m_zone; }
